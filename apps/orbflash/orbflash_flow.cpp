@@ -1,0 +1,3 @@
+#include "apps/orbflash/orbflash_flow.h"
+
+void runOrbflashFlow() {}

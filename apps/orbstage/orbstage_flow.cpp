@@ -1,0 +1,3 @@
+#include "apps/orbstage/orbstage_flow.h"
+
+void runOrbstageFlow() {}

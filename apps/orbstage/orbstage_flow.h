@@ -1,0 +1,4 @@
+#pragma once
+
+// The main thread's walk through the wizard; may end the process itself.
+void runOrbstageFlow();

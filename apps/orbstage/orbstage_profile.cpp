@@ -1,0 +1,48 @@
+// orbstage's fixed choices: its model table, resources, limits and waits.
+#include "core/program_profile.h"
+#include "ui/resource_ids.h"
+
+static const ModelEntry kOrbstageModels[] = {
+    {"orba030", 7, true, "ORB-A030", false},
+    {"orba020", 7, true, "ORB-A010/A020", false},
+    {"orba110", 7, true, "ORB-A110", false},
+    {"vireon4", 7, true, "ORB-P81/P82", true},
+    {"vireon3", 7, true, "ORB-P60", true},
+    {"SvIrEoM", 7, false, "ORB-P71/P72", true},
+    {"vIrEp10", 7, true, "ORB-P10", true},
+    {"ViReOnX", 7, false, "ORBR2xK", false},
+    {"vireon", 6, true, "ORB-P14", true},
+    {"quillon", 7, true, "Quillon QL-7", false},
+    {"QlQl7tV3", 8, true, "Quillon QL-7T", false},
+    {"OrBa520", 7, false, "ORB-A520", false},
+    {"OrBt320", 7, false, "ORB-T320", false},
+    {"OrBa310", 7, false, "ORB-A310", false},
+    {"orba300", 7, true, "ORB-A300", false},
+    {"OrBv700t", 8, false, "ORBV700", false},
+    {"orbv700", 7, true, "ORB-V700", false},
+    {"OrBg200", 7, false, "ORBG200", false},
+    {"OrBg400", 7, false, "ORBG400", false},
+    {"SvIrEo5", 7, false, "ORBQ4x4", false},
+};
+
+static const RebootWait kOrbstageRebootWaits[] = {
+    {"ORBG200", 6250},
+    {"ORBG400", 6250},
+    {"ORBQ4x4", 3606},
+    {"ORBR2xK", 4699},
+};
+
+static const char* const kOrbstageSuccessVariant[] = {"ORBG400", "ORBQ4x4", "ORBR2xK"};
+
+const ProgramProfile kOrbstageProfile = {
+    ProgramKind::Stage,
+    {kOrbstageModels, sizeof kOrbstageModels / sizeof kOrbstageModels[0]},
+    1, 1,
+    0x820,  // progress, internet
+    ORB_FIRMWARE_TARGET,
+    ORB_FIRMWARE_TRANSITION,
+    30,
+    kOrbstageRebootWaits, sizeof kOrbstageRebootWaits / sizeof kOrbstageRebootWaits[0],
+    1093,
+    kOrbstageSuccessVariant, sizeof kOrbstageSuccessVariant / sizeof kOrbstageSuccessVariant[0],
+};

@@ -1,0 +1,36 @@
+# Warnings on for our own targets; orb_apply_warnings(target).
+function(orb_apply_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive-)
+    if(ORB_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+    target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS _WINSOCK_DEPRECATED_NO_WARNINGS)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wformat=2 -Wundef)
+    if(ORB_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+  endif()
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+if(WIN32)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 _WINSOCK_DEPRECATED_NO_WARNINGS)
+  if(MSVC)
+    # Static runtime: the programs run on a bare Windows.
+    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>" CACHE STRING "" FORCE)
+  endif()
+endif()
+
+# A GUI-subsystem program with the runtime linked in.
+function(orb_windows_executable target)
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  elseif(MSVC)
+    # Our own manifest is in the resources.
+    target_link_options(${target} PRIVATE /MANIFEST:NO)
+  endif()
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()

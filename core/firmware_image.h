@@ -1,0 +1,31 @@
+// An image embedded in the program: the bytes as mapped, never copied, and
+// a copy of the 128-byte header from which the product code and version are read.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+const char kFirmwareResourceType[] = "ORB_FIRMWARE";
+const uint32_t kImageHeaderSize = 128;
+const uint32_t kImageVersionOffset = 92;
+
+struct FirmwareImage {
+    const uint8_t* data;
+    uint32_t size;
+    uint8_t header[kImageHeaderSize];
+};
+
+// Null data when the resource is missing or its header is unusable.
+FirmwareImage loadFirmwareImage(unsigned resourceId);
+
+// A header we can read: at least 128 bytes and the version ends inside it.
+inline bool imageHeaderIsSound(const uint8_t* data, uint32_t size) {
+    if (!data || size < kImageHeaderSize) return false;
+    return std::memchr(data + kImageVersionOffset, 0, kImageHeaderSize - kImageVersionOffset) != nullptr;
+}
+
+const char* imageVersion(const FirmwareImage& image);
+
+// The image the TFTP side serves now: the transition image while stage is 0
+// (orbstage), the target image otherwise.
+const FirmwareImage& servedImage();

@@ -1,0 +1,21 @@
+// The PC's own IPv4 addresses, at most 8, host order; the list ends at the
+// first 0. Also the host name (bounded by its buffer).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+const int kMaxLocalAddresses = 8;
+
+void listLocalAddresses(char* hostName, size_t hostNameSize, uint32_t out[kMaxLocalAddresses]);
+
+// One interface address as the system lists it.
+struct InterfaceAddress {
+    uint32_t address;  // host order
+    bool up;
+    bool loopback;
+};
+
+// Addresses of interfaces that are up: non-loopback ones first in the given
+// order, then loopback ones; at most 8; the rest of out is 0. Returns the count.
+int orderLocalAddresses(const InterfaceAddress* list, int count, uint32_t out[kMaxLocalAddresses]);

@@ -1,0 +1,16 @@
+#include "platform/platform_process.h"
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+static std::atomic<ExitHook> exitHook{nullptr};
+
+void setExitHook(ExitHook hook) { exitHook.store(hook); }
+
+void endProcess() {
+    if (ExitHook hook = exitHook.exchange(nullptr)) hook();
+    std::fflush(nullptr);
+    // Other threads may still be running: skip static destructors.
+    _exit(0);
+}

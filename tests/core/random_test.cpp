@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "core/random.h"
+#include "core/upgrade_context.h"
+#include "platform/platform_thread.h"
+
+namespace {
+
+TEST(Random, SequenceForAKnownSeedMatchesTheWindowsLibrary) {
+    seedRandom(1);
+    EXPECT_EQ(nextRandom(), 41);
+    EXPECT_EQ(nextRandom(), 18467);
+    EXPECT_EQ(nextRandom(), 6334);
+    EXPECT_EQ(nextRandom(), 26500);
+    seedRandom(12345);
+    int first = nextRandom();
+    seedRandom(12345);
+    EXPECT_EQ(nextRandom(), first);
+    for (int i = 0; i < 100000; ++i) {
+        int value = nextRandom();
+        ASSERT_GE(value, 0);
+        ASSERT_LE(value, 32767);
+    }
+}
+
+int firstDrawOnNewThread(void*) { return nextRandom(); }
+
+TEST(Random, StateIsPerThreadAndUnseededThreadsStartFromOne) {
+    seedRandom(999);
+    nextRandom();
+    OrbThread* thread = threadStart(firstDrawOnNewThread, nullptr);
+    threadJoin(thread);
+    EXPECT_EQ(threadResult(thread), 41);
+    threadRelease(thread);
+}
+
+TEST(Random, FileNamesAreLowerCaseHexWithoutLeadingZeros) {
+    char name[128];
+    formatFirmwareFileName(name, sizeof name, 0, "bi1");
+    EXPECT_STREQ(name, "/orb0.bi1");
+    formatFirmwareFileName(name, sizeof name, 0x1a2b, "bin");
+    EXPECT_STREQ(name, "/orb1a2b.bin");
+    formatFirmwareFileName(name, sizeof name, 0x7fff, "bi0");
+    EXPECT_STREQ(name, "/orb7fff.bi0");
+
+    resetUpgradeContext();
+    seedRandom(4321);
+    std::regex form("/orb[0-9a-f]{1,4}\\.bi1");
+    for (int i = 0; i < 2000; ++i) {
+        drawFirmwareFileName("bi1");
+        ASSERT_TRUE(std::regex_match(std::string(gContext.firmwareFileName), form)) << gContext.firmwareFileName;
+        if (std::string(gContext.firmwareFileName).size() > std::string("/orb0.bi1").size()) {
+            ASSERT_NE(gContext.firmwareFileName[4], '0') << "leading zero in " << gContext.firmwareFileName;
+        }
+    }
+}
+
+}  // namespace

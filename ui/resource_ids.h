@@ -1,0 +1,54 @@
+/* Dialog template ids and control ids shared by the code and the Windows
+   resource scripts (plain defines so that windres can read them). */
+#ifndef ORB_UI_RESOURCE_IDS_H
+#define ORB_UI_RESOURCE_IDS_H
+
+/* Wizard dialogs */
+#define IDD_ADDRESS 101
+#define IDD_CONFIRM 103
+#define IDD_PASSWORD 104
+#define IDD_SUCCESS 111
+#define IDD_SUCCESS_VARIANT 113
+#define IDD_WARNING 139
+#define IDD_WELCOME 141
+#define IDD_RECOVERY 142
+#define IDD_FLASH_PHONE_ADDRESS 168
+#define IDD_STAGE_CONFIRM 304
+#define IDD_STAGE_PHONE_ADDRESS 305
+
+/* Progress windows */
+#define IDD_CONNECTING 105
+#define IDD_UPLOAD 110
+#define IDD_WAITING 114
+
+/* Controls */
+#define IDC_IPADDRESS 1000
+#define IDC_SERIAL_VALUE 1002
+#define IDC_USER 1003
+#define IDC_MAC_VALUE 1003
+#define IDC_SOFTWARE_VALUE 1004
+#define IDC_PASSWORD 1005
+#define IDC_HARDWARE_VALUE 1005
+#define IDC_PRODUCT_VALUE 1006
+#define IDC_TEXT 1007
+#define IDC_HELP_TEXT 1008
+#define IDC_PROGRESS 1010
+#define IDC_VERSION_LINE 1015
+#define IDC_LOCAL_ADDRESSES 1017
+#define IDC_WARNING_TEXT 1021
+#define IDC_STAGE_WAITING_TEXT 1022
+#define IDC_SERIAL_ENTRY 1027
+#define IDC_UPGRADE_BUTTON 1028
+#define IDC_RECOVER_BUTTON 1029
+#define IDC_RECOVERY_CHECK 1030
+#define IDC_INTRO_TEXT 1031
+#define IDC_RECOVERY_VERSION 1032
+#define IDC_FLASH_WAITING_TEXT 1032
+
+/* Other resources */
+#define IDI_PROGRAM 1
+#define ORB_FIRMWARE_FLASH 112
+#define ORB_FIRMWARE_TARGET 726
+#define ORB_FIRMWARE_TRANSITION 319
+
+#endif

@@ -1,0 +1,15 @@
+// IPv4 addresses in host order (first octet most significant) and the
+// conversions to and from socket addresses, the only place network order appears.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform_socket.h"
+
+// A typed address: 7 to 15 characters of digits, '.' and '*' (a separator
+// like '.'); empty pieces skipped; exactly four pieces of at most 255.
+// *address is 0 on any failure. Returns whether it parsed.
+bool parseDottedQuad(const char* text, uint32_t* address);
+
+void makeSockaddr(uint32_t address, uint16_t port, sockaddr_in* socketAddress);
+void readSockaddr(const sockaddr_in& socketAddress, uint32_t* address, uint16_t* port);

@@ -1,0 +1,39 @@
+// Finding a device in recovery mode by serial number over multicast, and
+// telling it where to fetch the image (orbflash only).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct ProgressWindow;
+
+const uint32_t kRecoveryGroup = 0xEA04080A;  // 234.4.8.10
+const uint16_t kRecoveryRequestPort = 4810;
+const uint16_t kRecoveryAnswerPort = 4811;
+const size_t kRecoveryRequestSize = 160;
+const size_t kRecoveryAnswerSize = 100;
+
+struct RecoveryRequest {
+    uint8_t bytes[kRecoveryRequestSize];
+};
+
+// Fields of a 100-byte answer.
+struct RecoveryAnswer {
+    char serialNumber[21];
+    char productName[21];
+    uint8_t mac[6];
+    char softwareVersion[21];
+    char hardwareVersion[21];
+    uint32_t address;  // host order
+};
+
+void makeSearchRequest(RecoveryRequest* request, const char* serial);
+void makeFetchRequest(RecoveryRequest* request, const char* serial, uint16_t port, const char* fileName);
+void readRecoveryAnswer(const uint8_t* bytes, RecoveryAnswer* answer);
+
+// 1 when a 100-byte answer arrived in answer, 0 otherwise.
+int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress);
+void recoveryClose();
+int recoverySearchThread(ProgressWindow* window);
+void recoveryProgressTick(ProgressWindow* window);
+void formatMacHex(const uint8_t* bytes, char* out, size_t count);

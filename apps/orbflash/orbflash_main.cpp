@@ -2,6 +2,7 @@
 #include "core/program_profile.h"
 #include "core/start_up.h"
 #include "core/upgrade_context.h"
+#include "platform/platform_process.h"
 #include "platform/program_entry.h"
 
 int orbMain(void* instance) {
@@ -9,5 +10,6 @@ int orbMain(void* instance) {
     gContext.instance = instance;
     startUp();
     runOrbflashFlow();
-    return 0;
+    // A declined dialog or a reported failure ends the run here.
+    endProcess();
 }

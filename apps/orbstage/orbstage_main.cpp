@@ -2,6 +2,7 @@
 #include "core/program_profile.h"
 #include "core/start_up.h"
 #include "core/upgrade_context.h"
+#include "platform/platform_process.h"
 #include "platform/program_entry.h"
 #include "ui/front_end.h"
 
@@ -19,5 +20,6 @@ int orbMain(void* instance) {
     gContext.instance = instance;
     startUp();
     runOrbstageFlow();
-    return 0;
+    // A declined dialog or a reported failure ends the run here.
+    endProcess();
 }

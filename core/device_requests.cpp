@@ -1,0 +1,23 @@
+#include "core/device_requests.h"
+
+#include "core/request_runner.h"
+#include "core/text.h"
+#include "core/upgrade_context.h"
+#include "net/http/http_exchange.h"
+
+int readStatusPage(uint32_t deviceAddress) {
+    return runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
+                      "/admin/advanced", gContext.responseBuffer, kResponseCapacity);
+}
+
+void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName) {
+    formatText(out, size, "/admin/upgrade?tftp://%u.%u.%u.%u:%u%s", localAddress >> 24, (localAddress >> 16) & 0xFF,
+               (localAddress >> 8) & 0xFF, localAddress & 0xFF, static_cast<unsigned>(port), fileName);
+}
+
+void sendUpgradeTrigger(uint16_t port) {
+    char path[128];
+    formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, gContext.firmwareFileName);
+    runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
+               gContext.responseBuffer, kResponseCapacity);
+}

@@ -1,0 +1,14 @@
+// The two requests the flows make of a device, both through runRequest.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Reads "/admin/advanced" (refreshing deviceFacts); the byte count.
+int readStatusPage(uint32_t deviceAddress);
+
+// "/admin/upgrade?tftp://<localAddress>:<port><firmwareFileName>".
+void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);
+// Tells the device at targetAddress to fetch firmwareFileName; the result
+// is of no interest (the device's read request is what counts).
+void sendUpgradeTrigger(uint16_t port);

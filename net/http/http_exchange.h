@@ -21,11 +21,15 @@ extern HttpTimeouts gHttpTimeouts;
 // orbstage gets kInvalidSocket instead.
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort);
 
-// Whether a NUL-terminated response is a usable Digest challenge (parsed
-// into challenge when it is).
-bool classifyResponse(const char* response, DigestChallenge* challenge);
+// Whether response[0, length) is a usable Digest challenge: HTTP/1.1, status
+// 401, a "WWW-Authenticate:" header with realm and nonce. Parsed into
+// challenge when it is; challenge is untouched otherwise. Nothing beyond
+// length is read, whatever bytes (NULs included) the response holds.
+bool classifyResponse(const char* response, int length, DigestChallenge* challenge);
 
 // -1: a usable challenge, now in gContext.digest. Otherwise the byte count
-// received into buffer (NUL-terminated when non-zero); facts refreshed.
+// received into buffer (NUL-terminated; buffer holds capacity + 1 bytes);
+// facts refreshed. The reading ends when the device closes, on an error,
+// when capacity bytes have come, or after gHttpTimeouts.idleMs of silence.
 int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort, const char* path,
             uint8_t* buffer, int capacity);

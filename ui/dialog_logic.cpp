@@ -1,6 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
@@ -11,9 +12,12 @@
 #include "ui/dialog_texts.h"
 #include "ui/resource_ids.h"
 
-// Read limits that count the terminating NUL, as the controls are read.
+// Characters kept when the controls are read (their read limits of 20 and
+// 127 count the terminating NUL).
 const size_t kSerialReadLimit = 19;
 const size_t kCredentialReadLimit = 126;
+// The most an IP address control yields: "255.255.255.255".
+const size_t kAddressControlLength = 15;
 
 int localAddressEntries(char entries[8][kLocalAddressTextSize]) {
     int count = 0;
@@ -34,7 +38,11 @@ void chooseMode(int mode) { gContext.mode = mode; }
 
 bool acceptAddressDialog(const char* typedText, int selectedEntry) {
     copyText(gContext.targetText, sizeof gContext.targetText, typedText);
-    parseDottedQuad(gContext.targetText, &gContext.targetAddress);
+    // Longer text is refused whole: cut short it could name another device.
+    if (std::strlen(typedText) > kAddressControlLength)
+        gContext.targetAddress = 0;
+    else
+        parseDottedQuad(gContext.targetText, &gContext.targetAddress);
     if (gContext.targetAddress == 0) return false;
     if (isOrbstage()) {
         char extension[8];

@@ -1,29 +1,38 @@
 // Message boxes in the terminal: caption and text on standard error; when a
-// person is at the keyboard, wait for Enter as a box waits for OK.
+// person is at the keyboard, wait for Enter as a box waits for OK (Ctrl+C
+// and the end of input close it too).
 #include <cstdio>
-#include <unistd.h>
 
 #include "ui/front_end.h"
+#include "ui/terminal/terminal_console.h"
+#include "ui/terminal/terminal_input.h"
+#include "ui/terminal/terminal_interrupt.h"
+#include "ui/terminal/terminal_mode.h"
 
-static void waitForEnterIfInteractive() {
-    if (!isatty(STDIN_FILENO)) return;
-    std::fputs("Press Enter to continue.", stderr);
-    std::fflush(stderr);
-    int c;
-    do {
-        c = std::getchar();
-    } while (c != '\n' && c != EOF);
+namespace {
+void showBox(const char* text, const char* caption) {
+    installInterruptHandler();
+    addInterruptListener();
+    beginModal();
+    {
+        std::lock_guard<std::mutex> guard(consoleLock());
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        if (inputIsTerminal()) std::fputs("Press Enter to continue.", stderr);
+        std::fflush(stderr);
+    }
+    if (inputIsTerminal()) {
+        char ignored[64];
+        readInputLine(ignored, sizeof ignored);
+    }
+    endModal();
+    removeInterruptListener();
 }
+}  // namespace
 
 int ShowErrorBox(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : kErrorBoxCaption, text);
-    std::fflush(stderr);
-    waitForEnterIfInteractive();
+    showBox(text, caption ? caption : kErrorBoxCaption);
     return kCommandOk;
 }
 
-void showMessageBox(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-    waitForEnterIfInteractive();
-}
+void showMessageBox(const char* text, const char* caption) { showBox(text, caption ? caption : ""); }

@@ -1,0 +1,73 @@
+#include "ui/terminal/terminal_console.h"
+
+#include <cstdio>
+
+#include "ui/terminal/terminal_mode.h"
+
+namespace {
+std::mutex lock;
+int modalDepth = 0;
+bool hiddenInput = false;
+bool statusShown = false;
+int liveWindows = 0;
+
+void applyMode() {
+    if (modalDepth > 0)
+        setTerminalMode(hiddenInput ? TerminalMode::HiddenLines : TerminalMode::Lines);
+    else if (liveWindows > 0)
+        setTerminalMode(TerminalMode::Keys);
+    else
+        setTerminalMode(TerminalMode::Lines);
+}
+}  // namespace
+
+std::mutex& consoleLock() { return lock; }
+
+void beginModal() {
+    std::lock_guard<std::mutex> guard(lock);
+    endStatusLine();
+    ++modalDepth;
+    applyMode();
+}
+
+void endModal() {
+    std::lock_guard<std::mutex> guard(lock);
+    if (modalDepth > 0) --modalDepth;
+    if (modalDepth == 0) hiddenInput = false;
+    applyMode();
+}
+
+void setModalInputHidden(bool hidden) {
+    std::lock_guard<std::mutex> guard(lock);
+    hiddenInput = hidden;
+    applyMode();
+}
+
+bool modalActive() { return modalDepth > 0; }
+
+bool statusLineShown() { return statusShown; }
+
+void setStatusLineShown(bool shown) { statusShown = shown; }
+
+void endStatusLine() {
+    if (!statusShown) return;
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+    statusShown = false;
+}
+
+void addLiveWindow() {
+    ++liveWindows;
+    applyMode();
+}
+
+void removeLiveWindow() {
+    if (liveWindows > 0) --liveWindows;
+    applyMode();
+}
+
+void writeOut(const char* text) {
+    endStatusLine();
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}

@@ -1,0 +1,14 @@
+// Ctrl+C (SIGINT) for the terminal front end. The handler only raises a
+// flag; prompts, message boxes and progress windows look at it on their own
+// threads. With none of them on screen, Ctrl+C ends the process at once.
+#pragma once
+
+void installInterruptHandler();
+
+bool interruptPending();
+// Consumes a pending Ctrl+C; true when there was one.
+bool takeInterrupt();
+
+// Something that acts on Ctrl+C is on screen (counted, any thread).
+void addInterruptListener();
+void removeInterruptListener();

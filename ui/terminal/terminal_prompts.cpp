@@ -1,0 +1,128 @@
+#include "ui/terminal/terminal_prompts.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/text.h"
+#include "ui/terminal/terminal_console.h"
+#include "ui/terminal/terminal_input.h"
+
+namespace {
+const size_t kAnswerSize = 256;
+
+void say(const char* text) {
+    std::lock_guard<std::mutex> guard(consoleLock());
+    writeOut(text);
+}
+
+bool sameLabel(const char* typed, const char* label) {
+    // Labels may carry blanks of their own ("Upgrade Firmware ").
+    while (*label == ' ') ++label;
+    size_t length = std::strlen(label);
+    while (length > 0 && label[length - 1] == ' ') --length;
+    if (std::strlen(typed) != length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(typed[i])) != std::tolower(static_cast<unsigned char>(label[i])))
+            return false;
+    return true;
+}
+
+// 1..count, or 0 when the text is not such a number.
+int menuNumber(const char* text, int count) {
+    if (!*text || std::strlen(text) > 3) return 0;
+    for (const char* c = text; *c; ++c)
+        if (!std::isdigit(static_cast<unsigned char>(*c))) return 0;
+    int number = std::atoi(text);
+    return number >= 1 && number <= count ? number : 0;
+}
+}  // namespace
+
+char* trimBlanks(char* text) {
+    size_t start = 0;
+    while (text[start] && std::isspace(static_cast<unsigned char>(text[start]))) ++start;
+    size_t end = std::strlen(text);
+    while (end > start && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    std::memmove(text, text + start, end - start);
+    text[end - start] = '\0';
+    return text;
+}
+
+void printDialogTitle(const char* title) {
+    char line[320];
+    formatText(line, sizeof line, "\n== %s ==\n", title);
+    say(line);
+}
+
+void printDialogText(const char* text) {
+    char block[2048];
+    size_t length = 0;
+    for (const char* c = text; *c && length + 2 < sizeof block; ++c)
+        if (*c != '\r') block[length++] = *c;
+    if (length == 0 || block[length - 1] != '\n') block[length++] = '\n';
+    block[length] = '\0';
+    say(block);
+}
+
+void printDialogValue(const char* label, const char* value) {
+    char line[320];
+    formatText(line, sizeof line, "%s: %s\n", label, value);
+    say(line);
+}
+
+bool askEntry(const char* label, char* out, size_t size, bool hidden) {
+    char prompt[160];
+    formatText(prompt, sizeof prompt, "%s: ", label);
+    say(prompt);
+    if (hidden) setModalInputHidden(true);
+    LineResult result = readInputLine(out, size);
+    if (hidden) setModalInputHidden(false);
+    return result == LineResult::Line;
+}
+
+bool askMenu(const char* label, const char entries[][kLocalAddressTextSize], int count, int* selected) {
+    char line[160];
+    formatText(line, sizeof line, "%s:\n", label);
+    say(line);
+    for (int i = 0; i < count; ++i) {
+        formatText(line, sizeof line, "  %d) %s\n", i + 1, entries[i]);
+        say(line);
+    }
+    for (;;) {
+        formatText(line, sizeof line, "Choose 1-%d [%d]: ", count, *selected + 1);
+        say(line);
+        char answer[kAnswerSize];
+        if (readInputLine(answer, sizeof answer) != LineResult::Line) return false;
+        trimBlanks(answer);
+        if (!answer[0]) return true;
+        int number = menuNumber(answer, count);
+        if (number) {
+            *selected = number - 1;
+            return true;
+        }
+        say("No such entry.\n");
+    }
+}
+
+int askButton(const PromptButton* buttons, int count, int defaultIndex) {
+    char line[256] = "";
+    size_t used = 0;
+    for (int i = 0; i < count; ++i) {
+        char label[64];
+        copyText(label, sizeof label, buttons[i].label);
+        trimBlanks(label);
+        used += static_cast<size_t>(formatText(line + used, sizeof line - used, i == defaultIndex ? "%s[%s]" : "%s%s",
+                                               i ? " / " : "", label));
+    }
+    formatText(line + used, sizeof line - used, " > ");
+    for (;;) {
+        say(line);
+        char answer[kAnswerSize];
+        if (readInputLine(answer, sizeof answer) != LineResult::Line) return 0;
+        trimBlanks(answer);
+        if (!answer[0] && defaultIndex >= 0) return buttons[defaultIndex].command;
+        for (int i = 0; i < count; ++i)
+            if (answer[0] && sameLabel(answer, buttons[i].label)) return buttons[i].command;
+        say("No such button.\n");
+    }
+}

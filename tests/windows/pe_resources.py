@@ -64,6 +64,65 @@ def read_resources(path):
     return found
 
 
+ATOM_CLASSES = {0x80: 'BUTTON', 0x81: 'EDIT', 0x82: 'STATIC', 0x83: 'LISTBOX', 0x84: 'SCROLLBAR', 0x85: 'COMBOBOX'}
+
+
+def _word(blob, at):
+    return struct.unpack_from('<H', blob, at)[0], at + 2
+
+
+def _text(blob, at):
+    end = at
+    while blob[end:end + 2] != b'\0\0':
+        end += 2
+    return blob[at:end].decode('utf-16-le'), end + 2
+
+
+def _name_or_ordinal(blob, at):
+    """A DLGTEMPLATE field: 0 (none), 0xFFFF and an ordinal, or a string."""
+    first, _ = _word(blob, at)
+    if first == 0:
+        return None, at + 2
+    if first == 0xFFFF:
+        return _word(blob, at + 2)
+    return _text(blob, at)
+
+
+def _align(at):
+    return (at + 3) & ~3
+
+
+def parse_dialog(blob):
+    """A classic DLGTEMPLATE (not DLGTEMPLATEEX) with its items. Control
+    classes given as atoms come back as their names (BUTTON, EDIT, ...)."""
+    if blob[2:4] == b'\xff\xff':
+        raise ValueError('an extended dialog template')
+    style, exstyle, count, x, y, cx, cy = struct.unpack_from('<IIHhhhh', blob, 0)
+    at = 18
+    menu, at = _name_or_ordinal(blob, at)
+    wclass, at = _name_or_ordinal(blob, at)
+    title, at = _text(blob, at)
+    dialog = {'style': style, 'exstyle': exstyle, 'x': x, 'y': y, 'cx': cx, 'cy': cy,
+              'menu': menu, 'class': wclass, 'title': title, 'font': None, 'controls': []}
+    if style & 0x40:  # DS_SETFONT
+        size, at = _word(blob, at)
+        face, at = _text(blob, at)
+        dialog['font'] = (size, face)
+    for _ in range(count):
+        at = _align(at)
+        style, exstyle, x, y, cx, cy, cid = struct.unpack_from('<IIhhhhH', blob, at)
+        at += 18
+        cclass, at = _name_or_ordinal(blob, at)
+        if isinstance(cclass, int):
+            cclass = ATOM_CLASSES.get(cclass, cclass)
+        text, at = _name_or_ordinal(blob, at)
+        extra, at = _word(blob, at)
+        at += extra
+        dialog['controls'].append({'style': style, 'exstyle': exstyle, 'x': x, 'y': y, 'cx': cx, 'cy': cy,
+                                   'id': cid, 'class': cclass, 'text': text})
+    return dialog
+
+
 if __name__ == '__main__':
     for (rtype, rname, lang), blob in sorted(read_resources(sys.argv[1]).items(), key=str):
         print(rtype, rname, lang, len(blob))

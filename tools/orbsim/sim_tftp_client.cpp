@@ -1,0 +1,270 @@
+#include "tools/orbsim/sim_tftp_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "net/http/address_utils.h"
+#include "net/tftp/tftp_packets.h"
+#include "tools/orbsim/sim_log.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Endpoint {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    bool operator==(const Endpoint& other) const { return address == other.address && port == other.port; }
+};
+
+struct Session {
+    Session(const TftpFetchRequest& r, TftpFetchResult& out) : request(r), result(out) {}
+    const TftpFetchRequest& request;
+    TftpFetchResult& result;
+    int fd = -1;
+    Endpoint peer;        // where our next packet goes
+    bool peerLocked = false;
+    std::vector<uint8_t> lastPacket;
+    uint32_t random = 1;
+    unsigned long lastAcked = 0;   // absolute block number; 0 is the OACK's
+    bool acked0 = false;
+};
+
+void sendTo(Session& s, const std::vector<uint8_t>& packet, const Endpoint& to) {
+    sockaddr_in address;
+    makeSockaddr(to.address, to.port, &address);
+    // A lost datagram is repaired by the resend on silence.
+    (void)sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+bool dropByFraction(Session& s) {
+    if (s.request.faults.dropFraction <= 0.0) return false;
+    // xorshift32: the same seed drops the same ACKs run after run.
+    s.random ^= s.random << 13;
+    s.random ^= s.random >> 17;
+    s.random ^= s.random << 5;
+    return s.random < s.request.faults.dropFraction * 4294967296.0;
+}
+
+void sendAck(Session& s, unsigned long block, bool firstTime) {
+    std::vector<uint8_t> ack(4);
+    tftpPut16(kTftpAck, ack.data());
+    tftpPut16(static_cast<uint32_t>(block), ack.data() + 2);
+    s.lastPacket = ack;
+    if (firstTime && s.request.faults.dropAcks.count(block)) {
+        simLog("TFTP leaving out ACK %lu", block);
+        ++s.result.acksDropped;
+        return;
+    }
+    if (dropByFraction(s)) {
+        ++s.result.acksDropped;
+        return;
+    }
+    sendTo(s, ack, s.peer);
+    if (s.request.faults.duplicateAcks) sendTo(s, ack, s.peer);
+}
+
+void sendError(Session& s, uint16_t code, const char* message) {
+    std::vector<uint8_t> packet(4);
+    tftpPut16(kTftpError, packet.data());
+    tftpPut16(code, packet.data() + 2);
+    packet.insert(packet.end(), message, message + std::strlen(message) + 1);
+    sendTo(s, packet, s.peer);
+}
+
+std::vector<uint8_t> readRequest(const std::string& fileName) {
+    std::vector<uint8_t> packet(2);
+    tftpPut16(kTftpReadRequest, packet.data());
+    const char* fields[] = {fileName.c_str(), "octet", "tsize", "0", "timeout", "5"};
+    for (const char* field : fields) packet.insert(packet.end(), field, field + std::strlen(field) + 1);
+    return packet;
+}
+
+// Reads "name\0value\0" pairs of an OACK.
+void readOptions(const uint8_t* packet, int length, TftpFetchResult* result) {
+    std::string text(reinterpret_cast<const char*>(packet) + 2, static_cast<size_t>(length - 2));
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t nameEnd = text.find('\0', at);
+        if (nameEnd == std::string::npos) break;
+        size_t valueEnd = text.find('\0', nameEnd + 1);
+        if (valueEnd == std::string::npos) break;
+        std::string name = text.substr(at, nameEnd - at);
+        std::string value = text.substr(nameEnd + 1, valueEnd - nameEnd - 1);
+        if (name == "tsize" && !value.empty() && value.find_first_not_of("0123456789") == std::string::npos) {
+            result->hasTsize = true;
+            result->tsize = std::stoull(value);
+        }
+        at = valueEnd + 1;
+    }
+}
+
+int openSocket(const TftpFetchRequest& request, std::string* failure) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        *failure = "no socket";
+        return -1;
+    }
+    sockaddr_in local;
+    makeSockaddr(request.viaGroup ? 0 : request.localAddress, 0, &local);
+    bool ok = bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    if (ok && request.viaGroup) {
+        // Data comes to the group at our port: join it on our own interface,
+        // and send from our own address.
+        ip_mreq membership;
+        membership.imr_multiaddr.s_addr = htonl(request.serverAddress);
+        membership.imr_interface.s_addr = htonl(request.localAddress);
+        in_addr outgoing;
+        outgoing.s_addr = htonl(request.localAddress);
+        unsigned char loop = 1;
+        ok = setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) == 0 &&
+             setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof outgoing) == 0 &&
+             setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) == 0;
+    }
+    if (!ok) {
+        *failure = request.viaGroup ? "cannot bind or join the group" : "cannot bind";
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+uint16_t boundPort(int fd) {
+    sockaddr_in local;
+    socklen_t size = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
+    return ntohs(local.sin_port);
+}
+
+}  // namespace
+
+TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop) {
+    TftpFetchResult result;
+    Session s(request, result);
+    s.random = request.faults.seed ? request.faults.seed : 1;
+    s.fd = openSocket(request, &result.failure);
+    if (s.fd < 0) return result;
+
+    s.peer = Endpoint{request.serverAddress, request.serverPort};
+    s.lastPacket = readRequest(request.fileName);
+    simLog("TFTP RRQ %s to %s:%u from port %u", request.fileName.c_str(), simDotted(request.serverAddress).c_str(),
+           request.serverPort, boundPort(s.fd));
+    sendTo(s, s.lastPacket, s.peer);
+
+    const auto deadline = Clock::now() + std::chrono::seconds(request.deadlineSeconds);
+    const auto retry = std::chrono::milliseconds(request.retryMs);
+    auto lastHeard = Clock::now();
+    unsigned resends = 0;
+    unsigned long nextBlock = 1;  // absolute; the wire carries its low 16 bits
+    bool stalled = false;
+    bool dallying = false;        // done, but the last ACK may need repeating
+    uint8_t packet[kTftpPacketSize];
+
+    while (true) {
+        if (stop) {
+            result.failure = "stopped";
+            break;
+        }
+        auto now = Clock::now();
+        if (now >= deadline) {
+            result.failure = "no end within " + std::to_string(request.deadlineSeconds) + " s";
+            break;
+        }
+        if (now - lastHeard >= retry) {
+            if (dallying) break;
+            if (resends >= request.retries) {
+                result.failure = stalled ? "stalled after block " + std::to_string(request.faults.stallAfterBlock)
+                                         : "no answer from the server";
+                break;
+            }
+            ++resends;
+            lastHeard = now;
+            if (!stalled) {
+                simLog("TFTP silence: sending the last packet again (%u of %u)", resends, request.retries);
+                if (s.lastPacket.size() == 4 && tftpGet16(s.lastPacket.data()) == kTftpAck)
+                    sendAck(s, s.lastAcked, false);
+                else
+                    sendTo(s, s.lastPacket, s.peer);
+            }
+            continue;
+        }
+        pollfd waiter{s.fd, POLLIN, 0};
+        if (poll(&waiter, 1, 50) <= 0) continue;
+        sockaddr_in from;
+        socklen_t fromSize = sizeof from;
+        ssize_t got = recvfrom(s.fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from), &fromSize);
+        if (got < 4) continue;
+        int length = static_cast<int>(got);
+        Endpoint sender;
+        readSockaddr(from, &sender.address, &sender.port);
+        if (!s.peerLocked) {
+            // The server answers from the port it chose for this transfer.
+            if (!request.viaGroup && sender.address != request.serverAddress) continue;
+            s.peer = sender;
+            s.peerLocked = true;
+        } else if (!(sender == s.peer)) {
+            simLog("TFTP packet from %s:%u ignored", simDotted(sender.address).c_str(), sender.port);
+            continue;
+        }
+        lastHeard = Clock::now();
+        resends = 0;
+        if (stalled) continue;
+
+        uint16_t opcode = tftpGet16(packet);
+        if (opcode == kTftpError) {
+            packet[sizeof packet - 1] = 0;
+            if (length < static_cast<int>(sizeof packet)) packet[length] = 0;
+            result.failure = "server sent ERROR " + std::to_string(tftpGet16(packet + 2)) + " " +
+                             reinterpret_cast<const char*>(packet + 4);
+            break;
+        }
+        if (opcode == kTftpOptionAck) {
+            if (nextBlock != 1) continue;
+            if (!s.acked0) {
+                readOptions(packet, length, &result);
+                simLog("TFTP OACK, tsize %s", result.hasTsize ? std::to_string(result.tsize).c_str() : "absent");
+            }
+            if (request.faults.refuseOptions) {
+                simLog("TFTP refusing the options with an ERROR");
+                sendError(s, 8, "options refused");
+                result.failure = "options refused";
+                break;
+            }
+            sendAck(s, 0, !s.acked0);
+            s.acked0 = true;
+            continue;
+        }
+        if (opcode != kTftpData || length > 4 + static_cast<int>(kTftpBlockSize)) continue;
+        uint16_t block = tftpGet16(packet + 2);
+        if (block == static_cast<uint16_t>(nextBlock) && !dallying) {
+            if (request.faults.stallAfterBlock >= 0 && nextBlock > static_cast<unsigned long>(request.faults.stallAfterBlock)) {
+                simLog("TFTP stalling: no ACK after block %ld", request.faults.stallAfterBlock);
+                stalled = true;
+                continue;
+            }
+            result.bytes.insert(result.bytes.end(), packet + 4, packet + length);
+            result.blocks = nextBlock;
+            s.lastAcked = nextBlock;
+            sendAck(s, nextBlock, true);
+            ++nextBlock;
+            if (length < 4 + static_cast<int>(kTftpBlockSize)) {
+                result.finished = true;
+                dallying = true;
+            }
+        } else if (nextBlock > 1 && block == static_cast<uint16_t>(nextBlock - 1)) {
+            // Our ACK was lost: the server sent the block again.
+            sendAck(s, nextBlock - 1, false);
+        }
+    }
+    close(s.fd);
+    simLog("TFTP %s: %lu blocks, %zu bytes%s%s", result.finished ? "done" : "ended early", result.blocks,
+           result.bytes.size(), result.failure.empty() ? "" : ", ", result.failure.c_str());
+    if (result.acksDropped) simLog("TFTP left out %lu ACKs", result.acksDropped);
+    return result;
+}

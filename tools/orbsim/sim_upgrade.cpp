@@ -1,0 +1,99 @@
+#include "tools/orbsim/sim_upgrade.h"
+
+#include <fstream>
+
+#include "tools/orbsim/sim_image_check.h"
+#include "tools/orbsim/sim_log.h"
+#include "tools/orbsim/sim_tftp_client.h"
+
+namespace {
+
+bool saveBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+void restart(SimState* state, const ImageCheck& check) {
+    const SimOptions& o = state->options;
+    state->webUp = false;
+    state->inRecovery = false;
+    simLog("restarting for %u s", o.restartSeconds);
+    if (!simSleep(*state, o.restartSeconds * 1000)) return;
+    std::string version = !o.versionAfter.empty() ? o.versionAfter
+                          : !check.version.empty() ? check.version
+                                                   : currentVersion(state);
+    setCurrentVersion(state, version);
+    ++state->bootCount;
+    if (o.stayDown) {
+        simLog("staying down after the restart");
+        return;
+    }
+    state->webUp = true;
+    simLog("up again, software version %s", version.c_str());
+}
+
+void runUpgrade(SimState* state, UpgradeSource source) {
+    const SimOptions& o = state->options;
+    TftpFetchRequest request;
+    request.localAddress = o.address;
+    request.serverAddress = source.serverAddress;
+    request.serverPort = source.serverPort;
+    request.fileName = source.fileName;
+    request.viaGroup = source.viaGroup;
+    request.retryMs = o.tftpRetryMs;
+    request.retries = o.tftpRetries;
+    request.deadlineSeconds = o.tftpDeadlineSeconds;
+    request.faults.stallAfterBlock = o.stallAfterBlock;
+    request.faults.dropFraction = o.dropFraction;
+    request.faults.dropAcks = o.dropAcks;
+    request.faults.duplicateAcks = o.duplicateAcks;
+    request.faults.refuseOptions = o.refuseOptions;
+    request.faults.seed = o.seed;
+
+    TftpFetchResult fetched = tftpFetch(request, state->stop);
+    if (state->stop) {
+        state->upgrading = false;
+        return;
+    }
+    ImageCheck check = checkReceivedImage(fetched.bytes, fetched.finished);
+    simLog("%s", describeImageCheck(check, fetched.bytes.size()).c_str());
+    if (fetched.hasTsize && fetched.tsize != fetched.bytes.size())
+        simLog("announced tsize %llu differs from the bytes received", fetched.tsize);
+    if (!o.savePath.empty()) {
+        if (saveBytes(o.savePath, fetched.bytes))
+            simLog("saved %zu bytes to %s", fetched.bytes.size(), o.savePath.c_str());
+        else
+            simLog("cannot write %s", o.savePath.c_str());
+    }
+    if (check.complete) {
+        restart(state, check);
+    } else {
+        simLog("upgrade failed, keeping software version %s", currentVersion(state).c_str());
+    }
+    if (o.exitAfterSeconds >= 0) {
+        simLog("exiting in %d s", o.exitAfterSeconds);
+        armExit(state, static_cast<unsigned>(o.exitAfterSeconds), check.complete ? 0 : 1);
+    }
+    state->upgrading = false;
+}
+
+}  // namespace
+
+bool startUpgrade(SimState* state, const UpgradeSource& source) {
+    if (state->upgrading.exchange(true)) return false;
+    std::lock_guard<std::mutex> lock(state->mutex);
+    // The previous upgrade's thread has finished its work; collect it.
+    if (state->upgradeThread.joinable()) state->upgradeThread.join();
+    state->upgradeThread = std::thread(runUpgrade, state, source);
+    return true;
+}
+
+void joinUpgrade(SimState* state) {
+    std::thread finished;
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        finished.swap(state->upgradeThread);
+    }
+    if (finished.joinable()) finished.join();
+}

@@ -14,6 +14,7 @@ struct SimState {
     SimOptions options;
     std::atomic<bool> stop{false};
     std::atomic<bool> webUp{false};
+    std::atomic<bool> webListening{false};  // what the web server made of webUp
     std::atomic<bool> inRecovery{false};
     std::atomic<unsigned> bootCount{0};  // a web server seeing it change forgets its nonce
     std::atomic<bool> upgrading{false};

@@ -18,6 +18,8 @@ void restart(SimState* state, const ImageCheck& check) {
     const SimOptions& o = state->options;
     state->webUp = false;
     state->inRecovery = false;
+    for (int waited = 0; waited < 40 && state->webListening; ++waited)
+        if (!simSleep(*state, 50)) return;
     simLog("restarting for %u s", o.restartSeconds);
     if (!simSleep(*state, o.restartSeconds * 1000)) return;
     std::string version = !o.versionAfter.empty() ? o.versionAfter
@@ -30,6 +32,9 @@ void restart(SimState* state, const ImageCheck& check) {
         return;
     }
     state->webUp = true;
+    // "Up" only once connections are taken again.
+    for (int waited = 0; waited < 40 && !state->webListening; ++waited)
+        if (!simSleep(*state, 50)) return;
     simLog("up again, software version %s", version.c_str());
 }
 

@@ -194,6 +194,7 @@ void runWebServer(SimState* state) {
             if (listener >= 0) {
                 close(listener);
                 listener = -1;
+                state->webListening = false;
                 simLog("web server down");
             }
             simSleep(*state, 50);
@@ -219,6 +220,7 @@ void runWebServer(SimState* state) {
             }
             bindFailureShown = false;
             everListened = true;
+            state->webListening = true;
             simLog("web server listening on %s:%u", simDotted(o.address).c_str(), o.httpPort);
         }
         pollfd waiter{listener, POLLIN, 0};
@@ -231,4 +233,5 @@ void runWebServer(SimState* state) {
         close(connection);
     }
     if (listener >= 0) close(listener);
+    state->webListening = false;
 }

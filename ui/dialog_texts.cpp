@@ -25,5 +25,5 @@ const char kSuccessText[] =
 const char kWaitingText[] =
     "Firmware upload will begin when the ORB is idle, where the ORB will request to download the firmware from this PC using TFTP at the first available UDP port starting at port number 69.\r\n\r\nIf firmware download does not start, please check that you have done the following: a) Hangup properly all the phones attached to the ORB, b) Disable any firewall software (such as Internet Connection Firewall) on this PC, and c) Make sure that this PC and the ORB are on the same LAN subnet; it will not work for example if this PC is behind a router while the ORB is in front of it.";
 
-const char kSuccessWebAddress111[] = "www.example.com";
-const char kSuccessWebAddress113[] = "support.example.com";
+const char kSuccessWebAddress111[] = "orb.example.com";
+const char kSuccessWebAddress113[] = "example.com";

@@ -194,8 +194,8 @@ GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* auth
         // curl run does) counts from 1 again on a nonce that is still current.
         if (s.qop.empty()) {
             if (c.hasQop) return challenge("qop not offered");
+            // A cnonce sent anyway still counts for md5-sess.
             c.nc.clear();
-            c.cnonce.clear();
         } else {
             if (!c.hasQop || !qopOffered(s.qop, c.qop)) return challenge("wrong qop");
             if (!isHex(c.nc, 16) || c.cnonce.empty()) return challenge("nc or cnonce missing");

@@ -1,0 +1,148 @@
+// The simulated device's trigger parse, image check, recovery datagrams
+// (against the program's own recovery packet code) and option checks.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "net/recovery/recovery_discovery.h"
+#include "tools/orbsim/sim_image_check.h"
+#include "tools/orbsim/sim_options.h"
+#include "tools/orbsim/sim_recovery_responder.h"
+#include "tools/orbsim/sim_trigger.h"
+
+TEST(UpgradeTrigger, ReadsAddressPortAndNameWithItsSlash) {
+    UpgradeTrigger t;
+    ASSERT_TRUE(parseUpgradeTrigger("/admin/upgrade?tftp://192.168.0.5:70/orb1a2b.bi1", &t));
+    EXPECT_EQ(0xC0A80005u, t.serverAddress);
+    EXPECT_EQ(70, t.serverPort);
+    EXPECT_EQ("/orb1a2b.bi1", t.fileName);
+
+    const char* bad[] = {
+        "/admin/upgrade?http://1.2.3.4:69/orb1.bi1", "/admin/upgrade?tftp://1.2.3.4/orb1.bi1",
+        "/admin/upgrade?tftp://1.2.3.4:0/orb1.bi1",  "/admin/upgrade?tftp://1.2.3.4:65536/orb1.bi1",
+        "/admin/upgrade?tftp://1.2.3:69/orb1.bi1",   "/admin/upgrade?tftp://1.2.3.4:6x/orb1.bi1",
+        "/admin/upgrade?tftp://1.2.3.4:69/",         "/admin/upgradetftp://1.2.3.4:69/orb1.bi1",
+    };
+    for (const char* path : bad) EXPECT_FALSE(parseUpgradeTrigger(path, &t)) << path;
+}
+
+namespace {
+
+std::vector<uint8_t> imageOf(size_t size, uint32_t lengthField, const char* version) {
+    std::vector<uint8_t> image(size, 0x5A);
+    if (size >= 92) {
+        image[88] = static_cast<uint8_t>(lengthField >> 24);
+        image[89] = static_cast<uint8_t>(lengthField >> 16);
+        image[90] = static_cast<uint8_t>(lengthField >> 8);
+        image[91] = static_cast<uint8_t>(lengthField);
+    }
+    for (size_t i = 0; version && 92 + i < size; ++i) {
+        image[92 + i] = static_cast<uint8_t>(version[i]);
+        if (!version[i]) break;
+    }
+    return image;
+}
+
+}  // namespace
+
+TEST(ImageCheck, CompleteOnlyWhenFinishedAndTheLengthFieldAgrees) {
+    ImageCheck whole = checkReceivedImage(imageOf(4200090, 4200090, "7.5.3"), true);
+    EXPECT_TRUE(whole.complete);
+    EXPECT_EQ("7.5.3", whole.version);
+    EXPECT_EQ("received 4200090 bytes, length field 4200090: complete", describeImageCheck(whole, 4200090));
+
+    EXPECT_FALSE(checkReceivedImage(imageOf(4200090, 4200090, "7.5.3"), false).complete);
+    ImageCheck shortOne = checkReceivedImage(imageOf(4000, 4200090, "7.5.3"), true);
+    EXPECT_FALSE(shortOne.complete);
+    EXPECT_EQ(4200090u, shortOne.lengthField);
+
+    ImageCheck tiny = checkReceivedImage(imageOf(50, 0, nullptr), true);
+    EXPECT_FALSE(tiny.hasLengthField);
+    EXPECT_EQ("received 50 bytes, no length field: incomplete", describeImageCheck(tiny, 50));
+}
+
+TEST(ImageCheck, VersionMustEndInsideTheHeader) {
+    std::vector<uint8_t> image = imageOf(1024, 1024, nullptr);  // no NUL from 92 to 127
+    EXPECT_EQ("", checkReceivedImage(image, true).version);
+    image[127] = 0;
+    EXPECT_EQ(35u, checkReceivedImage(image, true).version.size());
+}
+
+TEST(RecoveryDatagrams, ProgramRequestsAreReadAndAnswersReadBack) {
+    RecoveryRequest fetch;
+    makeFetchRequest(&fetch, "ORB0012345", 70, "/orb1a2b.bin");
+    RecoveryCommand command;
+    ASSERT_TRUE(readRecoveryCommand(fetch.bytes, sizeof fetch.bytes, &command));
+    EXPECT_EQ(2, command.command);
+    EXPECT_EQ("ORB0012345", command.serial);
+    EXPECT_EQ(70, command.tftpPort);
+    EXPECT_EQ("/orb1a2b.bin", command.fileName);
+
+    RecoveryRequest search;
+    makeSearchRequest(&search, "1234567890123456789");
+    ASSERT_TRUE(readRecoveryCommand(search.bytes, sizeof search.bytes, &command));
+    EXPECT_EQ(0, command.command);
+    EXPECT_EQ("1234567890123456789", command.serial);
+    EXPECT_FALSE(readRecoveryCommand(search.bytes, 159, &command));
+    search.bytes[7] = 'X';
+    EXPECT_FALSE(readRecoveryCommand(search.bytes, sizeof search.bytes, &command));
+
+    SimOptions o;
+    o.address = 0x7F000002;
+    o.productName = "A product name longer than nineteen";
+    std::vector<uint8_t> bytes = makeRecoveryAnswer(o, "7.0.0", 100);
+    ASSERT_EQ(100u, bytes.size());
+    RecoveryAnswer answer;
+    readRecoveryAnswer(bytes.data(), &answer);
+    EXPECT_STREQ("ORB0012345", answer.serialNumber);
+    EXPECT_STREQ("A product name long", answer.productName);  // 19 characters and the NUL
+    EXPECT_STREQ("7.0.0", answer.softwareVersion);
+    EXPECT_STREQ("1.0.2", answer.hardwareVersion);
+    EXPECT_EQ(0x7F000002u, answer.address);
+    char mac[13];
+    formatMacHex(answer.mac, mac, 6);
+    EXPECT_STREQ("000E08123456", mac);
+
+    EXPECT_EQ(99u, makeRecoveryAnswer(o, "7.0.0", 99).size());
+    std::vector<uint8_t> longer = makeRecoveryAnswer(o, "7.0.0", 101);
+    ASSERT_EQ(101u, longer.size());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), longer.begin()));
+}
+
+namespace {
+
+bool parse(std::vector<std::string> words, SimOptions* o, std::string* error) {
+    std::vector<char*> argv;
+    words.insert(words.begin(), "orbsim");
+    for (std::string& word : words) argv.push_back(&word[0]);
+    bool help = false;
+    return parseSimOptions(static_cast<int>(argv.size()), argv.data(), o, &help, error);
+}
+
+}  // namespace
+
+TEST(SimOptions, ReadsValuesAndRefusesMistakes) {
+    SimOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--address", "127.0.0.9", "--qop", "none", "--algorithm", "absent", "--mac", "02:1a:2b:3c:4d:5e",
+                       "--drop-ack", "0,7,9", "--user", "admin", "--password", "pw"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ(0x7F000009u, o.address);
+    EXPECT_EQ("", o.qop);
+    EXPECT_EQ("", o.algorithm);
+    EXPECT_EQ(0x1A, o.macBytes[1]);
+    EXPECT_EQ(0x5E, o.macBytes[5]);
+    EXPECT_EQ(3u, o.dropAcks.size());
+
+    const std::vector<std::vector<std::string>> wrong = {
+        {"--user", "admin"},         {"--qop", "auth-conf"},   {"--mac", "00:11"},
+        {"--serial", "12345678901234567890"}, {"--nonce-every", "1"}, {"--drop-fraction", "1.5"},
+        {"--port"},                  {"--bogus", "1"},         {"--address", "localhost"},
+    };
+    for (const auto& words : wrong) {
+        SimOptions fresh;
+        EXPECT_FALSE(parse(words, &fresh, &error)) << words[0];
+    }
+}

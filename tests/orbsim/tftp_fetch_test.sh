@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The device's TFTP client against an independent server (in.tftpd): the
+# received bytes, the restart, the version afterwards, and the client faults.
+ORBSIM=$1
+ORBIMAGE=$2
+. "$(dirname "$0")/sim_test_lib.sh"
+
+command -v in.tftpd >/dev/null || { echo "SKIPPED: in.tftpd (tftpd-hpa) is not installed" >&2; exit 77; }
+# in.tftpd resolves its address only when some address besides 127.0.0.1 is
+# configured; the device's own loopback address serves.
+ip addr add 127.0.0.2/8 dev lo
+
+mkdir "$WORK/root"
+make_image() { "$ORBIMAGE" make --code SvIrEo5 --version "$2" --size "$3" --out "$WORK/root/$1" >/dev/null; }
+make_image orb1a2b.bi1 7.5.3 1000000
+make_image orb512.bi1 7.6.0 102400       # a multiple of 512: ends with an empty block
+make_image orbbig.bi1 8.0.1 33600000     # more than 65535 blocks: numbers roll over
+chmod -R a+rX "$WORK/root"
+in.tftpd -L -s -u root -a 127.0.0.1:69 "$WORK/root" &
+STARTED_PIDS+=($!)
+
+trigger() { http_code "http://$1/admin/upgrade?tftp://127.0.0.1:69/$2"; }
+
+start_sim plain --address 127.0.0.2 --save "$WORK/plain.bin" --restart-seconds 2 --exit-after 2
+start_sim faulty --address 127.0.0.3 --save "$WORK/faulty.bin" --restart-seconds 0 --exit-after 2 \
+    --dup-acks --drop-ack 0,3,200 --tftp-retry-ms 200 --version-after 9.9.9
+start_sim big --address 127.0.0.4 --save "$WORK/big.bin" --restart-seconds 0 --exit-after 0 --stay-down
+start_sim stall --address 127.0.0.5 --stall-after 5 --tftp-retry-ms 200 --tftp-retries 3 --exit-after 0
+start_sim refuse --address 127.0.0.6 --refuse-options --exit-after 0
+for name in plain faulty big stall refuse; do wait_line "$name" "web server listening"; done
+
+[ "$(trigger 127.0.0.2 orb1a2b.bi1)" = 200 ] || fail "trigger not answered with 200"
+grep -q "Software Version" "$WORK/body" && fail "the trigger's page carries the labels"
+wait_line plain "TFTP RRQ /orb1a2b.bi1 to 127.0.0.1:69"
+wait_line plain "received 1000000 bytes, length field 1000000: complete"
+wait_line plain "restarting for 2 s"
+[ "$(http_code http://127.0.0.2/admin/advanced)" = refused ] || fail "web server up during the restart"
+wait_line plain "up again, software version 7.5.3"
+[ "$(http_code http://127.0.0.2/admin/advanced)" = 200 ] || fail "no page after the restart"
+grep -q "<tr><td>Software Version:</td><td>7.5.3</td></tr>" "$WORK/body" || fail "old version after the restart"
+wait_exit plain 0
+cmp "$WORK/root/orb1a2b.bi1" "$WORK/plain.bin" || fail "plain: saved bytes differ"
+
+[ "$(trigger 127.0.0.3 orb512.bi1)" = 200 ] || fail "faulty: trigger"
+wait_line faulty "TFTP leaving out ACK 3"
+wait_line faulty "TFTP leaving out ACK 200"
+wait_line faulty "up again, software version 9.9.9"
+wait_exit faulty 0
+cmp "$WORK/root/orb512.bi1" "$WORK/faulty.bin" || fail "faulty: saved bytes differ"
+grep -q "TFTP done: 201 blocks, 102400 bytes" "$WORK/faulty.log" || fail "faulty: no empty last block"
+
+[ "$(trigger 127.0.0.4 orbbig.bi1)" = 200 ] || fail "big: trigger"
+wait_line big "staying down after the restart" 60
+[ "$(http_code http://127.0.0.4/admin/advanced)" = refused ] || fail "big: web server came back"
+wait_exit big 0
+cmp "$WORK/root/orbbig.bi1" "$WORK/big.bin" || fail "big: saved bytes differ"
+
+[ "$(trigger 127.0.0.5 orb1a2b.bi1)" = 200 ] || fail "stall: trigger"
+wait_line stall "TFTP stalling: no ACK after block 5"
+wait_line stall "received 2560 bytes, length field 1000000: incomplete"
+wait_line stall "upgrade failed, keeping software version 7.0.0"
+wait_exit stall 1
+
+[ "$(trigger 127.0.0.6 orb1a2b.bi1)" = 200 ] || fail "refuse: trigger"
+wait_line refuse "TFTP refusing the options with an ERROR"
+wait_exit refuse 1
+grep -q "restarting" "$WORK/refuse.log" && fail "refuse: restarted without an image"
+
+echo "orbsim tftp client: all checks passed"

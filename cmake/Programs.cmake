@@ -1,0 +1,40 @@
+# The two programs, and their test variants: the same sources, a different
+# restart-wait tick (and for orbstage a staged build), fixed when built.
+
+# orbflash_program(<target> <tick-library>)
+function(orbflash_program target tick)
+  add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/apps/orbflash/orbflash_main.cpp)
+  orb_apply_warnings(${target})
+  target_link_libraries(${target} PRIVATE orbflash_app orb_entry orb_front_end ${tick} orb_recovery orb_shared orb_platform)
+  orb_image(image ${target} "${ORBFLASH_IMAGE}")
+  orb_embed_firmware(${target} 112 ${image})
+  orb_program_resources(${target} orbflash)
+endfunction()
+
+# orbstage_program(<target> <tick-library> [<transition-image>])
+function(orbstage_program target tick)
+  add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/apps/orbstage/orbstage_main.cpp)
+  orb_apply_warnings(${target})
+  target_link_libraries(${target} PRIVATE orbstage_app orb_entry orb_front_end ${tick} orb_shared orb_platform)
+  orb_image(image ${target} "${ORBSTAGE_IMAGE}")
+  if(ARGC GREATER 2)
+    # A staged build: the transition image first, then the target image.
+    target_compile_definitions(${target} PRIVATE ORBSTAGE_STAGED)
+    orb_embed_firmware(${target} 726 ${image} 319 ${ARGV2})
+  else()
+    orb_embed_firmware(${target} 726 ${image})
+  endif()
+  orb_program_resources(${target} orbstage)
+endfunction()
+
+# Icon, manifest and dialog templates on Windows.
+function(orb_program_resources target program)
+  if(WIN32)
+    set(script ${PROJECT_SOURCE_DIR}/apps/${program}/${program}.rc)
+    target_sources(${target} PRIVATE ${script})
+    # windres writes no dependency file: name what the script includes.
+    set_source_files_properties(${script} TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS
+      "${PROJECT_SOURCE_DIR}/ui/win32/${program}_dialogs.rc;${PROJECT_SOURCE_DIR}/ui/resource_ids.h;${PROJECT_SOURCE_DIR}/ui/win32/orb.ico;${PROJECT_SOURCE_DIR}/ui/win32/orb.manifest")
+    orb_windows_executable(${target})
+  endif()
+endfunction()

@@ -23,7 +23,7 @@ trigger() { http_code "http://$1/admin/upgrade?tftp://127.0.0.1:69/$2"; }
 
 start_sim plain --address 127.0.0.2 --save "$WORK/plain.bin" --restart-seconds 2 --exit-after 2
 start_sim faulty --address 127.0.0.3 --save "$WORK/faulty.bin" --restart-seconds 0 --exit-after 2 \
-    --dup-acks --drop-ack 0,3,200 --tftp-retry-ms 200 --version-after 9.9.9
+    --dup-acks --drop-ack 0,3,200 --drop-fraction 0.02 --seed 7 --tftp-retry-ms 200 --version-after 9.9.9
 start_sim big --address 127.0.0.4 --save "$WORK/big.bin" --restart-seconds 0 --exit-after 0 --stay-down
 start_sim stall --address 127.0.0.5 --stall-after 5 --tftp-retry-ms 200 --tftp-retries 3 --exit-after 0
 start_sim refuse --address 127.0.0.6 --refuse-options --exit-after 0
@@ -48,6 +48,7 @@ wait_line faulty "up again, software version 9.9.9"
 wait_exit faulty 0
 cmp "$WORK/root/orb512.bi1" "$WORK/faulty.bin" || fail "faulty: saved bytes differ"
 grep -q "TFTP done: 201 blocks, 102400 bytes" "$WORK/faulty.log" || fail "faulty: no empty last block"
+grep -Eq "TFTP left out ([4-9]|[1-9][0-9]) ACKs" "$WORK/faulty.log" || fail "faulty: no ACKs left out by fraction"
 
 [ "$(trigger 127.0.0.4 orbbig.bi1)" = 200 ] || fail "big: trigger"
 wait_line big "staying down after the restart" 60

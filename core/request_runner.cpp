@@ -39,22 +39,25 @@ int runRequest(void* instance, uint32_t localAddress, uint16_t localPort, uint32
         RequestArgs args{instance, localAddress, localPort, targetAddress, targetPort, path, buffer, capacity};
         ProgressWindow* window = openProgressWindow(IDD_CONNECTING);
         OrbThread* worker = threadStart(requestWorker, &args);
-        if (!worker) {
-            destroyProgressWindow(window);
-            return 0;
-        }
-        // Poll, so that the bar moves and Cancel works while the worker blocks.
-        while (!threadHasEnded(worker)) {
-            pumpProgressMessage(window);
-            sleepMillis(1);
-            if (++cycle == 10) {
-                setProgressPosition(window, position);
-                position = position >= 100 ? 0 : position + 1;
-                cycle = 0;
+        int result;
+        if (worker) {
+            // Poll, so that the bar moves and Cancel works while the worker blocks.
+            while (!threadHasEnded(worker)) {
+                pumpProgressMessage(window);
+                sleepMillis(1);
+                if (++cycle == 10) {
+                    setProgressPosition(window, position);
+                    position = position >= 100 ? 0 : position + 1;
+                    cycle = 0;
+                }
             }
+            result = threadResult(worker);
+            threadRelease(worker);
+        } else {
+            // No thread to be had: the exchange runs here, unpumped, rather
+            // than passing "nothing received" off as the device's answer.
+            result = requestWorker(&args);
         }
-        int result = threadResult(worker);
-        threadRelease(worker);
         destroyProgressWindow(window);
         if (result >= 0) return result;
 

@@ -1,0 +1,219 @@
+#include "core/request_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/program_profile.h"
+#include "core/text.h"
+#include "core/upgrade_context.h"
+#include "net/http/http_exchange.h"
+#include "platform/platform_clock.h"
+#include "tests/runner/runner_http_server.h"
+#include "tests/support/scripted_front_end.h"
+#include "ui/dialog_logic.h"
+#include "ui/front_end.h"
+#include "ui/progress_cancel.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+const uint32_t kLoopback = 0x7f000001u;
+const char kPath[] = "/admin/advanced";
+
+int request(const RunnerHttpServer& server) {
+    return runRequest(nullptr, kLoopback, kFirstHttpPort, kLoopback, server.port, kPath, gContext.responseBuffer,
+                      kResponseCapacity);
+}
+
+bool hasAuthorization(const std::string& request) { return request.find("\r\nAuthorization: Digest ") != std::string::npos; }
+
+size_t dialogsShown() {
+    std::vector<std::string> events = frontEndEvents();
+    return static_cast<size_t>(std::count(events.begin(), events.end(), "dialog 104"));
+}
+
+// The password dialog as a user who types these credentials each time.
+void answerPasswordWith(const char* user, const char* password) {
+    scriptedFrontEnd().onDialog = [user, password](int templateId) {
+        if (templateId != IDD_PASSWORD) return 0;
+        acceptPasswordDialog(user, password);
+        return 1;
+    };
+}
+
+class RequestRunner : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+        gProgram = &kOrbflashProfile;
+        resetUpgradeContext();
+        resetScriptedFrontEnd();
+        gContext.mode = 1;
+        gHttpTimeouts = {5000, 5000};
+    }
+    void TearDown() override { gHttpTimeouts = {20000, 30000}; }
+};
+
+TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
+    RunnerHttpServer server;
+    server.serve({{pageOfSize(1000), {}}});
+    EXPECT_EQ(request(server), 1000);
+    server.finish();
+    ASSERT_EQ(server.received().size(), 1u);
+    EXPECT_FALSE(hasAuthorization(server.received()[0]));
+    EXPECT_EQ(dialogsShown(), 0u);
+    std::vector<std::string> events = frontEndEvents();
+    EXPECT_EQ(events, (std::vector<std::string>{"open 105", "destroy 105"}));
+}
+
+TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
+    // 259 is what a still-running thread reports as its exit code on Windows.
+    RunnerHttpServer server;
+    server.serve({{"", {}}, {pageOfSize(259), {}}});
+    EXPECT_EQ(request(server), 0);
+    EXPECT_EQ(request(server), 259);
+    server.finish();
+    EXPECT_EQ(server.received().size(), 2u);
+    EXPECT_EQ(dialogsShown(), 0u);
+}
+
+TEST_F(RequestRunner, ProtectedDeviceAsksOnceThenSendsAuthorization) {
+    answerPasswordWith("admin", "secret");
+    RunnerHttpServer server;
+    server.serve({{challengeWithNonce("N1"), {}}, {pageOfSize(500), {}}});
+    EXPECT_EQ(request(server), 500);
+    server.finish();
+    std::vector<std::string> requests = server.received();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(hasAuthorization(requests[0]));
+    EXPECT_TRUE(hasAuthorization(requests[1]));
+    EXPECT_NE(requests[1].find("username=\"admin\""), std::string::npos);
+    EXPECT_NE(requests[1].find("nonce=\"N1\""), std::string::npos);
+    EXPECT_EQ(dialogsShown(), 1u);
+    // One connecting window per attempt, the dialog in between.
+    EXPECT_EQ(frontEndEvents(),
+              (std::vector<std::string>{"open 105", "destroy 105", "dialog 104", "open 105", "destroy 105"}));
+}
+
+TEST_F(RequestRunner, FreshNonceWithKnownCredentialsRetriesSilentlyOnce) {
+    answerPasswordWith("admin", "secret");
+    copyText(gContext.digest.userName, sizeof gContext.digest.userName, "admin");
+    copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
+    RunnerHttpServer server;
+    server.serve({{challengeWithNonce("N1"), {}}, {pageOfSize(300), {}}});
+    EXPECT_EQ(request(server), 300);
+    server.finish();
+    EXPECT_EQ(server.received().size(), 2u);
+    EXPECT_EQ(dialogsShown(), 0u);
+}
+
+TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentRetry) {
+    answerPasswordWith("admin", "secret");
+    copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
+    RunnerHttpServer server;
+    // N1: silent retry; N2: prompt; N3 after the prompt: silent again; then the page.
+    server.serve({{challengeWithNonce("N1"), {}},
+                  {challengeWithNonce("N2"), {}},
+                  {challengeWithNonce("N3"), {}},
+                  {pageOfSize(400), {}}});
+    EXPECT_EQ(request(server), 400);
+    server.finish();
+    std::vector<std::string> requests = server.received();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const std::string& sent : requests) EXPECT_TRUE(hasAuthorization(sent));
+    EXPECT_NE(requests[3].find("nonce=\"N3\""), std::string::npos);
+    EXPECT_EQ(dialogsShown(), 1u);
+    std::vector<std::string> events = frontEndEvents();
+    // The prompt came after the second attempt, not the first.
+    auto prompt = std::find(events.begin(), events.end(), "dialog 104");
+    EXPECT_EQ(std::count(events.begin(), prompt, "destroy 105"), 2);
+}
+
+TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
+    int prompts = 0;
+    scriptedFrontEnd().onDialog = [&prompts](int) {
+        ++prompts;
+        acceptPasswordDialog("admin", prompts < 3 ? "wrong" : "right");
+        return 1;
+    };
+    RunnerHttpServer server;
+    // The same nonce every time: the credentials, not the nonce, were refused.
+    server.serve({{challengeWithNonce("N1"), {}},
+                  {challengeWithNonce("N1"), {}},
+                  {challengeWithNonce("N1"), {}},
+                  {pageOfSize(600), {}}});
+    EXPECT_EQ(request(server), 600);
+    server.finish();
+    EXPECT_EQ(server.received().size(), 4u);
+    EXPECT_EQ(prompts, 3);
+}
+
+TEST_F(RequestRunner, BarStepsEveryTenPumpsAndWrapsAfterOneHundred) {
+    std::thread::id runnerThread = std::this_thread::get_id();
+    static std::atomic<int> pumpSleeps;
+    static std::thread::id counted;
+    pumpSleeps = 0;
+    counted = runnerThread;
+    setClockHooks(nullptr, [](unsigned) {
+        if (std::this_thread::get_id() == counted) ++pumpSleeps;
+        std::this_thread::yield();
+    });
+    RunnerHttpServer server;
+    // The answer waits until the runner has been round its loop 1234 times.
+    server.serve({{pageOfSize(200), [] { return pumpSleeps.load() >= 1234; }}});
+    EXPECT_EQ(request(server), 200);
+    setClockHooks(nullptr, nullptr);
+    server.finish();
+    int steps = pumpSleeps.load() / 10;
+    ASSERT_GE(steps, 123);
+    EXPECT_EQ(lastProgressPosition(IDD_CONNECTING), (steps - 1) % 101);
+}
+
+// Death tests: each builds its own server in the child.
+void declineThePasswordDialog() {
+    scriptedFrontEnd().onDialog = [](int) { return 0; };
+    RunnerHttpServer server;
+    server.serve({{challengeWithNonce("N1"), {}}});
+    request(server);
+    std::fprintf(stderr, "runRequest returned\n");
+}
+
+void declineFromAnotherThread() {
+    std::thread listener(declineThePasswordDialog);
+    listener.join();
+    std::fprintf(stderr, "thread returned\n");
+}
+
+void cancelTheConnectingWindow() {
+    scriptedFrontEnd().onPump = [](ProgressWindow* window, int templateId) {
+        cancelProgressWindow(window, templateId);
+    };
+    RunnerHttpServer server;
+    // A device that never answers: Cancel must not wait for the worker.
+    server.serve({{pageOfSize(100), [] { return false; }}});
+    request(server);
+    std::fprintf(stderr, "runRequest returned\n");
+}
+
+TEST_F(RequestRunner, DecliningThePasswordEndsTheRunWithUserAbort) {
+    EXPECT_EXIT(declineThePasswordDialog(), ::testing::ExitedWithCode(0),
+                "error box: Upgrade Failed: User Abort\n$");
+}
+
+TEST_F(RequestRunner, DecliningOnTheListenerThreadEndsTheRunToo) {
+    EXPECT_EXIT(declineFromAnotherThread(), ::testing::ExitedWithCode(0),
+                "error box: Upgrade Failed: User Abort\n$");
+}
+
+TEST_F(RequestRunner, CancelInTheConnectingWindowEndsTheRunAtOnce) {
+    EXPECT_EXIT(cancelTheConnectingWindow(), ::testing::ExitedWithCode(0),
+                "error box: Upgrade Failed: User Abort\n$");
+}
+
+}  // namespace

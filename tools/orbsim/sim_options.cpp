@@ -76,7 +76,7 @@ void printSimUsage(FILE* out) {
         "  --algorithm-unquoted   write algorithm=VALUE without quotes\n"
         "  --opaque TEXT          send an opaque value\n"
         "  --nonce-every N        renew the nonce after every N requests (N >= 2)\n"
-        "  --always-401           refuse every request\n"
+        "  --always-401           answer every request with a 401\n"
         "web server faults:\n"
         "  --http-hang SECONDS    read the request, then hold the connection without answering\n"
         "  --http-close           read the request, then close without answering\n"

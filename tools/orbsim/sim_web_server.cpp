@@ -78,7 +78,7 @@ bool parseRequest(const std::string& head, HttpRequest* request) {
         if (end == std::string::npos || end == at) break;
         std::string header = head.substr(at, end - at);
         size_t colon = header.find(':');
-        if (colon != std::string::npos && strncasecmp(header.c_str(), "Authorization", colon) == 0 && colon == 13) {
+        if (colon == 13 && strncasecmp(header.c_str(), "Authorization", 13) == 0) {
             size_t value = header.find_first_not_of(" \t", colon + 1);
             request->hasAuthorization = true;
             request->authorization = value == std::string::npos ? "" : header.substr(value);
@@ -171,7 +171,7 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
 
 void runWebServer(SimState* state) {
     const SimOptions& o = state->options;
-    const bool guarded = !o.user.empty();
+    const bool guarded = !o.user.empty() || o.always401;
     DigestGuardSettings settings;
     settings.user = o.user;
     settings.password = o.password;

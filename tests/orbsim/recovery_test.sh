@@ -9,7 +9,7 @@ HERE=$(dirname "$0")
 probe() { timeout 10 python3 "$HERE/recovery_probe.py" "$@"; }
 
 start_sim device --recovery --address 127.0.0.2 --serial RCV0001 --product ORB-P60 --mac 021A2B3C4D5E \
-    --version 0.0.1 --hardware 3.1 --save "$WORK/got.bin" --restart-seconds 1 --exit-after 4
+    --version 0.0.1 --hardware 3.1 --save "$WORK/got.bin" --restart-seconds 1 --exit-after 6
 start_sim short --recovery --address 127.0.0.3 --serial RCV0099 --answer-size 99
 start_sim long --recovery --address 127.0.0.4 --serial RCV0101 --answer-size 101
 for name in device short long; do wait_line "$name" "recovery mode: listening on 234.4.8.10:4810"; done

@@ -21,7 +21,7 @@ STARTED_PIDS+=($!)
 
 trigger() { http_code "http://$1/admin/upgrade?tftp://127.0.0.1:69/$2"; }
 
-start_sim plain --address 127.0.0.2 --save "$WORK/plain.bin" --restart-seconds 2 --exit-after 2
+start_sim plain --address 127.0.0.2 --save "$WORK/plain.bin" --restart-seconds 2 --exit-after 5
 start_sim faulty --address 127.0.0.3 --save "$WORK/faulty.bin" --restart-seconds 0 --exit-after 2 \
     --dup-acks --drop-ack 0,3,200 --drop-fraction 0.02 --seed 7 --tftp-retry-ms 200 --version-after 9.9.9
 start_sim big --address 127.0.0.4 --save "$WORK/big.bin" --restart-seconds 0 --exit-after 0 --stay-down

@@ -169,7 +169,10 @@ uint16_t boundPort(int fd) {
 TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop) {
     TftpFetchResult result;
     Session s(request, result);
-    s.random = request.faults.seed ? request.faults.seed : 1;
+    // Scrambled so that small seeds do not start with a run of small numbers.
+    s.random = (request.faults.seed ^ 0x9E3779B9u) * 0x85EBCA6Bu;
+    s.random ^= s.random >> 16;
+    if (!s.random) s.random = 1;
     s.fd = openSocket(request, &result.failure);
     if (s.fd < 0) return result;
 

@@ -24,8 +24,10 @@ done
 wait_line device "search for serial RCV0001 from 127.0.0.1 -> answered with 100 bytes"
 [ "$(probe --serial NOBODY --wait 1)" = none ] || fail "a search for another serial was answered"
 wait_line device "command 0 for serial NOBODY ignored"
-[ "$(probe --serial RCV0099 | head -n 1)" = length=99 ] || fail "no 99-byte answer"
-[ "$(probe --serial RCV0101 | head -n 1)" = length=101 ] || fail "no 101-byte answer"
+probe --serial RCV0099 >"$WORK/answer"
+[ "$(head -n 1 "$WORK/answer")" = length=99 ] || fail "no 99-byte answer"
+probe --serial RCV0101 >"$WORK/answer"
+[ "$(head -n 1 "$WORK/answer")" = length=101 ] || fail "no 101-byte answer"
 
 "$ORBIMAGE" make --code vIrEoN3 --version 7.5.3 --size 300000 --out "$WORK/image.bin" >/dev/null
 timeout 30 python3 "$HERE/group_tftp_server.py" --port 6969 --name /orb7f00.bin --image "$WORK/image.bin" \
@@ -33,7 +35,8 @@ timeout 30 python3 "$HERE/group_tftp_server.py" --port 6969 --name /orb7f00.bin 
 SERVER=$!
 STARTED_PIDS+=($SERVER)
 wait_line server "^ready"
-probe --serial RCV0001 --command 2 --port 6969 --file /orb7f00.bin | grep -qx length=100 || fail "fetch not answered"
+probe --serial RCV0001 --command 2 --port 6969 --file /orb7f00.bin >"$WORK/answer"
+grep -qx length=100 "$WORK/answer" || fail "fetch not answered"
 wait_line device "fetching /orb7f00.bin from port 6969 through 234.4.8.10"
 wait_line server "RRQ /orb7f00.bin from 127.0.0.2:" 5
 wait "$SERVER" || fail "group server failed: $(cat "$WORK/server.log")"

@@ -104,7 +104,7 @@ void tftpListenLoop(TftpListener* listener) {
                     if (!isExpectedRequest(listener->receiveArea, got)) break;
                     destroyProgressWindow(window);
                     tftpStartTransfer(listener->socket, listener->groupAddress, listener->localAddress, address,
-                                      port);
+                                      port, tftpRequestHasOptions(listener->receiveArea, got));
                     // Only orbstage comes back here.
                     if (gContext.stage.load() == 1) {
                         socketClose(listener->socket);

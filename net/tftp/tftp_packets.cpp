@@ -11,6 +11,15 @@ void tftpPut16(uint32_t value, uint8_t* bytes) {
     bytes[1] = static_cast<uint8_t>(value & 0xFF);
 }
 
+bool tftpRequestHasOptions(const uint8_t* packet, int length) {
+    int at = 2;
+    for (int field = 0; field < 2; ++field) {  // name, then mode
+        while (at < length && packet[at] != 0) ++at;
+        ++at;
+    }
+    return at < length && packet[at] != 0;
+}
+
 int tftpBuildData(uint8_t* packet, const uint8_t* payload, uint32_t length, uint32_t block) {
     if (length > kTftpBlockSize) length = kTftpBlockSize;
     tftpPut16(kTftpData, packet);

@@ -20,6 +20,9 @@ uint16_t tftpGet16(const uint8_t* bytes);
 // Stores the low 16 bits of value, high byte first.
 void tftpPut16(uint32_t value, uint8_t* bytes);
 
+// Whether a read request carries options after its name and mode.
+bool tftpRequestHasOptions(const uint8_t* packet, int length);
+
 // Build a packet into the kTftpPacketSize area; return its length.
 int tftpBuildData(uint8_t* packet, const uint8_t* payload, uint32_t length, uint32_t block);
 int tftpBuildOptionAck(uint8_t* packet, uint32_t imageSize);

@@ -25,6 +25,10 @@ const uint32_t kRefreshMs = 50;
 
 const char* stageName() { return gContext.stage.load() == 0 ? "Transition" : "Target"; }
 
+const uint8_t* blockBytes(const TftpTransfer* t) {
+    return t->imageData + static_cast<size_t>(t->nextBlock - 1) * kTftpBlockSize;
+}
+
 bool modelIs(const char* modelName, const char* model) { return std::strncmp(modelName, model, 7) == 0; }
 
 void showUploadProgress(ProgressWindow* window, const TftpTransfer* t, unsigned barUnit) {
@@ -43,7 +47,7 @@ void showUploadProgress(ProgressWindow* window, const TftpTransfer* t, unsigned 
 }  // namespace
 
 void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAddress, uint32_t requesterAddress,
-                       uint16_t requesterPort) {
+                       uint16_t requesterPort, bool withOptions) {
     TftpTransfer* t = new (std::nothrow) TftpTransfer{};
     if (!t) {
         ShowErrorBox("Upgrade Failed: Can't malloc for TFTP session");
@@ -55,6 +59,7 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
     t->localAddress = localAddress;
     t->requesterAddress = requesterAddress;
     t->requesterPort = requesterPort;
+    t->withOptions = withOptions;
     t->imageData = image.data;
     t->imageSize = image.size;
     t->blockCount = image.size / kTftpBlockSize + 1;
@@ -92,6 +97,19 @@ void tftpRunTransfer(TftpTransfer* t) {
     }
 }
 
+// Takes the awaited ACK as received and sends the block after it. True
+// when every block has been acknowledged.
+static bool advance(TftpTransfer* t, const sockaddr_in& to) {
+    t->bytesAcknowledged += t->inFlightLength;
+    ++t->nextBlock;
+    if (t->nextBlock > t->blockCount) return true;
+    uint32_t length = t->nextBlock == t->blockCount ? t->lastBlockLength : kTftpBlockSize;
+    tftpSendData(t->socket, t->packet, blockBytes(t), length, t->nextBlock, to);
+    t->inFlightLength = length;
+    debugTrace("Send block %d (%d)\n", t->nextBlock, length);
+    return false;
+}
+
 bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
     // The bar holds 16-bit values; larger images move it in coarser steps.
     const unsigned barUnit = t->blockCount / 0x10000 + 1;
@@ -102,10 +120,14 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
     if (!isOrbstage() && t->groupAddress != 0) destination = t->groupAddress;
     sockaddr_in to;
     makeSockaddr(destination, t->requesterPort, &to);
-    tftpSendOptionAck(t->socket, t->packet, to, t->imageSize);
+    // A client that asked for no options expects block 1 straight away.
+    if (t->withOptions) {
+        tftpSendOptionAck(t->socket, t->packet, to, t->imageSize);
+    } else {
+        advance(t, to);
+    }
 
     const unsigned retryLimit = static_cast<unsigned>(gProgram->tftpRetryLimit);
-    const uint8_t* inFlight = t->imageData;
     unsigned idlePolls = 0;
     unsigned periods = 0;
     bool refreshed = false;
@@ -122,19 +144,10 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
             } else if (got >= 4 && tftpGet16(t->packet) == kTftpAck) {
                 // Block numbers roll over on the wire; compare the low 16 bits.
                 if (tftpGet16(t->packet + 2) != (t->nextBlock & 0xFFFF)) continue;
-                t->bytesAcknowledged += t->inFlightLength;
-                ++t->nextBlock;
                 idlePolls = 0;
                 periods = 0;
-                bool done = t->nextBlock > t->blockCount;
-                if (!done) {
-                    // Answer first: the device sets the pace, the window follows.
-                    uint32_t length = t->nextBlock == t->blockCount ? t->lastBlockLength : kTftpBlockSize;
-                    inFlight = t->imageData + static_cast<size_t>(t->nextBlock - 1) * kTftpBlockSize;
-                    tftpSendData(t->socket, t->packet, inFlight, length, t->nextBlock, to);
-                    t->inFlightLength = length;
-                    debugTrace("Send block %d (%d)\n", t->nextBlock, length);
-                }
+                // Answer first: the device sets the pace, the window follows.
+                bool done = advance(t, to);
                 uint32_t now = clockMillis();
                 if (done || !refreshed || now - lastRefresh >= kRefreshMs) {
                     showUploadProgress(window, t, barUnit);
@@ -142,7 +155,7 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
                     lastRefresh = now;
                 }
                 if (done) return true;
-                continue;
+                // The answer cannot be there yet: this pass waits for it.
             }
         }
         // Idle: nothing (or nothing useful) arrived. Wait for the socket
@@ -157,7 +170,7 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
             tftpSendOptionAck(t->socket, t->packet, to, t->imageSize);
         } else {
             debugTrace("ReSend block %d\n", t->nextBlock);
-            tftpSendData(t->socket, t->packet, inFlight, t->inFlightLength, t->nextBlock, to);
+            tftpSendData(t->socket, t->packet, blockBytes(t), t->inFlightLength, t->nextBlock, to);
         }
     }
 }

@@ -23,6 +23,7 @@ struct TftpTransfer {
     uint32_t lastBlockLength;
     uint32_t inFlightLength;
     const uint8_t* imageData;
+    bool withOptions;  // the request carried options: answer with the OACK
 };
 
 // Idle polls that make one retransmission period.
@@ -30,7 +31,7 @@ const unsigned kTftpPollsPerPeriod = 100;
 
 // orbflash: never returns. orbstage: returns to the listener.
 void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAddress, uint32_t requesterAddress,
-                       uint16_t requesterPort);
+                       uint16_t requesterPort, bool withOptions = true);
 void tftpRunTransfer(TftpTransfer* transfer);
 
 // The steps of a run, in order.

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "net/tftp/tftp_packets.h"
+
+static std::vector<uint8_t> built(const uint8_t* packet, int length) { return {packet, packet + length}; }
+
+TEST(TftpPackets, OptionAckIsAlwaysTsizeAndTimeoutFive) {
+    uint8_t packet[kTftpPacketSize];
+    const std::vector<uint8_t> forDefaultImage = {0x00, 0x06, 0x74, 0x73, 0x69, 0x7A, 0x65, 0x00, 0x34,
+                                                  0x32, 0x30, 0x30, 0x30, 0x39, 0x30, 0x00, 0x74, 0x69,
+                                                  0x6D, 0x65, 0x6F, 0x75, 0x74, 0x00, 0x35, 0x00};
+    EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 4200090)), forDefaultImage);
+
+    const uint8_t empty[] = "\0\6tsize\0" "0\0timeout\0" "5";
+    EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 0)), built(empty, sizeof empty));
+
+    const uint8_t largest[] = "\0\6tsize\0" "4294967295\0timeout\0" "5";
+    EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 0xFFFFFFFFu)), built(largest, sizeof largest));
+}
+
+TEST(TftpPackets, SixteenBitFieldsAreBigEndianLowBitsOnly) {
+    uint8_t bytes[2];
+    tftpPut16(258, bytes);
+    EXPECT_EQ(bytes[0], 0x01);
+    EXPECT_EQ(bytes[1], 0x02);
+    EXPECT_EQ(tftpGet16(bytes), 258);
+    tftpPut16(65536 + 7, bytes);  // a block counter past 65535
+    EXPECT_EQ(tftpGet16(bytes), 7);
+    const uint8_t high[] = {0xFF, 0xFE};
+    EXPECT_EQ(tftpGet16(high), 0xFFFE);
+}
+
+TEST(TftpPackets, DataCarriesTheBlockNumberAndAtMost512Bytes) {
+    std::vector<uint8_t> payload(600);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
+    uint8_t packet[kTftpPacketSize];
+
+    ASSERT_EQ(tftpBuildData(packet, payload.data(), 512, 258), 516);
+    EXPECT_EQ(built(packet, 4), (std::vector<uint8_t>{0x00, 0x03, 0x01, 0x02}));
+    EXPECT_EQ(built(packet + 4, 512), std::vector<uint8_t>(payload.begin(), payload.begin() + 512));
+
+    EXPECT_EQ(tftpBuildData(packet, nullptr, 0, 1), 4);  // the empty last block of an aligned image
+    EXPECT_EQ(built(packet, 4), (std::vector<uint8_t>{0x00, 0x03, 0x00, 0x01}));
+
+    EXPECT_EQ(tftpBuildData(packet, payload.data(), 154, 8204), 158);
+    EXPECT_EQ(built(packet, 4), (std::vector<uint8_t>{0x00, 0x03, 0x20, 0x0C}));
+
+    EXPECT_EQ(tftpBuildData(packet, payload.data(), 600, 2), 516);  // never more than a block
+}
+
+TEST(TftpPackets, RequestOptionsAreSeenAfterNameAndMode) {
+    auto has = [](const std::vector<uint8_t>& request) {
+        return tftpRequestHasOptions(request.data(), static_cast<int>(request.size()));
+    };
+    const char plain[] = "\0\1/orb1.bi1\0octet";
+    const char withSize[] = "\0\1/orb1.bi1\0octet\0tsize\0" "0";
+    const char padded[] = "\0\1/orb1.bi1\0octet\0\0";
+    const char cut[] = "\0\1/orb1.bi1";
+    EXPECT_FALSE(has({plain, plain + sizeof plain}));
+    EXPECT_TRUE(has({withSize, withSize + sizeof withSize}));
+    EXPECT_FALSE(has({padded, padded + sizeof padded}));
+    EXPECT_FALSE(has({cut, cut + sizeof cut - 1}));  // no terminator at all
+}

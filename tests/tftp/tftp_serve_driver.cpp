@@ -1,0 +1,118 @@
+// Serves one image file with the real listener, as a program would after
+// its trigger, for the client tests and the benchmark. Prints "port N" once
+// the listener is up; what the windows showed goes to stderr at the end.
+//   tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME]
+//                     [--group] [--local A.B.C.D] [--transition FILE --next-name NAME]
+//                     [--lifetime SECONDS]
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/program_profile.h"
+#include "core/text.h"
+#include "core/upgrade_context.h"
+#include "net/http/address_utils.h"
+#include "net/tftp/tftp_listener.h"
+#include "platform/platform_clock.h"
+#include "platform/platform_process.h"
+#include "tests/support/scripted_front_end.h"
+
+namespace {
+
+bool loadImage(const char* path, std::vector<uint8_t>* bytes, FirmwareImage* image) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    *image = FirmwareImage{};
+    image->data = bytes->data();
+    image->size = static_cast<uint32_t>(bytes->size());
+    std::memcpy(image->header, bytes->data(), bytes->size() < kImageHeaderSize ? bytes->size() : kImageHeaderSize);
+    return true;
+}
+
+void printEvents() {
+    std::fprintf(stderr, "events:\n");
+    for (const std::string& event : frontEndEvents()) std::fprintf(stderr, "  %s\n", event.c_str());
+}
+
+int usage() {
+    std::fputs("usage: tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME] [--group]\n"
+               "                         [--local ADDRESS] [--transition FILE --next-name NAME] [--lifetime S]\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    static std::vector<uint8_t> target;
+    static std::vector<uint8_t> transition;
+    const char* name = "/orb1a2b.bi1";
+    const char* nextName = nullptr;
+    const char* transitionPath = nullptr;
+    const char* model = "ORB-A110";
+    const char* local = "127.0.0.1";
+    bool group = false;
+    bool stage = false;
+    unsigned lifetime = 120;
+    for (int i = 2; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option == "--group") {
+            group = true;
+        } else if (i + 1 >= argc) {
+            return usage();
+        } else if (option == "--program") {
+            stage = std::strcmp(argv[++i], "stage") == 0;
+        } else if (option == "--name") {
+            name = argv[++i];
+        } else if (option == "--next-name") {
+            nextName = argv[++i];
+        } else if (option == "--transition") {
+            transitionPath = argv[++i];
+        } else if (option == "--model") {
+            model = argv[++i];
+        } else if (option == "--local") {
+            local = argv[++i];
+        } else if (option == "--lifetime") {
+            lifetime = static_cast<unsigned>(std::atoi(argv[++i]));
+        } else {
+            return usage();
+        }
+    }
+
+    gProgram = stage ? &kOrbstageProfile : &kOrbflashProfile;
+    gContext.mode = group ? 0 : 1;
+    if (!loadImage(argv[1], &target, &gContext.image)) return usage();
+    if (transitionPath) {
+        if (!stage || !nextName || !loadImage(transitionPath, &transition, &gContext.transitionImage)) return usage();
+        gContext.stage.store(0);
+    }
+    if (!parseDottedQuad(local, &gContext.localAddress)) return usage();
+    gContext.targetAddress = gContext.localAddress;
+    copyText(gContext.targetText, sizeof gContext.targetText, local);
+    copyText(gContext.modelName, sizeof gContext.modelName, model);
+    copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, name);
+    setExitHook(printEvents);
+
+    uint16_t port = tftpStartListener(gContext.localAddress, group ? "234.4.8.10" : nullptr);
+    std::printf("port %u\n", port);
+    std::fflush(stdout);
+    if (port == 0) endProcess();
+
+    // As the staged flow does: a new name once the transition stage is over.
+    for (unsigned waited = 0; waited < lifetime * 100; ++waited) {
+        if (nextName && gContext.stage.load() == 1) {
+            copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, nextName);
+            nextName = nullptr;
+        }
+        sleepMillis(10);
+    }
+    std::fprintf(stderr, "tftp_serve_driver: lifetime over\n");
+    printEvents();
+    return 3;
+}

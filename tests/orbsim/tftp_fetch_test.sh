@@ -27,7 +27,8 @@ start_sim faulty --address 127.0.0.3 --save "$WORK/faulty.bin" --restart-seconds
 start_sim big --address 127.0.0.4 --save "$WORK/big.bin" --restart-seconds 0 --exit-after 0 --stay-down
 start_sim stall --address 127.0.0.5 --stall-after 5 --tftp-retry-ms 200 --tftp-retries 3 --exit-after 0
 start_sim refuse --address 127.0.0.6 --refuse-options --exit-after 0
-for name in plain faulty big stall refuse; do wait_line "$name" "web server listening"; done
+start_sim mute --address 127.0.0.7 --restart-seconds 0 --mute-after-restart
+for name in plain faulty big stall refuse mute; do wait_line "$name" "web server listening"; done
 
 [ "$(trigger 127.0.0.2 orb1a2b.bi1)" = 200 ] || fail "trigger not answered with 200"
 grep -q "Software Version" "$WORK/body" && fail "the trigger's page carries the labels"
@@ -66,5 +67,10 @@ wait_exit stall 1
 wait_line refuse "TFTP refusing the options with an ERROR"
 wait_exit refuse 1
 grep -q "restarting" "$WORK/refuse.log" && fail "refuse: restarted without an image"
+
+[ "$(trigger 127.0.0.7 orb512.bi1)" = 200 ] || fail "mute: trigger"
+wait_line mute "up again, software version 7.6.0"
+[ "$(http_code http://127.0.0.7/admin/advanced)" = empty ] || fail "mute: answered after the restart"
+stop_sim mute
 
 echo "orbsim tftp client: all checks passed"

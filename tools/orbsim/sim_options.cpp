@@ -83,7 +83,8 @@ void printSimUsage(FILE* out) {
         "upgrade:\n"
         "  --restart-seconds S    web server down this long after a complete image (default 5)\n"
         "  --version-after TEXT   report this version after the restart instead of the image's\n"
-        "  --stay-down            never come back after the restart\n"
+        "  --stay-down            never come back after the restart (connections refused)\n"
+        "  --mute-after-restart   come back, but close every connection without an answer\n"
         "  --save FILE            write the received bytes to FILE\n"
         "  --exit-after S         exit S seconds after the upgrade has ended (0 complete, 1 not)\n"
         "tftp client:\n"
@@ -125,6 +126,9 @@ bool parseSimOptions(int argc, char** argv, SimOptions* o, bool* help, std::stri
             continue;
         } else if (name == "--stay-down") {
             o->stayDown = true;
+            continue;
+        } else if (name == "--mute-after-restart") {
+            o->muteAfterRestart = true;
             continue;
         } else if (name == "--dup-acks") {
             o->duplicateAcks = true;

@@ -36,6 +36,7 @@ struct SimOptions {
     unsigned restartSeconds = 5;
     std::string versionAfter;            // empty: the version in the received image
     bool stayDown = false;
+    bool muteAfterRestart = false;       // back up, but closes every connection unanswered
     std::string savePath;
     int exitAfterSeconds = -1;           // -1: run until a signal
 

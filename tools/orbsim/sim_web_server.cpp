@@ -140,7 +140,7 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
         return;
     }
     const char* shown = request.path.c_str();
-    if (o.httpClose) {
+    if (o.httpClose || (o.muteAfterRestart && state->bootCount > 0)) {
         simLog("%s %s -> closed without an answer", request.method.c_str(), shown);
         return;
     }

@@ -6,7 +6,7 @@ set -u
 if [ "${ORB_IN_NETNS:-}" = 1 ]; then exec "$@"; fi
 if unshare -n true 2>/dev/null; then
   exec unshare -n env ORB_IN_NETNS=1 bash -c '
-    ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo || exit 1
+    ip link set lo up && ip link set lo multicast on && ip route add 224.0.0.0/4 dev lo src 127.0.0.1 || exit 1
     exec "$@"' netns "$@"
 fi
 for argument in "$@"; do

@@ -1,12 +1,17 @@
 # The two programs, and their test variants: the same sources, a different
 # restart-wait tick (and for orbstage a staged build), fixed when built.
 
-# orbflash_program(<target> <tick-library>)
+# orbflash_program(<target> <tick-library> [IMAGE <image>])
 function(orbflash_program target tick)
+  cmake_parse_arguments(ARG "" "IMAGE" "" ${ARGN})
   add_executable(${target} WIN32 ${PROJECT_SOURCE_DIR}/apps/orbflash/orbflash_main.cpp)
   orb_apply_warnings(${target})
   target_link_libraries(${target} PRIVATE orbflash_app orb_entry orb_front_end ${tick} orb_recovery orb_shared orb_platform)
-  orb_image(image ${target} "${ORBFLASH_IMAGE}")
+  if(ARG_IMAGE)
+    set(image ${ARG_IMAGE})
+  else()
+    orb_image(image ${target} "${ORBFLASH_IMAGE}")
+  endif()
   orb_embed_firmware(${target} 112 ${image})
   orb_program_resources(${target} orbflash)
 endfunction()

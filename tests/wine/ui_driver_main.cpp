@@ -1,0 +1,326 @@
+// orb-ui-driver: drives the dialogs of a program running in the same Wine
+// (or Windows) session from a script of steps, for end-to-end tests and
+// screenshots. One line per step on standard output; the exit code is 1 at
+// the first step that fails, 2 for a malformed script, 0 when all passed.
+//
+//   orb-ui-driver -f STEPS-FILE
+//   orb-ui-driver "STEP" "STEP" ...
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/wine/ui_driver_script.h"
+#include "tests/wine/ui_driver_windows.h"
+
+namespace {
+
+const DWORD kPollMs = 50;
+const DWORD kDefaultTimeoutMs = 30000;
+const int kIpAddressControlId = 1000;
+const int kProgressBarId = 1010;
+
+struct Run {
+    HWND current = nullptr;
+    HWND beforeMessageBox = nullptr;
+    DWORD timeoutMs = kDefaultTimeoutMs;
+};
+
+// The outcome of one step: failed with a reason, or passed with a detail.
+struct Outcome {
+    bool passed;
+    std::string detail;
+};
+
+Outcome pass(const std::string& detail = "") { return {true, detail}; }
+Outcome failure(const std::string& reason) { return {false, reason}; }
+
+// Polls check until it passes or the run's time-out has elapsed; the last
+// failure is the reason.
+template <typename Check>
+Outcome poll(const Run& run, Check check) {
+    ULONGLONG deadline = GetTickCount64() + run.timeoutMs;
+    for (;;) {
+        Outcome outcome = check();
+        if (outcome.passed || GetTickCount64() >= deadline) return outcome;
+        Sleep(kPollMs);
+    }
+}
+
+std::string describeMessageBox(HWND box) {
+    std::string text;
+    HWND label = GetDlgItem(box, 0xFFFF);
+    if (label) controlText(label, &text);
+    return quoted(windowTitle(box)) + " " + quoted(text);
+}
+
+Outcome needWindow(const Run& run) {
+    if (!run.current) return failure("no current window (a 'window' step comes first)");
+    if (!IsWindow(run.current)) return failure("the current window is gone");
+    return pass();
+}
+
+HWND control(const Run& run, const std::string& idText, std::string* error) {
+    int id = 0;
+    if (!parseControlId(idText, &id)) {
+        *error = "bad control id " + idText;
+        return nullptr;
+    }
+    HWND item = GetDlgItem(run.current, id);
+    if (!item) *error = "no control " + idText + " in " + quoted(windowTitle(run.current));
+    return item;
+}
+
+Outcome waitWindow(Run& run, const std::string& title, bool prefix) {
+    HWND found = nullptr;
+    Outcome outcome = poll(run, [&]() {
+        found = findTopLevelWindow(title, prefix);
+        if (found) return pass();
+        // An error box instead of the next dialog ends the wait at once.
+        HWND box = findMessageBox();
+        if (box) return failure("a message box came instead: " + describeMessageBox(box));
+        return failure("no window " + quoted(title));
+    });
+    if (!outcome.passed) return outcome;
+    run.current = found;
+    return pass(quoted(windowTitle(found)));
+}
+
+Outcome waitGone(const Run& run, const std::string& title) {
+    return poll(run, [&]() {
+        return findTopLevelWindow(title, false) ? failure("still there: " + quoted(title)) : pass();
+    });
+}
+
+Outcome checkTitle(const Run& run, const std::string& expected, bool prefix) {
+    Outcome ready = needWindow(run);
+    if (!ready.passed) return ready;
+    return poll(run, [&]() {
+        if (!IsWindow(run.current)) return failure("the window is gone");
+        std::string title = windowTitle(run.current);
+        bool match = prefix ? title.compare(0, expected.size(), expected) == 0 : title == expected;
+        return match ? pass(quoted(title)) : failure("title is " + quoted(title));
+    });
+}
+
+Outcome waitTitleChange(const Run& run) {
+    std::string before = windowTitle(run.current);
+    return poll(run, [&]() {
+        if (!IsWindow(run.current)) return failure("the window is gone");
+        std::string title = windowTitle(run.current);
+        return title != before ? pass(quoted(title)) : failure("title stays " + quoted(title));
+    });
+}
+
+Outcome waitClosed(const Run& run) {
+    return poll(run, [&]() { return IsWindow(run.current) ? failure("the window stays") : pass(); });
+}
+
+Outcome checkText(const Run& run, const std::string& idText, const std::string& expected) {
+    std::string error;
+    HWND item = control(run, idText, &error);
+    if (!item) return failure(error);
+    return poll(run, [&]() {
+        std::string text;
+        if (!controlText(item, &text)) return failure("the program did not answer WM_GETTEXT");
+        return text == expected ? pass() : failure("text is " + quoted(text));
+    });
+}
+
+Outcome waitMessageBox(Run& run, const std::string& caption, const std::string& text) {
+    HWND box = nullptr;
+    Outcome found = poll(run, [&]() {
+        box = findMessageBox();
+        return box ? pass() : failure("no message box");
+    });
+    if (!found.passed) return found;
+    std::string seen = describeMessageBox(box);
+    if (seen != quoted(caption) + " " + quoted(text)) return failure("the message box is " + seen);
+    run.beforeMessageBox = run.current;
+    run.current = box;
+    return pass();
+}
+
+Outcome pressMessageBoxOk(Run& run) {
+    Outcome ready = needWindow(run);
+    if (!ready.passed) return ready;
+    if (!isMessageBox(run.current)) return failure("the current window is no message box");
+    HWND box = run.current;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    Outcome closed = poll(run, [&]() { return IsWindow(box) ? failure("the message box stays") : pass(); });
+    if (closed.passed) run.current = run.beforeMessageBox;
+    return closed;
+}
+
+Outcome clickButton(const Run& run, const std::string& idText) {
+    std::string error;
+    HWND button = control(run, idText, &error);
+    if (!button) return failure(error);
+    if (!IsWindowEnabled(button) || !IsWindowVisible(button)) return failure("button " + idText + " is not usable");
+    // Posted, not sent: the press may open a modal box in the program.
+    PostMessageA(run.current, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    return pass();
+}
+
+Outcome setAddress(const Run& run, const std::string* address) {
+    std::string error;
+    HWND item = control(run, std::to_string(kIpAddressControlId), &error);
+    if (!item) return failure(error);
+    if (!address) return sendPlain(item, IPM_CLEARADDRESS, 0, 0) ? pass() : failure("IPM_CLEARADDRESS timed out");
+    unsigned char bytes[4];
+    if (!parseQuad(*address, bytes)) return failure("not a dotted quad: " + *address);
+    LPARAM packed = static_cast<LPARAM>(MAKEIPADDRESS(bytes[0], bytes[1], bytes[2], bytes[3]));
+    if (!sendPlain(item, IPM_SETADDRESS, 0, packed)) return failure("IPM_SETADDRESS timed out");
+    std::string shown;
+    controlText(item, &shown);
+    return pass("the control shows " + quoted(shown));
+}
+
+Outcome selectEntry(const Run& run, const std::string& idText, const std::string& indexText) {
+    std::string error;
+    HWND item = control(run, idText, &error);
+    if (!item) return failure(error);
+    unsigned long index = 0;
+    if (!parseCount(indexText, 0xFFFF, &index)) return failure("bad index " + indexText);
+    LRESULT selected = CB_ERR;
+    if (!sendPlain(item, CB_SETCURSEL, index, 0, &selected)) return failure("CB_SETCURSEL timed out");
+    if (selected == CB_ERR) return failure("no entry " + indexText);
+    std::string shown;
+    controlText(item, &shown);
+    return pass(quoted(shown));
+}
+
+Outcome readBar(const Run& run) {
+    std::string error;
+    HWND bar = control(run, std::to_string(kProgressBarId), &error);
+    if (!bar) return failure(error);
+    LRESULT position = 0, maximum = 0;
+    if (!sendPlain(bar, PBM_GETPOS, 0, 0, &position) || !sendPlain(bar, PBM_GETRANGE, FALSE, 0, &maximum))
+        return failure("the progress bar did not answer");
+    return pass(std::to_string(position) + "/" + std::to_string(maximum));
+}
+
+Outcome runStep(Run& run, const Step& step) {
+    const std::vector<std::string>& a = step.arguments;
+    const std::string& verb = step.verb;
+    if (verb == "timeout") {
+        unsigned long seconds = 0;
+        if (!parseCount(a[0], 3600, &seconds)) return failure("bad time-out " + a[0]);
+        run.timeoutMs = static_cast<DWORD>(seconds * 1000);
+        return pass();
+    }
+    if (verb == "sleep") {
+        unsigned long ms = 0;
+        if (!parseCount(a[0], 600000, &ms)) return failure("bad pause " + a[0]);
+        Sleep(static_cast<DWORD>(ms));
+        return pass();
+    }
+    if (verb == "window" || verb == "window-prefix") return waitWindow(run, a[0], verb == "window-prefix");
+    if (verb == "gone") return waitGone(run, a[0]);
+    if (verb == "message-box") return waitMessageBox(run, a[0], a[1]);
+
+    if (verb == "closed") return run.current ? waitClosed(run) : failure("no current window");
+
+    // The rest act on the current window.
+    Outcome ready = needWindow(run);
+    if (!ready.passed) return ready;
+    if (verb == "title" || verb == "title-prefix") return checkTitle(run, a[0], verb == "title-prefix");
+    if (verb == "title-changes") return waitTitleChange(run);
+    if (verb == "text") return checkText(run, a[0], a[1]);
+    if (verb == "ok") return pressMessageBoxOk(run);
+    if (verb == "click") return clickButton(run, a[0]);
+    if (verb == "set-ip") return setAddress(run, &a[0]);
+    if (verb == "clear-ip") return setAddress(run, nullptr);
+    if (verb == "select") return selectEntry(run, a[0], a[1]);
+    if (verb == "bar") return readBar(run);
+    if (verb == "close") {
+        PostMessageA(run.current, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return pass();
+    }
+    if (verb == "command") {
+        int id = 0;
+        if (!parseControlId(a[0], &id)) return failure("bad command id " + a[0]);
+        PostMessageA(run.current, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        return pass();
+    }
+    if (verb == "rect") {
+        RECT r;
+        if (!GetWindowRect(run.current, &r)) return failure("no rectangle");
+        return pass(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) +
+                    " " + std::to_string(r.bottom - r.top));
+    }
+    if (verb == "activate") {
+        SetForegroundWindow(run.current);
+        return pass();
+    }
+    std::string error;
+    HWND item = control(run, a[0], &error);
+    if (!item) return failure(error);
+    if (verb == "show") {
+        std::string text;
+        if (!controlText(item, &text)) return failure("the program did not answer WM_GETTEXT");
+        return pass(quoted(text));
+    }
+    // set-text
+    return setControlText(item, a[1]) ? pass() : failure("WM_SETTEXT timed out");
+}
+
+bool readSteps(const std::vector<std::string>& lines, std::vector<Step>* steps) {
+    for (const std::string& line : lines) {
+        std::vector<std::string> words;
+        std::string error;
+        if (!splitStepLine(line, &words, &error)) {
+            std::printf("BAD  %s\n", error.c_str());
+            return false;
+        }
+        if (words.empty()) continue;
+        Step step{words[0], std::vector<std::string>(words.begin() + 1, words.end()), line};
+        if (!checkStep(step, &error)) {
+            std::printf("BAD  %s: %s\n", line.c_str(), error.c_str());
+            return false;
+        }
+        steps->push_back(step);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> lines;
+    if (argc == 3 && std::string(argv[1]) == "-f") {
+        std::ifstream file(argv[2]);
+        if (!file) {
+            std::printf("BAD  cannot read %s\n", argv[2]);
+            return 2;
+        }
+        for (std::string line; std::getline(file, line);) lines.push_back(line);
+    } else {
+        for (int i = 1; i < argc; ++i) lines.push_back(argv[i]);
+    }
+    if (lines.empty()) {
+        std::printf("usage: orb-ui-driver -f STEPS-FILE | orb-ui-driver STEP...\nsteps:\n%s", stepSummary());
+        return 2;
+    }
+    std::vector<Step> steps;
+    if (!readSteps(lines, &steps)) return 2;
+
+    Run run;
+    for (const Step& step : steps) {
+        Outcome outcome = runStep(run, step);
+        if (!outcome.passed) {
+            std::printf("FAIL %s: %s\n", step.line.c_str(), outcome.detail.c_str());
+            std::fflush(stdout);
+            return 1;
+        }
+        if (outcome.detail.empty())
+            std::printf("ok   %s\n", step.line.c_str());
+        else
+            std::printf("ok   %s -> %s\n", step.line.c_str(), outcome.detail.c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -6,7 +6,7 @@
 //       [--mode n] [--model name] [--target text] [--facts] [--seed n]
 //       actions...
 //   actions: dialog <id> | titles <id> <title>... -- | wait <id>
-//            | search ok|cancel|wait | box <text>
+//            | search ok|cancel|wait | box <text> | end <id>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,7 @@
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
 #include "platform/platform_clock.h"
+#include "platform/platform_process.h"
 #include "ui/front_end.h"
 
 namespace {
@@ -162,6 +163,11 @@ int main(int argc, char** argv) {
             int result = showSearchWindow(body);
             std::printf("search result %d ticks %s timer thread %s\n", result, ticks.load() >= 3 ? "ran" : "missing",
                         tickOffModalThread.load() ? "wrong" : "modal");
+        } else if (action == "end" && i < argc) {
+            // The process ends with a window up, as the listener ends a run.
+            ProgressWindow* window = openProgressWindow(std::atoi(argv[i++]));
+            pumpProgressMessages(window);
+            endProcess();
         } else if (action == "box" && i < argc) {
             ShowErrorBox(argv[i++]);
             std::printf("box done\n");

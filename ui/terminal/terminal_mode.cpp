@@ -1,12 +1,9 @@
 #include "ui/terminal/terminal_mode.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <mutex>
 #include <termios.h>
 #include <unistd.h>
-
-#include "platform/platform_process.h"
 
 namespace {
 std::mutex modeLock;
@@ -19,15 +16,10 @@ bool stdinIsTerminal() {
     return terminal;
 }
 
-void onProcessEnd() { restoreTerminal(); }
-
-// First change: remember what the user had, and make sure it comes back.
+// First change: remember what the user had (the console puts it back).
 void saveOnce() {
     if (saved.load()) return;
-    if (tcgetattr(STDIN_FILENO, &original) != 0) return;
-    saved.store(true);
-    setExitHook(onProcessEnd);
-    std::atexit(onProcessEnd);
+    if (tcgetattr(STDIN_FILENO, &original) == 0) saved.store(true);
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "ui/terminal/terminal_console.h"
 #include "ui/terminal/terminal_input.h"
+#include "ui/terminal/terminal_mode.h"
 
 namespace {
 const size_t kAnswerSize = 256;
@@ -25,6 +26,24 @@ bool sameLabel(const char* typed, const char* label) {
     for (size_t i = 0; i < length; ++i)
         if (std::tolower(static_cast<unsigned char>(typed[i])) != std::tolower(static_cast<unsigned char>(label[i])))
             return false;
+    return true;
+}
+
+// A line for the prompt just written. From a pipe nothing is echoed, so the
+// answer is written after the prompt (a hidden one as a bare line end) and
+// a log reads like the screen would.
+bool readAnswer(char* out, size_t size, bool hidden) {
+    LineResult result = readInputLine(out, size);
+    bool terminal = inputIsTerminal();
+    if (result == LineResult::Closed) {
+        say("\n");
+        return false;
+    }
+    if (!terminal) {
+        std::lock_guard<std::mutex> guard(consoleLock());
+        if (!hidden) writeOut(out);
+        writeOut("\n");
+    }
     return true;
 }
 
@@ -73,11 +92,12 @@ void printDialogValue(const char* label, const char* value) {
 bool askEntry(const char* label, char* out, size_t size, bool hidden) {
     char prompt[160];
     formatText(prompt, sizeof prompt, "%s: ", label);
-    say(prompt);
+    // Echo goes off before the prompt shows, so that nothing typed is seen.
     if (hidden) setModalInputHidden(true);
-    LineResult result = readInputLine(out, size);
+    say(prompt);
+    bool answered = readAnswer(out, size, hidden);
     if (hidden) setModalInputHidden(false);
-    return result == LineResult::Line;
+    return answered;
 }
 
 bool askMenu(const char* label, const char entries[][kLocalAddressTextSize], int count, int* selected) {
@@ -92,7 +112,7 @@ bool askMenu(const char* label, const char entries[][kLocalAddressTextSize], int
         formatText(line, sizeof line, "Choose 1-%d [%d]: ", count, *selected + 1);
         say(line);
         char answer[kAnswerSize];
-        if (readInputLine(answer, sizeof answer) != LineResult::Line) return false;
+        if (!readAnswer(answer, sizeof answer, false)) return false;
         trimBlanks(answer);
         if (!answer[0]) return true;
         int number = menuNumber(answer, count);
@@ -118,7 +138,7 @@ int askButton(const PromptButton* buttons, int count, int defaultIndex) {
     for (;;) {
         say(line);
         char answer[kAnswerSize];
-        if (readInputLine(answer, sizeof answer) != LineResult::Line) return 0;
+        if (!readAnswer(answer, sizeof answer, false)) return 0;
         trimBlanks(answer);
         if (!answer[0] && defaultIndex >= 0) return buttons[defaultIndex].command;
         for (int i = 0; i < count; ++i)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -50,9 +51,15 @@ namespace {
 std::atomic<uint32_t> fakeNow{0};
 std::atomic<uint32_t> sleeps{0};
 uint32_t fakeClock() { return fakeNow.load(); }
+// No wait here lasts longer than this many sleeps; a wait that does is
+// broken, and fails rather than hangs.
+const uint32_t kSleepBudget = 100000;
 void fakeSleep(unsigned ms) {
     fakeNow.fetch_add(ms);
-    sleeps.fetch_add(1);
+    if (sleeps.fetch_add(1) >= kSleepBudget) {
+        std::fprintf(stderr, "a wait on the fake clock did not end\n");
+        std::abort();
+    }
 }
 
 std::mutex readLock;

@@ -65,18 +65,6 @@ TEST_F(TftpStageTransfer, ServesEveryLayoutByteForByte) {
     }
 }
 
-TEST_F(TftpStageTransfer, DefaultImageOptionAckOnTheWire) {
-    std::vector<uint8_t> image = makeTestImage(4200090, 3, "7.5.3");
-    installImage(image);
-    FetchResult got;
-    serve([&](TestSocket& client, uint16_t) { got = fetchFile(client, FetchOptions{}); });
-    const std::vector<uint8_t> wire = {0x00, 0x06, 0x74, 0x73, 0x69, 0x7A, 0x65, 0x00, 0x34, 0x32, 0x30, 0x30, 0x30,
-                                       0x39, 0x30, 0x00, 0x74, 0x69, 0x6D, 0x65, 0x6F, 0x75, 0x74, 0x00, 0x35, 0x00};
-    EXPECT_EQ(got.optionAck, wire);
-    EXPECT_EQ(got.blocks, 8204u);
-    EXPECT_EQ(got.lastLength, 154u);
-}
-
 TEST_F(TftpStageTransfer, RequestWithoutOptionsStartsWithTheFirstBlock) {
     std::vector<uint8_t> image = makeTestImage(5000, 14, "7.5.3");
     installImage(image);

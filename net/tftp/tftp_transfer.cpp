@@ -23,6 +23,11 @@ namespace {
 // device is not held up by the window.
 const uint32_t kRefreshMs = 50;
 
+// The first wait after a packet goes out may last this many idle polls:
+// arming a 1 ms timer for every block costs more than the block itself on
+// some systems, while the answer usually comes within microseconds.
+const unsigned kAnswerWaitPolls = 10;
+
 const char* stageName() { return gContext.stage.load() == 0 ? "Transition" : "Target"; }
 
 const uint8_t* blockBytes(const TftpTransfer* t) {
@@ -126,6 +131,7 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
     } else {
         advance(t, to);
     }
+    bool answerDue = true;
 
     const unsigned retryLimit = static_cast<unsigned>(gProgram->tftpRetryLimit);
     unsigned idlePolls = 0;
@@ -148,6 +154,7 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
                 periods = 0;
                 // Answer first: the device sets the pace, the window follows.
                 bool done = advance(t, to);
+                answerDue = true;
                 uint32_t now = clockMillis();
                 if (done || !refreshed || now - lastRefresh >= kRefreshMs) {
                     showUploadProgress(window, t, barUnit);
@@ -161,9 +168,17 @@ bool tftpServeBlocks(TftpTransfer* t, ProgressWindow* window) {
         // Idle: nothing (or nothing useful) arrived. Wait for the socket
         // rather than sleep, so an ACK is answered the moment it comes.
         pumpProgressMessage(window);
-        socketWaitReadable(t->socket, 1);
-        if (++idlePolls < kTftpPollsPerPeriod) continue;
+        if (answerDue) {
+            // Counted as the polls it spanned when nothing came.
+            answerDue = false;
+            idlePolls += socketWaitReadable(t->socket, kAnswerWaitPolls) ? 1 : kAnswerWaitPolls;
+        } else {
+            socketWaitReadable(t->socket, 1);
+            ++idlePolls;
+        }
+        if (idlePolls < kTftpPollsPerPeriod) continue;
         idlePolls = 0;
+        answerDue = true;
         if (++periods >= retryLimit) return false;
         if (t->nextBlock == 0) {
             debugTrace("ReSend option ack\n");

@@ -7,12 +7,15 @@ P=orbflash-fast
 # Welcome: Upgrade Firmware; warning (titled by the model): Continue; then
 # the address dialog with the image's version.
 TO_ADDRESS="window \"$WELCOME\"
+default-button 1028
 click 1028
 closed
 window \"ORBQ4x4 Firmware Upgrade\"
+default-button 2
 click 1
 closed
 window \"ORB Firmware Upgrade\"
+default-button 1
 text 1015 \"Version 7.5.3\"
 text 1017 127.0.0.1"
 
@@ -33,11 +36,13 @@ $TO_ADDRESS
 set-ip 127.0.0.2
 click 1
 window "Enter Password Information"
+default-button 1
 text 1003 admin
 text 1005 ""
 set-text 1005 secret
 click 1
 window "Confirm Upgrade to Ver. 7.5.3"
+default-button 1
 text 1002 ORB0012345
 text 1003 000E08123456
 text 1004 7.0.0
@@ -48,6 +53,7 @@ window-prefix "Uploading Firmware to ORB@127.0.0.2 "
 title-changes
 title "Updating Firmware to ORB@127.0.0.2"
 window "ORB@127.0.0.2 Upgrade Successful!"
+default-button 1
 text 1004 7.5.3
 click 1
 closed
@@ -113,7 +119,7 @@ invalid_address_then_declined)
   drive <<EOF
 $TO_ADDRESS
 clear-ip
-click 1
+key enter
 message-box Error "Invalid IP Address"
 ok
 title "ORB Firmware Upgrade"
@@ -129,6 +135,28 @@ EOF
   expect_exit_zero
   [ "$(count_sim 'GET ')" = 1 ] || fail "one status read expected, for the valid address only"
   expect_no_sim 'upgrade?tftp'
+  ;;
+
+keyboard)
+  # Escape leaves the welcome dialog open, Enter takes its default (upgrade);
+  # Enter in the warning declines, and the run ends without a word.
+  start_wine
+  start_sim
+  start_program $P
+  drive <<EOF
+window "$WELCOME"
+key escape
+sleep 500
+title "$WELCOME"
+key enter
+closed
+window "ORBQ4x4 Firmware Upgrade"
+key enter
+closed
+EOF
+  wait_program 20
+  expect_exit_zero
+  expect_no_sim 'GET '
   ;;
 
 no_response)

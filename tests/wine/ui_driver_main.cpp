@@ -165,6 +165,49 @@ Outcome clickButton(const Run& run, const std::string& idText) {
     return pass();
 }
 
+struct DefaultSearch {
+    std::vector<int> ids;
+};
+
+BOOL CALLBACK collectDefaultButtons(HWND child, LPARAM record) {
+    char name[16] = "";
+    GetClassNameA(child, name, sizeof name);
+    LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+    if (_stricmp(name, "Button") == 0 && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        reinterpret_cast<DefaultSearch*>(record)->ids.push_back(GetDlgCtrlID(child));
+    return TRUE;
+}
+
+Outcome checkDefaultButton(const Run& run, const std::string& idText) {
+    int id = 0;
+    if (!parseControlId(idText, &id)) return failure("bad control id " + idText);
+    return poll(run, [&]() {
+        DefaultSearch search;
+        EnumChildWindows(run.current, collectDefaultButtons, reinterpret_cast<LPARAM>(&search));
+        std::string seen;
+        for (int found : search.ids) seen += " " + std::to_string(found);
+        if (search.ids.size() == 1 && search.ids[0] == id) return pass();
+        return failure("default push buttons:" + (seen.empty() ? std::string(" none") : seen));
+    });
+}
+
+// The key goes where the program's own keyboard input would: to the focus
+// of the window's thread, through its dialog message loop.
+Outcome postKey(const Run& run, const std::string& name) {
+    WPARAM key = name == "enter" ? VK_RETURN : name == "escape" ? VK_ESCAPE : name == "tab" ? VK_TAB : 0;
+    if (!key) return failure("unknown key " + name);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(run.current, nullptr);
+    HWND target = GetGUIThreadInfo(thread, &info) && info.hwndFocus ? info.hwndFocus : run.current;
+    UINT scan = MapVirtualKeyA(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageA(target, WM_KEYDOWN, key, static_cast<LPARAM>(1 | scan << 16));
+    PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(1 | scan << 16 | 3u << 30));
+    char focus[32];
+    std::snprintf(focus, sizeof focus, "to control %d", GetDlgCtrlID(target));
+    return pass(focus);
+}
+
 Outcome setAddress(const Run& run, const std::string* address) {
     std::string error;
     HWND item = control(run, std::to_string(kIpAddressControlId), &error);
@@ -236,6 +279,8 @@ Outcome runStep(Run& run, const Step& step) {
     if (verb == "clear-ip") return setAddress(run, nullptr);
     if (verb == "select") return selectEntry(run, a[0], a[1]);
     if (verb == "bar") return readBar(run);
+    if (verb == "default-button") return checkDefaultButton(run, a[0]);
+    if (verb == "key") return postKey(run, a[0]);
     if (verb == "close") {
         PostMessageA(run.current, WM_SYSCOMMAND, SC_CLOSE, 0);
         return pass();
@@ -259,6 +304,11 @@ Outcome runStep(Run& run, const Step& step) {
     std::string error;
     HWND item = control(run, a[0], &error);
     if (!item) return failure(error);
+    if (verb == "style") {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(GetWindowLongPtrA(item, GWL_STYLE)));
+        return pass(hex);
+    }
     if (verb == "show") {
         std::string text;
         if (!controlText(item, &text)) return failure("the program did not answer WM_GETTEXT");

@@ -105,8 +105,10 @@ start_display() {
 }
 
 # The template prefix, made once (about 15 s) and copied for each case:
-# a virtual desktop so that Wine draws the captions itself, the TrueType
-# fonts that the caption buttons need, no crash dialog.
+# a virtual desktop so that Wine draws the captions itself, no crash
+# dialog, and Wine's own fonts in the prefix's Fonts folder, where this
+# Wine looks for them (without them "MS Sans Serif" falls back to a wider
+# font and the caption buttons lose their glyphs).
 make_template() {
   local new=$ORB_WINE_TEMPLATE.new.$$
   rm -rf "$new"
@@ -116,7 +118,7 @@ make_template() {
   WINEPREFIX=$new wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   WINEPREFIX=$new timeout 60 wineserver -w
   [ -f "$new/system.reg" ] || fail "wineboot made no prefix: $(tail -5 "$WORK/wineboot.log")"
-  cp /usr/share/wine/fonts/*.ttf "$new/drive_c/windows/Fonts/" 2>/dev/null
+  cp /usr/share/wine/fonts/* "$new/drive_c/windows/Fonts/" 2>/dev/null
   touch "$new/.orb-ready"
   rm -rf "$ORB_WINE_TEMPLATE"
   mv "$new" "$ORB_WINE_TEMPLATE"

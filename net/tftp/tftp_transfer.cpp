@@ -248,7 +248,12 @@ bool tftpCheckStageUpload(const TftpTransfer* t, bool complete) {
     }
     int got = 0;
     for (int attempt = 0; attempt < 10 && got <= 0; ++attempt) got = readStatusPage(t);
-    if (got <= 0) return true;
+    if (got <= 0) {
+        // Ending without a word would leave the user guessing whether the
+        // device took its image.
+        ShowErrorBox("Upgrade Failed: ORB not responding after firmware upload");
+        return false;
+    }
     const char* served = imageVersion(servedImage());
     debugTrace("[%d]%s %s\n", gContext.stage.load(), served, gContext.deviceFacts.softwareVersion);
     if (gContext.isPhone != 1 && std::strcmp(served, gContext.deviceFacts.softwareVersion) != 0) {

@@ -111,9 +111,10 @@ TEST_F(TftpAfterUpload, StageAsksTenTimesAtMost) {
     resetTftpTest(&kOrbstageProfile);
     installImage(image);
     scriptStatusReads({{0, ""}});
-    EXPECT_TRUE(tftpCheckStageUpload(&transfer, true));
+    EXPECT_FALSE(tftpCheckStageUpload(&transfer, true));
     EXPECT_EQ(statusReadCount(), 10);
-    EXPECT_TRUE(frontEndEvents().empty());
+    EXPECT_EQ(frontEndEvents(),
+              std::vector<std::string>{"error Upgrade Failed: ORB not responding after firmware upload"});
 
     resetTftpTest(&kOrbstageProfile);
     installImage(image);

@@ -5,7 +5,7 @@
 
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
-#include "core/random.h"
+#include "core/firmware_file_name.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"

@@ -1,7 +1,7 @@
 #include "apps/orbstage/orbstage_flow.h"
 
 #include "core/device_requests.h"
-#include "core/random.h"
+#include "core/firmware_file_name.h"
 #include "core/upgrade_context.h"
 #include "net/tftp/tftp_listener.h"
 #include "platform/platform_clock.h"

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/debug_trace.h"
+#include "core/firmware_file_name.h"
 #include "core/program_profile.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
@@ -48,7 +49,7 @@ bool isExpectedRequest(const uint8_t* area, int length) {
         return false;
     }
     if (isOrbstage()) debugTrace("%s %s\n", gContext.firmwareFileName, name);
-    if (std::strcmp(name, gContext.firmwareFileName) == 0) return true;
+    if (firmwareFileNameIs(name)) return true;
     debugTrace("+++ Bad TFTP RRQ filename %s\n", name);
     return false;
 }

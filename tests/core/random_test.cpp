@@ -3,6 +3,7 @@
 #include <regex>
 #include <string>
 
+#include "core/firmware_file_name.h"
 #include "core/random.h"
 #include "core/upgrade_context.h"
 #include "platform/platform_thread.h"

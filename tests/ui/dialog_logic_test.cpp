@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/program_profile.h"
+#include "core/firmware_file_name.h"
 #include "core/random.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"

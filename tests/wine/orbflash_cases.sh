@@ -7,6 +7,7 @@ P=orbflash-fast
 # Welcome: Upgrade Firmware; warning (titled by the model): Continue; then
 # the address dialog with the image's version.
 TO_ADDRESS="window \"$WELCOME\"
+centred
 default-button 1028
 click 1028
 closed
@@ -50,9 +51,11 @@ text 1005 1.0.2
 text 1006 ORBQ4x4
 click 1
 window-prefix "Uploading Firmware to ORB@127.0.0.2 "
+centred
 title-changes
 title "Updating Firmware to ORB@127.0.0.2"
 window "ORB@127.0.0.2 Upgrade Successful!"
+centred
 default-button 1
 text 1004 7.5.3
 click 1

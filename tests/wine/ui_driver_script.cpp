@@ -83,6 +83,7 @@ const VerbShape kVerbs[] = {
     {"message-box", 2, "message-box CAPTION TEXT   wait for a message box and compare it"},
     {"ok", 0, "ok                         press the message box's OK; back to the window before"},
     {"rect", 0, "rect                       print the current window's rectangle: x y width height"},
+    {"centred", 0, "centred                    the current window has equal margins on the screen (1 pixel)"},
     {"activate", 0, "activate                   bring the current window to the front"},
     {"sleep", 1, "sleep MS                   pause"},
 };

@@ -108,7 +108,8 @@ start_display() {
 # a virtual desktop so that Wine draws the captions itself, no crash
 # dialog, and Wine's own fonts in the prefix's Fonts folder, where this
 # Wine looks for them (without them "MS Sans Serif" falls back to a wider
-# font and the caption buttons lose their glyphs).
+# font and the caption buttons lose their glyphs). The marker file names
+# this recipe: a template made by an older one is made again.
 make_template() {
   local new=$ORB_WINE_TEMPLATE.new.$$
   rm -rf "$new"
@@ -119,7 +120,7 @@ make_template() {
   WINEPREFIX=$new timeout 60 wineserver -w
   [ -f "$new/system.reg" ] || fail "wineboot made no prefix: $(tail -5 "$WORK/wineboot.log")"
   cp /usr/share/wine/fonts/* "$new/drive_c/windows/Fonts/" 2>/dev/null
-  touch "$new/.orb-ready"
+  touch "$new/.orb-template-2"
   rm -rf "$ORB_WINE_TEMPLATE"
   mv "$new" "$ORB_WINE_TEMPLATE"
 }
@@ -127,9 +128,9 @@ make_template() {
 make_prefix() {
   (
     flock -w 300 9 || fail "the template prefix stays locked"
-    [ -f "$ORB_WINE_TEMPLATE/.orb-ready" ] || make_template
+    [ -f "$ORB_WINE_TEMPLATE/.orb-template-2" ] || make_template
   ) 9>"$ORB_WINE_TEMPLATE.lock"
-  [ -f "$ORB_WINE_TEMPLATE/.orb-ready" ] || fail "no template prefix"
+  [ -f "$ORB_WINE_TEMPLATE/.orb-template-2" ] || fail "no template prefix"
   cp -a "$ORB_WINE_TEMPLATE" "$WINEPREFIX"
 }
 

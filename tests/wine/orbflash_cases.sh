@@ -162,6 +162,24 @@ EOF
   expect_no_sim 'GET '
   ;;
 
+close_box_cancels)
+  # The connecting window's close box is its Cancel button.
+  start_wine
+  start_sim --http-hang 30
+  start_program $P
+  drive <<EOF
+$TO_ADDRESS
+set-ip 127.0.0.2
+click 1
+window "Connecting with ORB@127.0.0.2"
+close
+message-box "$ERROR_CAPTION" "Upgrade Failed: User Abort"
+ok
+EOF
+  wait_program 20
+  expect_exit_zero
+  ;;
+
 no_response)
   # The device holds the connection and closes it without an answer.
   start_wine

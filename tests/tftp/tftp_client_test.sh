@@ -131,7 +131,7 @@ case $case_name in
     transition=$work/transition.img
     make_image "$image" 300000
     "$orbimage" make --code SvIrEo5 --version 7.0.0 --size 200000 --seed 9 --out "$transition" >/dev/null
-    start_driver "$image" --program stage --transition "$transition" --name /orb10.bi0 --next-name /orb2f.bi1
+    start_driver "$image" --program stage --transition "$transition" --name /orb10.bi0 --next-name /orb2f.bi1 --web
     fetch curl /orb10.bi0 "$work/first" || fail "the transition image"
     same "$work/first" "$transition" transition
     for _ in $(seq 100); do

@@ -3,15 +3,21 @@
 // the listener is up; what the windows showed goes to stderr at the end.
 //   tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME]
 //                     [--group] [--local A.B.C.D] [--transition FILE --next-name NAME]
-//                     [--lifetime SECONDS]
+//                     [--lifetime SECONDS] [--web]
+// --web answers the status reads after each upload with a page that shows
+// the version of the image just served, as a device that took it would.
+#include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
+#include "core/firmware_image.h"
 #include "core/program_profile.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
@@ -34,6 +40,34 @@ bool loadImage(const char* path, std::vector<uint8_t>* bytes, FirmwareImage* ima
     return true;
 }
 
+// A device's web server that has taken whatever was served last.
+void answerStatusReads(uint32_t address) {
+    int server = socket(AF_INET, SOCK_STREAM, 0);
+    int on = 1;
+    setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(80);
+    local.sin_addr.s_addr = htonl(address);
+    if (bind(server, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || listen(server, 4) != 0) return;
+    std::thread([server] {
+        for (;;) {
+            int connection = accept(server, nullptr, nullptr);
+            if (connection < 0) return;
+            char request[2048];
+            ssize_t got = recv(connection, request, sizeof request, 0);
+            (void)got;
+            char page[256];
+            int length = std::snprintf(page, sizeof page,
+                                       "HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>%s</td>\n",
+                                       imageVersion(servedImage()));
+            ssize_t sent = send(connection, page, static_cast<size_t>(length), MSG_NOSIGNAL);
+            (void)sent;
+            close(connection);
+        }
+    }).detach();
+}
+
 void printEvents() {
     std::fprintf(stderr, "events:\n");
     for (const std::string& event : frontEndEvents()) std::fprintf(stderr, "  %s\n", event.c_str());
@@ -41,7 +75,8 @@ void printEvents() {
 
 int usage() {
     std::fputs("usage: tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME] [--group]\n"
-               "                         [--local ADDRESS] [--transition FILE --next-name NAME] [--lifetime S]\n",
+               "                         [--local ADDRESS] [--transition FILE --next-name NAME] [--lifetime S]\n"
+               "                         [--web]\n",
                stderr);
     return 2;
 }
@@ -59,11 +94,14 @@ int main(int argc, char** argv) {
     const char* local = "127.0.0.1";
     bool group = false;
     bool stage = false;
+    bool web = false;
     unsigned lifetime = 120;
     for (int i = 2; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--group") {
             group = true;
+        } else if (option == "--web") {
+            web = true;
         } else if (i + 1 >= argc) {
             return usage();
         } else if (option == "--program") {
@@ -98,6 +136,7 @@ int main(int argc, char** argv) {
     copyText(gContext.modelName, sizeof gContext.modelName, model);
     copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, name);
     setExitHook(printEvents);
+    if (web) answerStatusReads(gContext.localAddress);
 
     uint16_t port = tftpStartListener(gContext.localAddress, group ? "234.4.8.10" : nullptr);
     std::printf("port %u\n", port);

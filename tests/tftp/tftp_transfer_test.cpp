@@ -158,6 +158,7 @@ TEST_F(TftpStageTransfer, OnlyAMatchingAckFromTheRequesterMovesOn) {
 TEST_F(TftpStageTransfer, BlockNumbersRollOverPast65535) {
     std::vector<uint8_t> image = makeTestImage(65537 * 512 + 100, 8, "7.5.3");
     installImage(image);
+    scriptStatusReads({{700, "7.5.3"}});
     FetchResult got;
     serve([&](TestSocket& client, uint16_t) { got = fetchFile(client, FetchOptions{}); });
     ASSERT_TRUE(got.complete) << got.problem;

@@ -6,35 +6,35 @@
 
 static const char kMarker[] = "fIrMwArE";
 
-std::vector<uint8_t> buildImage(const ImageSpec& spec, std::string* error) {
-    if (spec.productCode.empty() || spec.productCode.size() > 8) {
+std::vector<uint8_t> buildImage(const ImagePlan& plan, std::string* error) {
+    if (plan.productCode.empty() || plan.productCode.size() > 8) {
         *error = "product code must have 1 to 8 characters";
         return {};
     }
-    if (spec.version.size() > kImageHeaderSize - kImageVersionOffset - 1) {
+    if (plan.version.size() > kImageHeaderSize - kImageVersionOffset - 1) {
         *error = "version must have at most 35 characters";
         return {};
     }
-    uint32_t size = spec.totalSize;
-    if (!spec.payload.empty()) size = kImageHeaderSize + static_cast<uint32_t>(spec.payload.size());
+    uint32_t size = plan.totalSize;
+    if (!plan.payload.empty()) size = kImageHeaderSize + static_cast<uint32_t>(plan.payload.size());
     if (size < kImageHeaderSize) {
         *error = "an image has at least 128 bytes";
         return {};
     }
     std::vector<uint8_t> image(size, 0);
-    std::memcpy(image.data(), spec.productCode.data(), spec.productCode.size());
-    if (spec.productCode.size() <= 7) image[7] = ' ';
-    if (spec.marker) std::memcpy(image.data() + 8, kMarker, 8);
-    uint32_t length = spec.lengthOverride ? spec.length : size;
+    std::memcpy(image.data(), plan.productCode.data(), plan.productCode.size());
+    if (plan.productCode.size() <= 7) image[7] = ' ';
+    if (plan.marker) std::memcpy(image.data() + 8, kMarker, 8);
+    uint32_t length = plan.lengthOverride ? plan.length : size;
     image[88] = static_cast<uint8_t>(length >> 24);
     image[89] = static_cast<uint8_t>(length >> 16);
     image[90] = static_cast<uint8_t>(length >> 8);
     image[91] = static_cast<uint8_t>(length);
-    std::memcpy(image.data() + kImageVersionOffset, spec.version.data(), spec.version.size());
-    if (!spec.payload.empty()) {
-        std::memcpy(image.data() + kImageHeaderSize, spec.payload.data(), spec.payload.size());
+    std::memcpy(image.data() + kImageVersionOffset, plan.version.data(), plan.version.size());
+    if (!plan.payload.empty()) {
+        std::memcpy(image.data() + kImageHeaderSize, plan.payload.data(), plan.payload.size());
     } else {
-        uint32_t state = spec.seed ? spec.seed : 1u;  // xorshift32
+        uint32_t state = plan.seed ? plan.seed : 1u;  // xorshift32
         for (uint32_t i = kImageHeaderSize; i < size; ++i) {
             state ^= state << 13;
             state ^= state >> 17;

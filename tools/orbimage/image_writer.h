@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct ImageSpec {
+struct ImagePlan {
     std::string productCode;  // 1 to 8 characters
     std::string version;      // at most 35 characters
     uint32_t totalSize = 0;   // whole image, header included; 0: header + payload
@@ -16,8 +16,8 @@ struct ImageSpec {
     uint32_t length = 0;  // offset 88 when lengthOverride
 };
 
-// Empty result and a reason in error when the spec cannot be written.
-std::vector<uint8_t> buildImage(const ImageSpec& spec, std::string* error);
+// Empty result and a reason in error when the plan cannot be written.
+std::vector<uint8_t> buildImage(const ImagePlan& plan, std::string* error);
 
 struct ImageFacts {
     std::string productCode;

@@ -40,45 +40,45 @@ static bool parseNumber(const char* text, uint32_t* value) {
 }
 
 static int makeImage(int argc, char** argv) {
-    ImageSpec spec;
+    ImagePlan plan;
     const char* out = nullptr;
     const char* payloadPath = nullptr;
     for (int i = 0; i < argc; ++i) {
         std::string option = argv[i];
         bool hasValue = i + 1 < argc;
         if (option == "--no-marker") {
-            spec.marker = false;
+            plan.marker = false;
         } else if (!hasValue) {
             return usage();
         } else if (option == "--code") {
-            spec.productCode = argv[++i];
+            plan.productCode = argv[++i];
         } else if (option == "--version") {
-            spec.version = argv[++i];
+            plan.version = argv[++i];
         } else if (option == "--out") {
             out = argv[++i];
         } else if (option == "--payload") {
             payloadPath = argv[++i];
         } else if (option == "--size") {
-            if (!parseNumber(argv[++i], &spec.totalSize)) return usage();
+            if (!parseNumber(argv[++i], &plan.totalSize)) return usage();
         } else if (option == "--seed") {
-            if (!parseNumber(argv[++i], &spec.seed)) return usage();
+            if (!parseNumber(argv[++i], &plan.seed)) return usage();
         } else if (option == "--length") {
-            spec.lengthOverride = true;
-            if (!parseNumber(argv[++i], &spec.length)) return usage();
+            plan.lengthOverride = true;
+            if (!parseNumber(argv[++i], &plan.length)) return usage();
         } else {
             return usage();
         }
     }
-    if (!out || (payloadPath == nullptr && spec.totalSize == 0)) return usage();
+    if (!out || (payloadPath == nullptr && plan.totalSize == 0)) return usage();
     if (payloadPath) {
-        if (!readFile(payloadPath, &spec.payload)) {
+        if (!readFile(payloadPath, &plan.payload)) {
             std::fprintf(stderr, "orbimage: cannot read %s\n", payloadPath);
             return 1;
         }
-        if (spec.payload.empty()) spec.totalSize = 128;
+        if (plan.payload.empty()) plan.totalSize = 128;
     }
     std::string error;
-    std::vector<uint8_t> image = buildImage(spec, &error);
+    std::vector<uint8_t> image = buildImage(plan, &error);
     if (image.empty()) {
         std::fprintf(stderr, "orbimage: %s\n", error.c_str());
         return 1;

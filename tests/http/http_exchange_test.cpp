@@ -12,7 +12,7 @@
 
 #include "core/program_profile.h"
 #include "core/upgrade_context.h"
-#include "tests/http/scripted_http_server.h"
+#include "tests/support/scripted_http_server.h"
 #include "tests/support/scripted_front_end.h"
 
 namespace {

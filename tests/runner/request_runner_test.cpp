@@ -14,7 +14,7 @@
 #include "core/upgrade_context.h"
 #include "net/http/http_exchange.h"
 #include "platform/platform_clock.h"
-#include "tests/runner/runner_http_server.h"
+#include "tests/support/scripted_http_server.h"
 #include "tests/support/scripted_front_end.h"
 #include "ui/dialog_logic.h"
 #include "ui/front_end.h"
@@ -27,10 +27,30 @@ extern "C" const char* __tsan_default_options() { return "report_thread_leaks=0"
 
 namespace {
 
+// A 401 with a Digest challenge carrying this nonce.
+std::string challengeWithNonce(const std::string& nonce) {
+    return "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"orb\", qop=\"auth\", nonce=\"" + nonce +
+           "\"\r\nContent-Length: 0\r\n\r\n";
+}
+
+// A 200 answer of exactly size bytes.
+std::string pageOfSize(size_t size) {
+    std::string page = "HTTP/1.1 200 OK\r\n\r\n";
+    page.append(size - page.size(), 'x');
+    return page;
+}
+
+ScriptedAnswer answerWhen(std::string bytes, std::function<bool()> ready) {
+    ScriptedAnswer answer;
+    answer.bytes = std::move(bytes);
+    answer.ready = std::move(ready);
+    return answer;
+}
+
 const uint32_t kLoopback = 0x7f000001u;
 const char kPath[] = "/admin/advanced";
 
-int request(const RunnerHttpServer& server) {
+int request(const ScriptedHttpServer& server) {
     return runRequest(nullptr, kLoopback, kFirstHttpPort, kLoopback, server.port, kPath, gContext.responseBuffer,
                       kResponseCapacity);
 }
@@ -65,8 +85,8 @@ protected:
 };
 
 TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
-    RunnerHttpServer server;
-    server.serve({{pageOfSize(1000), {}}});
+    ScriptedHttpServer server;
+    server.serve({{pageOfSize(1000)}});
     EXPECT_EQ(request(server), 1000);
     server.finish();
     ASSERT_EQ(server.received().size(), 1u);
@@ -78,8 +98,8 @@ TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
 
 TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
     // 259 is what a still-running thread reports as its exit code on Windows.
-    RunnerHttpServer server;
-    server.serve({{"", {}}, {pageOfSize(259), {}}});
+    ScriptedHttpServer server;
+    server.serve({{""}, {pageOfSize(259)}});
     EXPECT_EQ(request(server), 0);
     EXPECT_EQ(request(server), 259);
     server.finish();
@@ -89,8 +109,8 @@ TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
 
 TEST_F(RequestRunner, ProtectedDeviceAsksOnceThenSendsAuthorization) {
     answerPasswordWith("admin", "secret");
-    RunnerHttpServer server;
-    server.serve({{challengeWithNonce("N1"), {}}, {pageOfSize(500), {}}});
+    ScriptedHttpServer server;
+    server.serve({{challengeWithNonce("N1")}, {pageOfSize(500)}});
     EXPECT_EQ(request(server), 500);
     server.finish();
     std::vector<std::string> requests = server.received();
@@ -109,8 +129,8 @@ TEST_F(RequestRunner, FreshNonceWithKnownCredentialsRetriesSilentlyOnce) {
     answerPasswordWith("admin", "secret");
     copyText(gContext.digest.userName, sizeof gContext.digest.userName, "admin");
     copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
-    RunnerHttpServer server;
-    server.serve({{challengeWithNonce("N1"), {}}, {pageOfSize(300), {}}});
+    ScriptedHttpServer server;
+    server.serve({{challengeWithNonce("N1")}, {pageOfSize(300)}});
     EXPECT_EQ(request(server), 300);
     server.finish();
     EXPECT_EQ(server.received().size(), 2u);
@@ -120,12 +140,12 @@ TEST_F(RequestRunner, FreshNonceWithKnownCredentialsRetriesSilentlyOnce) {
 TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentRetry) {
     answerPasswordWith("admin", "secret");
     copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
-    RunnerHttpServer server;
+    ScriptedHttpServer server;
     // N1: silent retry; N2: prompt; N3 after the prompt: silent again; then the page.
-    server.serve({{challengeWithNonce("N1"), {}},
-                  {challengeWithNonce("N2"), {}},
-                  {challengeWithNonce("N3"), {}},
-                  {pageOfSize(400), {}}});
+    server.serve({{challengeWithNonce("N1")},
+                  {challengeWithNonce("N2")},
+                  {challengeWithNonce("N3")},
+                  {pageOfSize(400)}});
     EXPECT_EQ(request(server), 400);
     server.finish();
     std::vector<std::string> requests = server.received();
@@ -146,12 +166,12 @@ TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
         acceptPasswordDialog("admin", prompts < 3 ? "wrong" : "right");
         return 1;
     };
-    RunnerHttpServer server;
+    ScriptedHttpServer server;
     // The same nonce every time: the credentials, not the nonce, were refused.
-    server.serve({{challengeWithNonce("N1"), {}},
-                  {challengeWithNonce("N1"), {}},
-                  {challengeWithNonce("N1"), {}},
-                  {pageOfSize(600), {}}});
+    server.serve({{challengeWithNonce("N1")},
+                  {challengeWithNonce("N1")},
+                  {challengeWithNonce("N1")},
+                  {pageOfSize(600)}});
     EXPECT_EQ(request(server), 600);
     server.finish();
     EXPECT_EQ(server.received().size(), 4u);
@@ -168,9 +188,9 @@ TEST_F(RequestRunner, BarStepsEveryTenPumpsAndWrapsAfterOneHundred) {
         if (std::this_thread::get_id() == counted) ++pumpSleeps;
         std::this_thread::yield();
     });
-    RunnerHttpServer server;
+    ScriptedHttpServer server;
     // The answer waits until the runner has been round its loop 1234 times.
-    server.serve({{pageOfSize(200), [] { return pumpSleeps.load() >= 1234; }}});
+    server.serve({answerWhen(pageOfSize(200), [] { return pumpSleeps.load() >= 1234; })});
     EXPECT_EQ(request(server), 200);
     setClockHooks(nullptr, nullptr);
     server.finish();
@@ -182,8 +202,8 @@ TEST_F(RequestRunner, BarStepsEveryTenPumpsAndWrapsAfterOneHundred) {
 // Death tests: each builds its own server in the child.
 void declineThePasswordDialog() {
     scriptedFrontEnd().onDialog = [](int) { return 0; };
-    RunnerHttpServer server;
-    server.serve({{challengeWithNonce("N1"), {}}});
+    ScriptedHttpServer server;
+    server.serve({{challengeWithNonce("N1")}});
     request(server);
     std::fprintf(stderr, "runRequest returned\n");
 }
@@ -198,9 +218,9 @@ void cancelTheConnectingWindow() {
     scriptedFrontEnd().onPump = [](ProgressWindow* window, int templateId) {
         cancelProgressWindow(window, templateId);
     };
-    RunnerHttpServer server;
+    ScriptedHttpServer server;
     // A device that never answers: Cancel must not wait for the worker.
-    server.serve({{pageOfSize(100), [] { return false; }}});
+    server.serve({answerWhen(pageOfSize(100), [] { return false; })});
     request(server);
     std::fprintf(stderr, "runRequest returned\n");
 }

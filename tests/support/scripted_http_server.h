@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,12 +14,14 @@ struct ScriptedAnswer {
     std::string bytes;        // sent after the request has been read
     int pieces = 1;           // sent in this many sends, a little apart
     bool holdOpen = false;    // keep the connection until the client closes it
+    std::function<bool()> ready = nullptr;  // unset: answer at once; else answer once true (bounded)
 };
 
 struct ScriptedHttpServer {
     int listener = -1;
     uint16_t port = 0;
     std::thread thread;
+    std::mutex lock;
     // What came in, per connection.
     std::vector<std::string> requests;
     std::vector<uint16_t> peerPorts;
@@ -28,6 +32,8 @@ struct ScriptedHttpServer {
     void serve(std::vector<ScriptedAnswer> answers);
     // Waits for the thread; then requests and peerPorts may be read.
     void finish();
+    // The requests so far, while the thread may still be serving.
+    std::vector<std::string> received();
 };
 
 // Binds a TCP socket to 127.0.0.1:port so that nobody else can; -1 on failure.

@@ -1,4 +1,4 @@
-#include "tests/http/scripted_http_server.h"
+#include "tests/support/scripted_http_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-const int kWaitMs = 5000;
+const int kWaitMs = 10000;
 
 bool waitReadable(int s, int timeoutMs) {
     pollfd p{s, POLLIN, 0};
@@ -75,8 +75,14 @@ void ScriptedHttpServer::serve(std::vector<ScriptedAnswer> answers) {
             socklen_t length = sizeof peer;
             int s = ::accept(listener, reinterpret_cast<sockaddr*>(&peer), &length);
             if (s < 0) return;
-            requests.push_back(readRequest(s));
-            peerPorts.push_back(ntohs(peer.sin_port));
+            std::string request = readRequest(s);
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                requests.push_back(request);
+                peerPorts.push_back(ntohs(peer.sin_port));
+            }
+            for (int waited = 0; answer.ready && !answer.ready() && waited < kWaitMs; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             size_t at = 0;
             for (int piece = 0; piece < answer.pieces; ++piece) {
                 size_t size = piece + 1 == answer.pieces ? answer.bytes.size() - at : answer.bytes.size() / answer.pieces;
@@ -92,6 +98,11 @@ void ScriptedHttpServer::serve(std::vector<ScriptedAnswer> answers) {
 
 void ScriptedHttpServer::finish() {
     if (thread.joinable()) thread.join();
+}
+
+std::vector<std::string> ScriptedHttpServer::received() {
+    std::lock_guard<std::mutex> guard(lock);
+    return requests;
 }
 
 int occupyPort(uint16_t port) {

@@ -38,10 +38,8 @@ command -v Xvfb >/dev/null || skip "Xvfb is not installed (scripts/setup install
 ORBSIM=$ORB_BUILD/tools/orbsim/orbsim
 DRIVER=$ORB_WINDOWS_BUILD/tests/wine/orb-ui-driver.exe
 WORK=$(mktemp -d /tmp/orb-wine.XXXXXX)
-SIM_PID=
-PROGRAM_PID=
+source "$WINE_LIB_DIR/../support/device_run_lib.sh"
 XVFB_PID=
-RC=
 STEP_FILES=0
 
 export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -81,15 +79,6 @@ image_of() {
     orbflash*) echo "$ORB_WINDOWS_BUILD/apps/orbflash/images/$1.img" ;;
     orbstage*) echo "$ORB_WINDOWS_BUILD/apps/orbstage/images/$1.img" ;;
   esac
-}
-
-# wait_for_log FILE PATTERN SECONDS
-wait_for_log() {
-  local deadline=$((SECONDS + $3))
-  until grep -q -- "$2" "$WORK/$1" 2>/dev/null; do
-    [ $SECONDS -ge $deadline ] && fail "no '$2' in $1 within $3 s"
-    sleep 0.1
-  done
 }
 
 # A display of our own: Xvfb picks a free number and tells it on fd 3.
@@ -142,13 +131,6 @@ start_wine() {
   make_prefix
 }
 
-# start_sim ORBSIM-OPTIONS...: the device, saving what it receives.
-start_sim() {
-  "$ORBSIM" --save "$WORK/received.img" "$@" >"$WORK/sim.log" 2>&1 &
-  SIM_PID=$!
-  wait_for_log sim.log 'listening\|answering\|recovery mode' 10
-}
-
 # start_program NAME: the Windows program, in the background.
 start_program() {
   local exe
@@ -156,18 +138,6 @@ start_program() {
   [ -f "$exe" ] || fail "no $exe: build the windows preset first"
   wine "$exe" >"$WORK/program.log" 2>&1 &
   PROGRAM_PID=$!
-}
-
-# wait_program SECONDS: waits for the program to end; sets RC.
-wait_program() {
-  local deadline=$((SECONDS + $1))
-  while kill -0 "$PROGRAM_PID" 2>/dev/null; do
-    [ $SECONDS -ge $deadline ] && fail "program still running after $1 s"
-    sleep 0.2
-  done
-  wait "$PROGRAM_PID"
-  RC=$?
-  PROGRAM_PID=
 }
 
 # drive: runs the driver on the steps read from standard input; its lines
@@ -182,19 +152,8 @@ drive() {
   [ $rc = 0 ] || fail "driver: $(grep -E '^(FAIL|BAD)' "$WORK/drive.out" | tr -d '\r')"
 }
 
-expect_exit_zero() { [ "$RC" = 0 ] || fail "exit code $RC, expected 0"; }
-expect_sim() { grep -q -- "$1" "$WORK/sim.log" || fail "device log lacks '$1'"; }
-expect_no_sim() { ! grep -q -- "$1" "$WORK/sim.log" || fail "device log has '$1'"; }
-count_sim() { grep -c -- "$1" "$WORK/sim.log"; }
 # expect_driver REGEX: a driver line (a title it saw, say) matches.
 expect_driver() { grep -Eq -- "$1" "$WORK/driver.log" || fail "no driver line matches '$1'"; }
-
-# expect_received NAME: the device holds exactly the program's image.
-expect_received() {
-  cmp -s "$WORK/received.img" "$(image_of "$1")" || fail "the device did not receive exactly the image of $1"
-}
-
-pass() { echo "PASS"; exit 0; }
 
 # Texts the programs show.
 ERROR_CAPTION="ORB Firwmare Upgrade Error"

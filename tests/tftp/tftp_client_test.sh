@@ -75,11 +75,12 @@ driver_saw() {
 # Random loss of UDP datagrams on arrival (dropping on the way out would
 # hand the sender an error instead). atftp repeats an ACK only once until
 # 5 s pass without any packet, which a server resending every 100 ms never
-# allows: for atftp only the server's packets are dropped.
+# allows, and busybox gives up after a run of lost answers to its repeated
+# ACKs: for these two only the server's packets are dropped.
 add_loss() {
   [ "$loss" = 0 ] && return 0
   local match="meta l4proto udp"
-  case $case_name in atftp*) match="udp sport $port" ;; esac
+  case $case_name in atftp* | busybox) match="udp sport $port" ;; esac
   nft add table inet loss &&
     nft add chain inet loss in '{ type filter hook input priority 0; }' &&
     nft add rule inet loss in $match numgen random mod 100 '<' "$loss" drop ||

@@ -47,6 +47,16 @@ version_mismatch)
   expect_received $P
   ;;
 
+silent_after_restart)
+  # Ten status reads go unanswered: the run says so instead of ending mute.
+  P=orbstage-fast
+  start_sim --restart-seconds 1 --mute-after-restart
+  run_program $P "$STAGE_TO_STATUS\n"
+  expect_exit_zero
+  expect_error 'Upgrade Failed: ORB not responding after firmware upload'
+  expect_received $P
+  ;;
+
 phone_exempt)
   # Not one of the named models: its restart wait is short, so the device
   # comes back at once.

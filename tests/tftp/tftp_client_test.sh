@@ -34,7 +34,8 @@ start_driver() {  # image, then driver options
   : >"$work/port"
   "$driver" "$image" --lifetime 200 "$@" >"$work/port" 2>"$work/driver.log" &
   driver_pid=$!
-  for _ in $(seq 100); do
+  # A large image takes a while to load in a sanitizer build.
+  for _ in $(seq 600); do
     port=$(awk '/^port/ {print $2}' "$work/port")
     [ -n "$port" ] && return 0
     sleep 0.05

@@ -44,7 +44,7 @@ void installImage(const std::vector<uint8_t>& bytes, bool transition) {
     image = FirmwareImage{};
     image.data = bytes.data();
     image.size = static_cast<uint32_t>(bytes.size());
-    std::memcpy(image.header, bytes.data(), std::min<size_t>(bytes.size(), kImageHeaderSize));
+    if (!bytes.empty()) std::memcpy(image.header, bytes.data(), std::min<size_t>(bytes.size(), kImageHeaderSize));
 }
 
 namespace {

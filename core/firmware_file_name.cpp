@@ -29,8 +29,12 @@ void drawFirmwareFileName(const char* extension) {
     unsigned number = static_cast<unsigned>(nextRandom()) & 0xFFFFu;
     char name[sizeof gContext.firmwareFileName];
     formatFirmwareFileName(name, sizeof name, number, extension);
+    setFirmwareFileName(name);
+}
+
+void setFirmwareFileName(const char* name) {
     lockName();
-    std::memcpy(gContext.firmwareFileName, name, sizeof name);
+    copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, name);
     unlockName();
 }
 

@@ -9,5 +9,7 @@
 void formatFirmwareFileName(char* out, size_t size, unsigned number, const char* extension);
 // Draws the next number (masked to 16 bits) into firmwareFileName.
 void drawFirmwareFileName(const char* extension);
+// Puts a given name into firmwareFileName (bounded).
+void setFirmwareFileName(const char* name);
 // Whether a requested name is exactly firmwareFileName.
 bool firmwareFileNameIs(const char* name);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "core/firmware_file_name.h"
 #include "core/upgrade_context.h"
 #include "net/tftp/tftp_listener.h"
 #include "tests/support/scripted_front_end.h"
@@ -126,7 +127,7 @@ TEST_F(TftpListenerDeathTest, RecoveryListenerHearsTheGroupAndServesTheGroup) {
     EXPECT_EXIT(
         {
             resetTftpTest(&kOrbflashProfile);
-            std::strcpy(gContext.firmwareFileName, "/orb77.bin");
+            setFirmwareFileName("/orb77.bin");
             static std::vector<uint8_t> image = makeTestImage(20000, 21, "7.5.3");
             installImage(image);
             scriptStatusReads({{500, ""}});
@@ -163,9 +164,8 @@ TEST_F(TftpListenerDeathTest, StagedRunServesBothImagesOnOnePort) {
             installImage(target);
             installImage(transition, true);
             gContext.stage.store(0);
-            std::strcpy(gContext.firmwareFileName, "/orb10.bi0");
+            setFirmwareFileName("/orb10.bi0");
             scriptStatusReads({{500, ""}});
-            static uint16_t port = tftpStartListener(kLoopback, nullptr);
             static FetchResult first;
             static FetchResult second;
             static bool staleServed = false;
@@ -187,6 +187,8 @@ TEST_F(TftpListenerDeathTest, StagedRunServesBothImagesOnOnePort) {
                 if (countEvents("dialog") != 1 || statusReadCount() != 2) failures += "checks; ";
                 return failures;
             });
+            // Everything the listener thread reads is set before it starts.
+            static uint16_t port = tftpStartListener(kLoopback, nullptr);
 
             TestSocket device = openTestSocket();
             FetchOptions options;
@@ -197,7 +199,7 @@ TEST_F(TftpListenerDeathTest, StagedRunServesBothImagesOnOnePort) {
             gFetchesDone = 1;
             for (int i = 0; i < 5000 && gContext.stage.load() != 1; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            std::strcpy(gContext.firmwareFileName, "/orb2f.bi1");  // as the flow does after stage 1
+            setFirmwareFileName("/orb2f.bi1");  // as the flow does after stage 1
             sendTo(device, readRequest("/orb10.bi0"), kLoopback, port);
             Datagram d;
             staleServed = receiveFrom(device, &d, 300);

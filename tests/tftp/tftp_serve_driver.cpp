@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/firmware_file_name.h"
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
 #include "core/text.h"
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
     gContext.targetAddress = gContext.localAddress;
     copyText(gContext.targetText, sizeof gContext.targetText, local);
     copyText(gContext.modelName, sizeof gContext.modelName, model);
-    copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, name);
+    setFirmwareFileName(name);
     setExitHook(printEvents);
     if (web) answerStatusReads(gContext.localAddress);
 
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
     // As the staged flow does: a new name once the transition stage is over.
     for (unsigned waited = 0; waited < lifetime * 100; ++waited) {
         if (nextName && gContext.stage.load() == 1) {
-            copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, nextName);
+            setFirmwareFileName(nextName);
             nextName = nullptr;
         }
         sleepMillis(10);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "core/firmware_file_name.h"
 #include "core/firmware_image.h"
 #include "core/request_runner.h"
 #include "core/upgrade_context.h"
@@ -121,7 +122,7 @@ void resetTftpTest(const ProgramProfile* program) {
     gProgram = program;
     std::strcpy(gContext.targetText, "10.1.0.13");
     std::strcpy(gContext.modelName, "ORB-A110");
-    std::strcpy(gContext.firmwareFileName, "/orb1a2b.bi1");
+    setFirmwareFileName("/orb1a2b.bi1");
     gContext.localAddress = 0x7F000001;
     scriptStatusReads({});
     setBeforeStatusRead(nullptr);

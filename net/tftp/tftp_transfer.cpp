@@ -4,13 +4,12 @@
 #include <new>
 
 #include "core/debug_trace.h"
+#include "core/device_requests.h"
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
-#include "core/request_runner.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
-#include "net/http/http_exchange.h"
 #include "net/tftp/reboot_tick.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_process.h"
@@ -228,13 +227,8 @@ int tftpSuccessDialog(const char* modelName) {
     return IDD_SUCCESS;
 }
 
-static int readStatusPage(const TftpTransfer* t) {
-    return runRequest(gContext.instance, t->localAddress, kFirstHttpPort, t->requesterAddress, kDeviceHttpPort,
-                      "/admin/advanced", gContext.responseBuffer, kResponseCapacity);
-}
-
 void tftpCheckFlashUpload(const TftpTransfer* t) {
-    if (readStatusPage(t) <= 0) {
+    if (readStatusPage(t->requesterAddress) <= 0) {
         ShowErrorBox("Upgrade Failed: ORB not responding after firmware upload");
         return;
     }
@@ -247,7 +241,7 @@ bool tftpCheckStageUpload(const TftpTransfer* t, bool complete) {
         return false;
     }
     int got = 0;
-    for (int attempt = 0; attempt < 10 && got <= 0; ++attempt) got = readStatusPage(t);
+    for (int attempt = 0; attempt < 10 && got <= 0; ++attempt) got = readStatusPage(t->requesterAddress);
     if (got <= 0) {
         // Ending without a word would leave the user guessing whether the
         // device took its image.

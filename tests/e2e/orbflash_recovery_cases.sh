@@ -19,7 +19,10 @@ found_and_flashed)
   expect_out 'Uploading Firmware to ORB@ORB0012345'
   expect_out '== ORB@ORB0012345 Upgrade Successful! =='
   expect_sim 'RRQ /orb[0-9a-f]*\.bin to 234.4.8.10'
-  expect_no_sim 'GET /admin/advanced.*\n.*RRQ'
+  # No web request before the upload: facts and address came from discovery.
+  first_get=$(grep -n 'GET ' "$WORK/sim.log" | head -1 | cut -d: -f1)
+  rrq=$(grep -n 'RRQ' "$WORK/sim.log" | head -1 | cut -d: -f1)
+  [ -z "$first_get" ] || [ "$first_get" -gt "$rrq" ] || fail "a web request came before the upload"
   expect_received $P
   ;;
 

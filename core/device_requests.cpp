@@ -16,8 +16,10 @@ void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_
 }
 
 void sendUpgradeTrigger(uint16_t port) {
-    char path[128];
-    formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, gContext.firmwareFileName);
+    char name[128];
+    gContext.firmwareFileName.copyTo(name, sizeof name);
+    char path[192];
+    formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, name);
     runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
                gContext.responseBuffer, kResponseCapacity);
 }

@@ -1,4 +1,5 @@
-// The two requests the flows make of a device, both through runRequest.
+// The requests the flows and the after-upload check make of a device, all
+// through runRequest.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 // Reads "/admin/advanced" (refreshing deviceFacts); the byte count.
 int readStatusPage(uint32_t deviceAddress);
 
-// "/admin/upgrade?tftp://<localAddress>:<port><firmwareFileName>".
+// "/admin/upgrade?tftp://<localAddress>:<port><fileName>".
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);
 // Tells the device at targetAddress to fetch firmwareFileName; the result
 // is of no interest (the device's read request is what counts).

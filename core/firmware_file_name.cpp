@@ -1,25 +1,8 @@
 #include "core/firmware_file_name.h"
 
-#include <atomic>
-#include <cstring>
-
 #include "core/random.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
-
-namespace {
-
-// Held only for a copy or a comparison of a few bytes.
-std::atomic_flag nameBusy = ATOMIC_FLAG_INIT;
-
-void lockName() {
-    while (nameBusy.test_and_set(std::memory_order_acquire)) {
-    }
-}
-
-void unlockName() { nameBusy.clear(std::memory_order_release); }
-
-}  // namespace
 
 void formatFirmwareFileName(char* out, size_t size, unsigned number, const char* extension) {
     formatText(out, size, "/orb%x.%s", number, extension);
@@ -27,20 +10,7 @@ void formatFirmwareFileName(char* out, size_t size, unsigned number, const char*
 
 void drawFirmwareFileName(const char* extension) {
     unsigned number = static_cast<unsigned>(nextRandom()) & 0xFFFFu;
-    char name[sizeof gContext.firmwareFileName];
+    char name[128];
     formatFirmwareFileName(name, sizeof name, number, extension);
-    setFirmwareFileName(name);
-}
-
-void setFirmwareFileName(const char* name) {
-    lockName();
-    copyText(gContext.firmwareFileName, sizeof gContext.firmwareFileName, name);
-    unlockName();
-}
-
-bool firmwareFileNameIs(const char* name) {
-    lockName();
-    bool same = std::strcmp(name, gContext.firmwareFileName) == 0;
-    unlockName();
-    return same;
+    gContext.firmwareFileName.set(name);
 }

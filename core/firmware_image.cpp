@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/upgrade_context.h"
 #include "platform/platform_resource.h"
 
 FirmwareImage loadFirmwareImage(unsigned resourceId) {
@@ -19,8 +18,4 @@ FirmwareImage loadFirmwareImage(unsigned resourceId) {
 
 const char* imageVersion(const FirmwareImage& image) {
     return reinterpret_cast<const char*>(image.header + kImageVersionOffset);
-}
-
-const FirmwareImage& servedImage() {
-    return gContext.stage.load() == 0 ? gContext.transitionImage : gContext.image;
 }

@@ -25,7 +25,3 @@ inline bool imageHeaderIsSound(const uint8_t* data, uint32_t size) {
 }
 
 const char* imageVersion(const FirmwareImage& image);
-
-// The image the TFTP side serves now: the transition image while stage is 0
-// (orbstage), the target image otherwise.
-const FirmwareImage& servedImage();

@@ -1,9 +1,5 @@
 #include "core/model_table.h"
 
-#include "core/program_profile.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
-
 static unsigned char foldCase(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
 
 static bool rowMatches(const ModelEntry& row, const uint8_t* header) {
@@ -21,15 +17,4 @@ int findModelRow(const ModelTable& table, const uint8_t* header) {
         if (rowMatches(table.rows[i], header)) return i;
     }
     return -1;
-}
-
-void lookupModel(const uint8_t* header) {
-    int row = findModelRow(gProgram->models, header);
-    if (row < 0) {
-        copyText(gContext.modelName, sizeof gContext.modelName, kUnknownModelName);
-        return;
-    }
-    const ModelEntry& entry = gProgram->models.rows[row];
-    copyText(gContext.modelName, sizeof gContext.modelName, entry.displayName);
-    if (entry.phone) gContext.isPhone = 1;
 }

@@ -21,6 +21,3 @@ const char kUnknownModelName[] = "ODM-Product";
 
 // Index of the winning row, or -1.
 int findModelRow(const ModelTable& table, const uint8_t* header);
-
-// Sets modelName and isPhone of the run from the target image's header.
-void lookupModel(const uint8_t* header);

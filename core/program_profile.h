@@ -11,21 +11,31 @@ struct RebootWait {
     unsigned ticks;     // of 32 ms
 };
 
+// Model names (their first 7 characters), as a counted list.
+struct ModelNames {
+    const char* const* names;
+    int count;
+};
+
 struct ProgramProfile {
     ProgramKind kind;
+    const char* programName;        // as the command line names the program
     ModelTable models;
-    int winsockMajor;
-    int winsockMinor;
-    unsigned commonControlFlags;
-    unsigned imageResourceId;
-    unsigned transitionResourceId;  // 0: none
-    int tftpRetryLimit;             // retransmission periods
+    int socketVersionMajor;         // asked of the socket library at start-up
+    int socketVersionMinor;
+    unsigned imageResourceId;       // the target image
+    unsigned transitionResourceId;  // the staged build's first image; 0: none
+    int tftpRetryLimit;             // retransmission periods without an answer before a transfer gives up
+    bool timeoutEndsRun;            // a timed-out transfer ends the run at once, without the restart wait
+    bool connectFailureEndsRun;     // "Can't connect to ORB"; otherwise the request yields nothing
+    int statusReadsAfterUpload;     // tries of the status read after the restart
+    bool checksVersionAfterUpload;  // the device must report the served image's version
+    bool namesStageInTitles;        // "Uploading Target Firmware ..." rather than "Uploading Firmware ..."
+    bool namesModelInAddressTitle;  // "%s Firmware Upgrade" rather than "ORB Firmware Upgrade"
     const RebootWait* rebootWaits;
     int rebootWaitCount;
-    unsigned otherRebootWait;
-    // Models (first 7 characters) whose success dialog is 113 rather than 111.
-    const char* const* successVariantModels;
-    int successVariantModelCount;
+    unsigned otherRebootWait;       // ticks for the models not listed
+    ModelNames successVariantModels;  // success dialog 113 rather than 111
 };
 
 extern const ProgramProfile* gProgram;

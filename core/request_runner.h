@@ -4,6 +4,14 @@
 
 #include <cstdint>
 
-// Byte count, 0 or more. Never returns when the user declines credentials.
+// Byte count, 0 or more. Ends the run when the user cancels or declines
+// credentials, and on socket failures (and, where the program says so, a
+// failed connection).
 int runRequest(void* instance, uint32_t localAddress, uint16_t localPort, uint32_t targetAddress, uint16_t targetPort,
                const char* path, uint8_t* buffer, int capacity);
+
+// "Connecting with ORB@<targetText>".
+void connectingTitle(char* out, unsigned size);
+// What a Cancel in the connecting window ends the run with: in an orbflash
+// recovery the window stands for the search, whoever opened it.
+void cancelConnecting();

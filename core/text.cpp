@@ -28,3 +28,22 @@ int formatText(char* target, size_t size, const char* format, ...) {
     }
     return written < static_cast<int>(size) ? written : static_cast<int>(size) - 1;
 }
+
+char* escapeControls(char* out, size_t size, const char* text, bool keepLineBreaks) {
+    if (size == 0) return out;
+    size_t used = 0;
+    for (const char* at = text; *at; ++at) {
+        unsigned char c = static_cast<unsigned char>(*at);
+        bool lineBreak = c == '\n' || (c == '\r' && at[1] == '\n');
+        if ((c < 0x20 || c == 0x7F) && !(keepLineBreaks && lineBreak)) {
+            if (used + 4 >= size) break;
+            std::snprintf(out + used, 5, "\\x%02x", c);
+            used += 4;
+        } else {
+            if (used + 1 >= size) break;
+            out[used++] = static_cast<char>(c);
+        }
+    }
+    out[used] = '\0';
+    return out;
+}

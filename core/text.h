@@ -13,3 +13,9 @@ int formatText(char* target, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;
+
+// Copies text with every control byte (below 0x20, and 0x7F) written as
+// \xNN, so that text from the network is shown, not obeyed; line breaks
+// too unless keepLineBreaks (then CR LF and LF stay as they are). Cut to
+// fit out; returns out.
+char* escapeControls(char* out, size_t size, const char* text, bool keepLineBreaks = false);

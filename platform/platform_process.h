@@ -1,8 +1,9 @@
-// Ending the process from any thread, always with exit code 0.
+// Ending the process from any thread.
 #pragma once
 
 // Runs before the process ends (the terminal front end restores the terminal).
 typedef void (*ExitHook)();
 void setExitHook(ExitHook hook);
 
-[[noreturn]] void endProcess();
+// Other threads may still run: static destructors are skipped.
+[[noreturn]] void endProcess(int exitCode);

@@ -3,14 +3,13 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/firmware_file_name.h"
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
-#include "core/firmware_file_name.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
 #include "ui/dialog_texts.h"
-#include "ui/resource_ids.h"
 
 // Characters kept when the controls are read (their read limits of 20 and
 // 127 count the terminating NUL).
@@ -34,7 +33,7 @@ static void takeSelectedLocalAddress(int selectedEntry) {
         gContext.localAddress = gContext.localAddresses[selectedEntry];
 }
 
-void chooseMode(int mode) { gContext.mode = mode; }
+void chooseMode(RunMode mode) { gContext.mode = mode; }
 
 bool acceptAddressDialog(const char* typedText, int selectedEntry) {
     copyText(gContext.targetText, sizeof gContext.targetText, typedText);
@@ -45,6 +44,7 @@ bool acceptAddressDialog(const char* typedText, int selectedEntry) {
         parseDottedQuad(gContext.targetText, &gContext.targetAddress);
     if (gContext.targetAddress == 0) return false;
     if (isOrbstage()) {
+        // ".bi0" while a staged run serves its transition image first.
         char extension[8];
         formatText(extension, sizeof extension, "bi%d", static_cast<int>(gContext.stage.load()));
         drawFirmwareFileName(extension);
@@ -74,15 +74,15 @@ const char* defaultUserName() { return "admin"; }
 void warningDialogTitle(char* out, size_t size) { formatText(out, size, "%s Firmware Upgrade", gContext.modelName); }
 
 void addressDialogTitle(char* out, size_t size) {
-    if (isOrbstage())
+    if (gProgram->namesModelInAddressTitle)
         formatText(out, size, "%s Firmware Upgrade", gContext.modelName);
     else
         copyText(out, size, "ORB Firmware Upgrade");
 }
 
-const char* addressHelpText() { return gContext.isPhone == 1 ? kAddressHelpPhoneText : kAddressHelpAdapterText; }
+const char* addressHelpText() { return gContext.isPhone ? kAddressHelpPhoneText : kAddressHelpAdapterText; }
 
-const char* recoveryCheckText() { return gContext.isPhone != 0 ? kRecoveryCheckPhoneText : kRecoveryCheckAdapterText; }
+const char* recoveryCheckText() { return gContext.isPhone ? kRecoveryCheckPhoneText : kRecoveryCheckAdapterText; }
 
 void imageVersionLine(char* out, size_t size) { formatText(out, size, "Version %s", imageVersion(gContext.image)); }
 
@@ -91,7 +91,7 @@ void confirmDialogTitle(char* out, size_t size) {
 }
 
 void confirmDialogText(char* out, size_t size) {
-    if (isOrbstage() && gContext.stage.load() == 0)
+    if (isOrbstage() && gContext.stage.load() == Stage::Transition)
         formatText(out, size, ORB_STAGED_NOTE_FORMAT, kConfirmText, imageVersion(gContext.transitionImage));
     else
         copyText(out, size, kConfirmText);
@@ -99,10 +99,8 @@ void confirmDialogText(char* out, size_t size) {
 
 void successDialogTitle(char* out, size_t size) { formatText(out, size, "ORB@%s Upgrade Successful!", gContext.targetText); }
 
-void connectingWindowTitle(char* out, size_t size) { formatText(out, size, "Connecting with ORB@%s", gContext.targetText); }
-
-const char* successWebAddress(int templateId) {
-    // orbstage shows orbflash 113's address on both of its templates.
-    if (isOrbstage() || templateId == IDD_SUCCESS_VARIANT) return kSuccessWebAddress113;
+const char* successWebAddress(Dialog dialog) {
+    // orbstage shows the second layout's address on both of its templates.
+    if (isOrbstage() || dialog == Dialog::SuccessVariant) return kSuccessWebAddress113;
     return kSuccessWebAddress111;
 }

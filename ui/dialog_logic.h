@@ -4,14 +4,17 @@
 
 #include <cstddef>
 
+#include "core/upgrade_context.h"
+#include "ui/wizard.h"
+
 const int kLocalAddressTextSize = 16;
 
 // The local address list: "%u.%u.%u.%u" per entry of localAddresses, in
 // stored order, up to the first 0 and at most 8. Returns the count.
 int localAddressEntries(char entries[8][kLocalAddressTextSize]);
 
-// Welcome dialog: a mode button (1 upgrade, 0 recovery).
-void chooseMode(int mode);
+// Welcome dialog: a mode button.
+void chooseMode(RunMode mode);
 
 // Address dialogs, OK: the typed text (bounded) becomes targetText and is
 // parsed. Valid: a new file name, localAddress from the selected entry,
@@ -38,6 +41,5 @@ void imageVersionLine(char* out, size_t size);
 void confirmDialogTitle(char* out, size_t size);
 void confirmDialogText(char* out, size_t size);
 void successDialogTitle(char* out, size_t size);
-void connectingWindowTitle(char* out, size_t size);
-// The vendor web address shown by success dialog 111 or 113.
-const char* successWebAddress(int templateId);
+// The vendor web address shown by a success dialog.
+const char* successWebAddress(Dialog dialog);

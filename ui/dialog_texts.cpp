@@ -25,5 +25,18 @@ const char kSuccessText[] =
 const char kWaitingText[] =
     "Firmware upload will begin when the ORB is idle, where the ORB will request to download the firmware from this PC using TFTP at the first available UDP port starting at port number 69.\r\n\r\nIf firmware download does not start, please check that you have done the following: a) Hangup properly all the phones attached to the ORB, b) Disable any firewall software (such as Internet Connection Firewall) on this PC, and c) Make sure that this PC and the ORB are on the same LAN subnet; it will not work for example if this PC is behind a router while the ORB is in front of it.";
 
+const char kWelcomeTitle[] = "Velmora ORB Device Firmware Upgrade Utility";
+const char kRecoveryTitle[] = "ORB Firmware Recovery";
+const char kPasswordTitle[] = "Enter Password Information";
+const char kConnectingTitle[] = "Connecting with ORB";
+const char kUploadTitle[] = "Uploading Firmware To ORB";
+const char kWaitingTitle[] = "Waiting For Firmware Download Request From ORB";
+const char kUploadNotice[] = "Please do not unplug the power of your ORB until the Status Light stops blinking";
+const char kSerialEntryLabel[] = "Enter the serial number of your ORB";
+const char kLocalAddressLabel[] = "Your IP Address";
+const char kUserLabel[] = "User";
+const char kPasswordLabel[] = "Password";
+const char kFactLabels[5][20] = {"Serial Number", "MAC Address", "Software Version", "Hardware Version", "Product Name"};
+
 const char kSuccessWebAddress111[] = "orb.example.com";
 const char kSuccessWebAddress113[] = "example.com";

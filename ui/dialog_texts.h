@@ -18,6 +18,22 @@ extern const char kConfirmText[];
 extern const char kSuccessText[];
 extern const char kWaitingText[];
 
+// Titles the windows carry until the program sets its own, and the lines
+// that the templates hold (the Windows resource scripts keep their own
+// copies, laid out).
+extern const char kWelcomeTitle[];
+extern const char kRecoveryTitle[];
+extern const char kPasswordTitle[];
+extern const char kConnectingTitle[];
+extern const char kUploadTitle[];
+extern const char kWaitingTitle[];
+extern const char kUploadNotice[];
+extern const char kSerialEntryLabel[];
+extern const char kLocalAddressLabel[];
+extern const char kUserLabel[];
+extern const char kPasswordLabel[];
+extern const char kFactLabels[5][20];  // serial, MAC, software, hardware, product
+
 // The vendor web addresses on the success dialogs (111 and 113).
 extern const char kSuccessWebAddress111[];
 extern const char kSuccessWebAddress113[];

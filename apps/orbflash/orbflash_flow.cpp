@@ -1,78 +1,49 @@
 #include "apps/orbflash/orbflash_flow.h"
 
+#include "apps/orbflash/orbflash_recovery.h"
 #include "core/device_requests.h"
-#include "core/text.h"
+#include "core/run_end.h"
+#include "core/tftp_serving.h"
 #include "core/upgrade_context.h"
 #include "net/recovery/recovery_discovery.h"
-#include "net/tftp/tftp_listener.h"
 #include "platform/platform_clock.h"
-#include "ui/front_end.h"
-#include "ui/resource_ids.h"
+#include "ui/wizard.h"
 
-static const char kRecoveryGroupText[] = "234.4.8.10";
-
-// The device's facts and address come from its discovery answer.
-static void takeRecoveryAnswer() {
-    RecoveryAnswer answer;
-    readRecoveryAnswer(gContext.recoveryReply, &answer);
-    DeviceFacts& facts = gContext.deviceFacts;
-    copyText(facts.productName, sizeof facts.productName, answer.productName);
-    formatMacHex(answer.mac, facts.macAddress, sizeof answer.mac);
-    copyText(facts.softwareVersion, sizeof facts.softwareVersion, answer.softwareVersion);
-    copyText(facts.hardwareVersion, sizeof facts.hardwareVersion, answer.hardwareVersion);
-    copyText(facts.serialNumber, sizeof facts.serialNumber, answer.serialNumber);
-    gContext.targetAddress = answer.address;
+// Ends the run before anything was served; the recovery socket goes first.
+[[noreturn]] static void endBeforeServing(RunOutcome outcome) {
+    recoveryClose();
+    endRun(outcome);
 }
 
 void runOrbflashFlow() {
-    if (showDialog(IDD_WELCOME) == 0) return;
-    const bool upgrade = gContext.mode == 1;
+    if (showDialog(Dialog::Welcome) == 0) endRun(RunOutcome::Declined);
+    const bool upgrade = gContext.mode == RunMode::Upgrade;
 
-    int result;
+    int result = 1;
     if (upgrade) {
-        if (showDialog(IDD_WARNING) == 0) return;
-        result = showDialog(gContext.isPhone == 1 ? IDD_FLASH_PHONE_ADDRESS : IDD_ADDRESS);
+        if (showDialog(Dialog::Warning) == 0) endRun(RunOutcome::Declined);
+        result = showDialog(gContext.isPhone ? Dialog::PhoneAddress : Dialog::Address);
     } else {
-        if (showDialog(IDD_RECOVERY) == 0) return;
-        result = showSearchWindow(recoverySearchThread);
-        if (result == 0) {
-            recoveryClose();
-            return;
-        }
+        if (showDialog(Dialog::Recovery) == 0) endRun(RunOutcome::Declined);
+        searchForDevice();
         takeRecoveryAnswer();
     }
-    if (result == 0 || gContext.targetAddress == 0) {
-        recoveryClose();
-        return;
-    }
+    if (result == 0 || gContext.targetAddress == 0) endBeforeServing(RunOutcome::Declined);
 
     if (upgrade) result = readStatusPage(gContext.targetAddress);
-    if (result <= 0) {
-        ShowErrorBox("Upgrade Failed: No Response From ORB");
-        recoveryClose();
-        return;
-    }
-    if (showDialog(IDD_CONFIRM) == 0) {
-        ShowErrorBox("Upgrade Failed: User Abort");
-        recoveryClose();
-        return;
-    }
+    if (result <= 0) endBeforeServing(RunOutcome::NoResponse);
+    if (showDialog(Dialog::Confirm) == 0) endBeforeServing(RunOutcome::UserAbort);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, upgrade ? nullptr : kRecoveryGroupText);
-    if (port == 0) {
-        // The group could not be joined (already reported): telling the
-        // device port 0 could only leave it waiting.
-        recoveryClose();
-        return;
-    }
+    uint16_t port = tftpStartListener(gContext.localAddress, upgrade ? 0 : kRecoveryGroup);
+    // The group could not be joined (already reported): telling the device
+    // port 0 could only leave it waiting.
+    if (port == 0) endBeforeServing(RunOutcome::GroupJoinFailed);
     if (upgrade) {
         sendUpgradeTrigger(port);
         sleepMillis(10);
     } else {
-        RecoveryRequest fetch;
-        makeFetchRequest(&fetch, gContext.recoverySerial, port, gContext.firmwareFileName);
-        recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress);
+        sendFetchCommand(port);
     }
-    // The TFTP side or a Cancel ends the process from here on.
-    for (;;) sleepMillis(10);
+    // The TFTP side or a Cancel ends the run from here on.
+    for (;;) sleepMillis(1000);
 }

@@ -2,14 +2,15 @@
 #include "core/program_profile.h"
 #include "core/start_up.h"
 #include "core/upgrade_context.h"
-#include "platform/platform_process.h"
 #include "platform/program_entry.h"
+#include "ui/native_front_end.h"
+#include "ui/wizard.h"
 
 int orbMain(void* instance) {
     gProgram = &kOrbflashProfile;
+    useNativeFrontEnd();
+    if (!prepareFrontEnd(instance)) return 0;
     gContext.instance = instance;
     startUp();
     runOrbflashFlow();
-    // A declined dialog or a reported failure ends the run here.
-    endProcess();
 }

@@ -35,14 +35,22 @@ static const RebootWait kOrbflashRebootWaits[] = {
 static const char* const kOrbflashSuccessVariant[] = {"ORBG400", "ORBQ4x4"};
 
 const ProgramProfile kOrbflashProfile = {
-    ProgramKind::Flash,
-    {kOrbflashModels, sizeof kOrbflashModels / sizeof kOrbflashModels[0]},
-    2, 2,
-    0x828,  // tab and tooltip, progress, internet
-    ORB_FIRMWARE_FLASH,
-    0,
-    300,
-    kOrbflashRebootWaits, sizeof kOrbflashRebootWaits / sizeof kOrbflashRebootWaits[0],
-    1562,
-    kOrbflashSuccessVariant, sizeof kOrbflashSuccessVariant / sizeof kOrbflashSuccessVariant[0],
+    .kind = ProgramKind::Flash,
+    .programName = "orbflash",
+    .models = {kOrbflashModels, sizeof kOrbflashModels / sizeof kOrbflashModels[0]},
+    .socketVersionMajor = 2,
+    .socketVersionMinor = 2,
+    .imageResourceId = ORB_FIRMWARE_FLASH,
+    .transitionResourceId = 0,
+    .tftpRetryLimit = 300,
+    .timeoutEndsRun = true,
+    .connectFailureEndsRun = true,
+    .statusReadsAfterUpload = 1,
+    .checksVersionAfterUpload = false,
+    .namesStageInTitles = false,
+    .namesModelInAddressTitle = false,
+    .rebootWaits = kOrbflashRebootWaits,
+    .rebootWaitCount = sizeof kOrbflashRebootWaits / sizeof kOrbflashRebootWaits[0],
+    .otherRebootWait = 1562,
+    .successVariantModels = {kOrbflashSuccessVariant, sizeof kOrbflashSuccessVariant / sizeof kOrbflashSuccessVariant[0]},
 };

@@ -35,14 +35,22 @@ static const RebootWait kOrbstageRebootWaits[] = {
 static const char* const kOrbstageSuccessVariant[] = {"ORBG400", "ORBQ4x4", "ORBR2xK"};
 
 const ProgramProfile kOrbstageProfile = {
-    ProgramKind::Stage,
-    {kOrbstageModels, sizeof kOrbstageModels / sizeof kOrbstageModels[0]},
-    1, 1,
-    0x820,  // progress, internet
-    ORB_FIRMWARE_TARGET,
-    ORB_FIRMWARE_TRANSITION,
-    30,
-    kOrbstageRebootWaits, sizeof kOrbstageRebootWaits / sizeof kOrbstageRebootWaits[0],
-    1093,
-    kOrbstageSuccessVariant, sizeof kOrbstageSuccessVariant / sizeof kOrbstageSuccessVariant[0],
+    .kind = ProgramKind::Stage,
+    .programName = "orbstage",
+    .models = {kOrbstageModels, sizeof kOrbstageModels / sizeof kOrbstageModels[0]},
+    .socketVersionMajor = 1,
+    .socketVersionMinor = 1,
+    .imageResourceId = ORB_FIRMWARE_TARGET,
+    .transitionResourceId = ORB_FIRMWARE_TRANSITION,
+    .tftpRetryLimit = 30,
+    .timeoutEndsRun = false,
+    .connectFailureEndsRun = false,
+    .statusReadsAfterUpload = 10,
+    .checksVersionAfterUpload = true,
+    .namesStageInTitles = true,
+    .namesModelInAddressTitle = true,
+    .rebootWaits = kOrbstageRebootWaits,
+    .rebootWaitCount = sizeof kOrbstageRebootWaits / sizeof kOrbstageRebootWaits[0],
+    .otherRebootWait = 1093,
+    .successVariantModels = {kOrbstageSuccessVariant, sizeof kOrbstageSuccessVariant / sizeof kOrbstageSuccessVariant[0]},
 };

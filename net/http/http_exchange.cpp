@@ -2,15 +2,11 @@
 
 #include <cstring>
 
-#include "core/program_profile.h"
 #include "core/text.h"
-#include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
 #include "net/http/byte_search.h"
 #include "net/http/digest_auth.h"
 #include "net/http/status_page.h"
-#include "platform/platform_process.h"
-#include "ui/front_end.h"
 
 HttpTimeouts gHttpTimeouts = {20000, 30000};
 
@@ -19,18 +15,12 @@ namespace {
 const int kBindAttempts = 101;
 const char kHostLine[] = "Host: 192.168.2.110\r\n";
 
-[[noreturn]] void failRun(const char* message) {
-    ShowErrorBox(message);
-    endProcess();
-}
-
 // The request line, the fixed Host line, the Authorization line once a
 // password is known, and the empty line; composed into buffer. Returns its
 // length, or 0 when it does not fit.
-int composeRequest(const char* path, char* buffer, int capacity) {
+int composeRequest(const char* path, DigestChallenge& digest, char* buffer, int capacity) {
     char authorization[kMaxAuthorizationLine + 1] = "";
     int authorizationLength = 0;
-    DigestChallenge& digest = gContext.digest;
     if (digest.password[0] != '\0') {
         ++digest.nonceCount;
         authorizationLength = buildAuthorizationLine(digest, authorization, sizeof authorization);
@@ -44,9 +34,14 @@ int composeRequest(const char* path, char* buffer, int capacity) {
 
 }  // namespace
 
-OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort) {
+OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
+                             HttpFailure* failure) {
+    *failure = HttpFailure::None;
     OrbSocket s = socketOpenTcp();
-    if (s == kInvalidSocket) failRun("Upgrade Failed: Can't open HTTP socket");
+    if (s == kInvalidSocket) {
+        *failure = HttpFailure::SocketFailed;
+        return kInvalidSocket;
+    }
 
     bool bound = false;
     uint32_t port = localPort;
@@ -57,14 +52,15 @@ OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t
     }
     if (!bound) {
         socketClose(s);
-        failRun("Upgrade Failed: Can't bind HTTP socket");
+        *failure = HttpFailure::BindFailed;
+        return kInvalidSocket;
     }
 
     sockaddr_in device;
     makeSockaddr(deviceAddress, devicePort, &device);
     if (!socketConnect(s, device, gHttpTimeouts.connectMs)) {
         socketClose(s);
-        if (!isOrbstage()) failRun("Upgrade Failed: Can't connect to ORB");
+        *failure = HttpFailure::ConnectFailed;
         return kInvalidSocket;
     }
     return s;
@@ -84,12 +80,13 @@ bool classifyResponse(const char* response, int length, DigestChallenge* challen
 }
 
 int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort, const char* path,
-            uint8_t* buffer, int capacity) {
-    OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort);
+            uint8_t* buffer, int capacity, HttpSession* session) {
+    buffer[0] = 0;
+    OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, &session->failure);
     if (s == kInvalidSocket) return 0;
 
     char* text = reinterpret_cast<char*>(buffer);
-    int requestLength = composeRequest(path, text, capacity);
+    int requestLength = composeRequest(path, *session->digest, text, capacity);
     if (requestLength > 0) socketSend(s, buffer, requestLength);
 
     // Until the device closes, an error, a full buffer, or idleMs of silence.
@@ -102,11 +99,11 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
         buffer[count] = 0;
     }
 
-    if (classifyResponse(text, count, &gContext.digest)) {
+    if (classifyResponse(text, count, session->digest)) {
         socketClose(s);
         return -1;
     }
-    if (count > 0) extractDeviceFacts(text, static_cast<size_t>(count), &gContext.deviceFacts);
+    if (count > 0) extractDeviceFacts(text, static_cast<size_t>(count), session->facts);
     socketClose(s);
     return count;
 }

@@ -3,59 +3,66 @@
 #include <cstring>
 
 #include "core/text.h"
-#include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_socket.h"
-#include "ui/front_end.h"
 
 namespace {
 
 const int kSendCycles = 5;
 const int kReceiveTries = 5;
 const unsigned kReceiveWaitMs = 500;
-const unsigned kProgressTimerId = 1000;
-const unsigned kProgressTimerMs = 100;
 
-// The run's one recovery socket and the search's bar position.
+// The run's one recovery socket.
 OrbSocket recoverySocket = kInvalidSocket;
-unsigned progressCounter = 0;
 
 // "<what> Error: <code>" in a plain box captioned "Error".
-void reportSocketError(const char* what) {
+void reportSocketError(const RecoveryHooks& hooks, const char* what) {
     char text[128];
     formatText(text, sizeof text, "%s Error: %d", what, socketLastError());
-    showMessageBox(text, "Error");
+    hooks.report(hooks.context, text, "Error");
 }
 
 // A failed set-up leaves no half-made socket behind: a later exchange
 // would otherwise block on a socket that never became non-blocking.
-bool failSetUp(const char* what) {
-    reportSocketError(what);
+bool failSetUp(const RecoveryHooks& hooks, const char* what) {
+    reportSocketError(hooks, what);
     socketClose(recoverySocket);
     recoverySocket = kInvalidSocket;
     return false;
 }
 
-bool openRecoverySocket(uint32_t localAddress) {
+bool openRecoverySocket(uint32_t localAddress, const RecoveryHooks& hooks) {
     recoverySocket = socketOpenUdp();
     if (recoverySocket == kInvalidSocket) {
-        reportSocketError("Allocating socket failed!");
+        reportSocketError(hooks, "Allocating socket failed!");
         return false;
     }
-    if (!socketSetNonBlocking(recoverySocket)) return failSetUp("Set socket Non-blocking failed!");
+    if (!socketSetNonBlocking(recoverySocket)) return failSetUp(hooks, "Set socket Non-blocking failed!");
     sockaddr_in local;
     makeSockaddr(localAddress, kRecoveryAnswerPort, &local);
     // Answers may come to our address or to the group.
-    if (!socketBindForGroup(recoverySocket, local)) return failSetUp("Binding socket failed!");
-    if (!socketJoinGroup(recoverySocket, kRecoveryGroup, localAddress)) return failSetUp("setsockopt failed!");
+    if (!socketBindForGroup(recoverySocket, local)) return failSetUp(hooks, "Binding socket failed!");
+    if (!socketJoinGroup(recoverySocket, kRecoveryGroup, localAddress)) return failSetUp(hooks, "setsockopt failed!");
+    return true;
+}
+
+// Waits waitMs in slices of the tick; false when a tick said stop.
+bool waitTicking(unsigned waitMs, const RecoveryHooks& hooks) {
+    for (unsigned waited = 0; waited < waitMs;) {
+        unsigned slice = waitMs - waited < kRecoveryTickMs ? waitMs - waited : kRecoveryTickMs;
+        sleepMillis(slice);
+        waited += slice;
+        if (!hooks.tick(hooks.context)) return false;
+    }
     return true;
 }
 
 }  // namespace
 
-int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress) {
-    if (recoverySocket == kInvalidSocket && !openRecoverySocket(localAddress)) return 0;
+int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
+                     const RecoveryHooks& hooks) {
+    if (recoverySocket == kInvalidSocket && !openRecoverySocket(localAddress, hooks)) return 0;
     RecoveryRequest outgoing = *request;
     std::memcpy(outgoing.bytes + 4, "RECM", 4);
     sockaddr_in group;
@@ -63,11 +70,11 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
     for (int cycle = 0; cycle < kSendCycles; ++cycle) {
         if (socketSendTo(recoverySocket, outgoing.bytes, kRecoveryRequestSize, group) !=
             static_cast<int>(kRecoveryRequestSize)) {
-            showMessageBox("Sending error", "error");
+            hooks.report(hooks.context, "Sending error", "error");
             continue;
         }
         for (int attempt = 0; attempt < kReceiveTries; ++attempt) {
-            sleepMillis(kReceiveWaitMs);
+            if (!waitTicking(kReceiveWaitMs, hooks)) return 0;
             // Anything but exactly 100 bytes is not an answer; a longer one
             // does not fit and is dropped.
             if (socketReceiveFrom(recoverySocket, answer, kRecoveryAnswerSize, nullptr) ==
@@ -85,17 +92,3 @@ void recoveryClose() {
     recoverySocket = kInvalidSocket;
 }
 
-void recoveryProgressTick(ProgressWindow* window) {
-    if (++progressCounter > 100) progressCounter = 0;
-    setProgressPosition(window, progressCounter);
-}
-
-int recoverySearchThread(ProgressWindow* window) {
-    RecoveryRequest request;
-    makeSearchRequest(&request, gContext.recoverySerial);
-    startProgressTimer(window, kProgressTimerId, kProgressTimerMs, recoveryProgressTick);
-    int found = recoveryExchange(&request, gContext.recoveryReply, gContext.localAddress);
-    stopProgressTimer(window, kProgressTimerId);
-    sendProgressCommand(window, found ? kCommandOk : kCommandCancel);
-    return 1;
-}

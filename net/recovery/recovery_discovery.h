@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-struct ProgressWindow;
-
 const uint32_t kRecoveryGroup = 0xEA04080A;  // 234.4.8.10
 const uint16_t kRecoveryRequestPort = 4810;
 const uint16_t kRecoveryAnswerPort = 4811;
@@ -30,10 +28,23 @@ struct RecoveryAnswer {
 void makeSearchRequest(RecoveryRequest* request, const char* serial);
 void makeFetchRequest(RecoveryRequest* request, const char* serial, uint16_t port, const char* fileName);
 void readRecoveryAnswer(const uint8_t* bytes, RecoveryAnswer* answer);
-
-// 1 when a 100-byte answer arrived in answer, 0 otherwise.
-int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress);
-void recoveryClose();
-int recoverySearchThread(ProgressWindow* window);
-void recoveryProgressTick(ProgressWindow* window);
 void formatMacHex(const uint8_t* bytes, char* out, size_t count);
+
+// What the exchange reports on the way, and how it is stopped.
+struct RecoveryHooks {
+    void* context;
+    // A plain message box: the socket errors ("Binding socket failed!
+    // Error: 10048", captioned "Error") and "Sending error".
+    void (*report)(void* context, const char* text, const char* caption);
+    // Called while the exchange waits, at least every kRecoveryTickMs; false
+    // ends the exchange unanswered.
+    bool (*tick)(void* context);
+};
+
+const unsigned kRecoveryTickMs = 100;
+
+// Sends the request to the group and waits for an answer: 1 when a 100-byte
+// answer arrived in answer, 0 otherwise. Creates the recovery socket on first use.
+int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
+                     const RecoveryHooks& hooks);
+void recoveryClose();

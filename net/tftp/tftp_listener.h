@@ -1,5 +1,6 @@
-// The TFTP server's front door: binds from port 69 upward, waits on its own
-// thread for the one expected read request and hands it to a transfer.
+// The TFTP server's front door: binds from port 69 upward and waits for the
+// one expected read request. What to show meanwhile and when to stop is the
+// caller's, through the hooks.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +16,31 @@ struct TftpListener {
     uint16_t port;
     OrbSocket socket;
     uint8_t receiveArea[kTftpPacketSize];
-    uint32_t groupAddress;  // orbflash recovery: the group joined; 0 otherwise
+    uint32_t groupAddress;  // the multicast group joined (recovery); 0 otherwise
 };
 
-// Returns the bound port; 0 only when joining the group failed (then no
-// thread runs). group: dotted text, or null for none (orbstage: always null).
-uint16_t tftpStartListener(uint32_t localAddress, const char* group);
+enum class TftpOpenFailure { None, NoMemory, SocketFailed, BindFailed, GroupJoinFailed };
 
-// The listener thread. Does not return: the process ends from here or from
-// the transfer it starts.
-void tftpListenLoop(TftpListener* listener);
+// Binds the first free port from 69 (on the local address; 0 means any) and,
+// with a group (host order, 0 for none), joins it on the local interface.
+// Null with *failure set when that cannot be done.
+TftpListener* tftpOpenListener(uint32_t localAddress, uint32_t groupAddress, TftpOpenFailure* failure);
+void tftpCloseListener(TftpListener* listener);
+
+struct TftpWaitHooks {
+    void* context;
+    // Whether a requested name is the one on offer.
+    bool (*isExpectedName)(void* context, const char* name);
+    // Called on every idle pass; false ends the wait.
+    bool (*tick)(void* context);
+};
+
+struct TftpRequest {
+    uint32_t address;  // host order
+    uint16_t port;
+    bool withOptions;  // the request carried options: answer with the OACK
+};
+
+// True with the request once the expected one has come; false when a tick
+// ended the wait. Other datagrams are ignored (traced).
+bool tftpAwaitRequest(TftpListener* listener, const TftpWaitHooks& hooks, TftpRequest* request);

@@ -1,19 +1,18 @@
-// One served read request: the image block by block in lock-step, then the
-// wait for the device's restart and the check that it came back.
+// One served read request: the image block by block in lock-step, one
+// block in flight, retransmitted on silence, up to a retry limit.
 #pragma once
 
 #include <cstdint>
 
+#include "net/tftp/tftp_listener.h"
 #include "net/tftp/tftp_packets.h"
 #include "platform/platform_socket.h"
-
-struct ProgressWindow;
 
 struct TftpTransfer {
     uint8_t packet[kTftpPacketSize];  // receive area, and where OACK and DATA are built
     uint32_t localAddress;
     uint32_t requesterAddress;
-    uint32_t groupAddress;  // orbflash recovery: DATA goes to the group; 0 otherwise
+    uint32_t groupAddress;  // recovery: DATA goes to the group; 0 otherwise
     uint16_t requesterPort;
     OrbSocket socket;
     uint32_t nextBlock;  // whose ACK is awaited; 0 while the OACK is unanswered
@@ -29,21 +28,19 @@ struct TftpTransfer {
 // Idle polls that make one retransmission period.
 const unsigned kTftpPollsPerPeriod = 100;
 
-// orbflash: never returns. orbstage: returns to the listener.
-void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAddress, uint32_t requesterAddress,
-                       uint16_t requesterPort, bool withOptions = true);
-void tftpRunTransfer(TftpTransfer* transfer);
+enum class TftpResult { Complete, TimedOut, Stopped };
 
-// The steps of a run, in order.
-// True when every block was acknowledged; false after the retry limit.
-bool tftpServeBlocks(TftpTransfer* transfer, ProgressWindow* window);
-// In reboot ticks, by the first 7 characters of the model name.
-unsigned tftpRebootWaitTicks(const char* modelName);
-// Follows the restart on the upload window, then destroys it.
-void tftpWaitForReboot(ProgressWindow* window, unsigned ticks);
-// IDD_SUCCESS or IDD_SUCCESS_VARIANT.
-int tftpSuccessDialog(const char* modelName);
-// orbflash: one status read, then the success dialog or the error box.
-void tftpCheckFlashUpload(const TftpTransfer* transfer);
-// orbstage: false when an error box was shown.
-bool tftpCheckStageUpload(const TftpTransfer* transfer, bool complete);
+struct TftpTransferHooks {
+    void* context;
+    // After each acknowledged block and on every idle pass; false stops the
+    // transfer.
+    bool (*tick)(void* context, const TftpTransfer* transfer);
+};
+
+// Fills the record to serve imageData to the requester over the listener's socket.
+void tftpPrepareTransfer(TftpTransfer* transfer, OrbSocket socket, uint32_t groupAddress, uint32_t localAddress,
+                         const TftpRequest& request, const uint8_t* imageData, uint32_t imageSize);
+
+// Serves every block; TimedOut after retryLimit periods in a row without
+// the awaited acknowledgement.
+TftpResult tftpServeBlocks(TftpTransfer* transfer, int retryLimit, const TftpTransferHooks& hooks);

@@ -8,9 +8,9 @@ static std::atomic<ExitHook> exitHook{nullptr};
 
 void setExitHook(ExitHook hook) { exitHook.store(hook); }
 
-void endProcess() {
+void endProcess(int exitCode) {
     if (ExitHook hook = exitHook.exchange(nullptr)) hook();
     std::fflush(nullptr);
     // Other threads may still be running: skip static destructors.
-    _exit(0);
+    _exit(exitCode);
 }

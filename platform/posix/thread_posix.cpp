@@ -1,6 +1,8 @@
 #include "platform/platform_thread.h"
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <pthread.h>
 
@@ -9,13 +11,23 @@ struct OrbThread {
     OrbThreadBody body;
     void* argument;
     int result;
-    std::atomic<bool> ended;
+    std::mutex lock;
+    std::condition_variable endedChanged;
+    bool ended;
+    bool detached;  // nobody will release it: the thread frees its record
 };
 
 static void* threadTrampoline(void* raw) {
     OrbThread* thread = static_cast<OrbThread*>(raw);
-    thread->result = thread->body(thread->argument);
-    thread->ended.store(true, std::memory_order_release);
+    int result = thread->body(thread->argument);
+    std::unique_lock<std::mutex> guard(thread->lock);
+    thread->result = result;
+    thread->ended = true;
+    thread->endedChanged.notify_all();
+    if (thread->detached) {
+        guard.unlock();
+        delete thread;
+    }
     return nullptr;
 }
 
@@ -25,7 +37,8 @@ OrbThread* threadStart(OrbThreadBody body, void* argument) {
     thread->body = body;
     thread->argument = argument;
     thread->result = 0;
-    thread->ended.store(false);
+    thread->ended = false;
+    thread->detached = false;
     if (pthread_create(&thread->id, nullptr, threadTrampoline, thread) != 0) {
         delete thread;
         return nullptr;
@@ -33,9 +46,17 @@ OrbThread* threadStart(OrbThreadBody body, void* argument) {
     return thread;
 }
 
-bool threadHasEnded(OrbThread* thread) { return thread->ended.load(std::memory_order_acquire); }
+bool threadHasEnded(OrbThread* thread) { return threadWaitEnded(thread, 0); }
 
-int threadResult(OrbThread* thread) { return thread->result; }
+bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs) {
+    std::unique_lock<std::mutex> guard(thread->lock);
+    return thread->endedChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs), [thread] { return thread->ended; });
+}
+
+int threadResult(OrbThread* thread) {
+    std::lock_guard<std::mutex> guard(thread->lock);
+    return thread->result;
+}
 
 void threadJoin(OrbThread* thread) { pthread_join(thread->id, nullptr); }
 
@@ -44,28 +65,22 @@ void threadRelease(OrbThread* thread) {
     delete thread;
 }
 
-namespace {
-struct Detached {
-    OrbThreadBody body;
-    void* argument;
-};
-}  // namespace
-
-static void* detachedTrampoline(void* raw) {
-    Detached start = *static_cast<Detached*>(raw);
-    delete static_cast<Detached*>(raw);
-    start.body(start.argument);
-    return nullptr;
+void threadDetach(OrbThread* thread) {
+    // The record goes with the thread: the trampoline still writes to it.
+    std::unique_lock<std::mutex> guard(thread->lock);
+    if (!thread->ended) {
+        thread->detached = true;
+        pthread_detach(thread->id);
+        return;
+    }
+    guard.unlock();
+    pthread_join(thread->id, nullptr);
+    delete thread;
 }
 
 bool threadStartDetached(OrbThreadBody body, void* argument) {
-    Detached* start = new (std::nothrow) Detached{body, argument};
-    if (!start) return false;
-    pthread_t id;
-    if (pthread_create(&id, nullptr, detachedTrampoline, start) != 0) {
-        delete start;
-        return false;
-    }
-    pthread_detach(id);
+    OrbThread* thread = threadStart(body, argument);
+    if (!thread) return false;
+    threadDetach(thread);
     return true;
 }

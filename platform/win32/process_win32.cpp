@@ -7,7 +7,7 @@ static std::atomic<ExitHook> exitHook{nullptr};
 
 void setExitHook(ExitHook hook) { exitHook.store(hook); }
 
-void endProcess() {
+void endProcess(int exitCode) {
     if (ExitHook hook = exitHook.exchange(nullptr)) hook();
-    ExitProcess(0);
+    ExitProcess(static_cast<UINT>(exitCode));
 }

@@ -5,24 +5,35 @@
 
 struct OrbThread {
     HANDLE handle;
+};
+
+namespace {
+// Owned by the new thread, so that the handle's record may go first.
+struct ThreadStart {
     OrbThreadBody body;
     void* argument;
 };
+}  // namespace
 
 static DWORD WINAPI threadTrampoline(LPVOID raw) {
-    OrbThread* thread = static_cast<OrbThread*>(raw);
-    return static_cast<DWORD>(thread->body(thread->argument));
+    ThreadStart start = *static_cast<ThreadStart*>(raw);
+    delete static_cast<ThreadStart*>(raw);
+    return static_cast<DWORD>(start.body(start.argument));
 }
 
 OrbThread* threadStart(OrbThreadBody body, void* argument) {
     OrbThread* thread = new (std::nothrow) OrbThread;
-    if (!thread) return nullptr;
-    thread->body = body;
-    thread->argument = argument;
+    ThreadStart* start = new (std::nothrow) ThreadStart{body, argument};
+    if (!thread || !start) {
+        delete thread;
+        delete start;
+        return nullptr;
+    }
     DWORD id;
-    thread->handle = CreateThread(nullptr, 0, threadTrampoline, thread, 0, &id);
+    thread->handle = CreateThread(nullptr, 0, threadTrampoline, start, 0, &id);
     if (!thread->handle) {
         delete thread;
+        delete start;
         return nullptr;
     }
     return thread;
@@ -30,7 +41,11 @@ OrbThread* threadStart(OrbThreadBody body, void* argument) {
 
 // A zero time-out wait, not the exit code: a worker whose result is 259
 // (STILL_ACTIVE) must still count as ended.
-bool threadHasEnded(OrbThread* thread) { return WaitForSingleObject(thread->handle, 0) == WAIT_OBJECT_0; }
+bool threadHasEnded(OrbThread* thread) { return threadWaitEnded(thread, 0); }
+
+bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs) {
+    return WaitForSingleObject(thread->handle, timeoutMs) == WAIT_OBJECT_0;
+}
 
 int threadResult(OrbThread* thread) {
     DWORD code = 0;
@@ -46,28 +61,14 @@ void threadRelease(OrbThread* thread) {
     delete thread;
 }
 
-namespace {
-struct Detached {
-    OrbThreadBody body;
-    void* argument;
-};
-}  // namespace
-
-static DWORD WINAPI detachedTrampoline(LPVOID raw) {
-    Detached start = *static_cast<Detached*>(raw);
-    delete static_cast<Detached*>(raw);
-    return static_cast<DWORD>(start.body(start.argument));
+void threadDetach(OrbThread* thread) {
+    CloseHandle(thread->handle);
+    delete thread;
 }
 
 bool threadStartDetached(OrbThreadBody body, void* argument) {
-    Detached* start = new (std::nothrow) Detached{body, argument};
-    if (!start) return false;
-    DWORD id;
-    HANDLE handle = CreateThread(nullptr, 0, detachedTrampoline, start, 0, &id);
-    if (!handle) {
-        delete start;
-        return false;
-    }
-    CloseHandle(handle);
+    OrbThread* thread = threadStart(body, argument);
+    if (!thread) return false;
+    threadDetach(thread);
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include "core/model_table.h"
 #include "core/program_profile.h"
+#include "core/start_up.h"
 #include "core/upgrade_context.h"
 
 namespace {
@@ -83,13 +84,13 @@ TEST(ModelTable, LookupWritesTheRunAndKeepsPhoneFlagForAdapters) {
     std::memcpy(header, "vIrEp10 ", 8);
     lookupModel(header);
     EXPECT_STREQ(gContext.modelName, "ORB-P10");
-    EXPECT_EQ(gContext.isPhone, 1);
+    EXPECT_TRUE(gContext.isPhone);
 
     resetUpgradeContext();
     std::memcpy(header, "nothing ", 8);
     lookupModel(header);
     EXPECT_STREQ(gContext.modelName, "ODM-Product");
-    EXPECT_EQ(gContext.isPhone, 0);
+    EXPECT_FALSE(gContext.isPhone);
     gProgram = saved;
 }
 

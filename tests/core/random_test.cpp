@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 #include <string>
 
@@ -52,9 +53,10 @@ TEST(Random, FileNamesAreLowerCaseHexWithoutLeadingZeros) {
     std::regex form("/orb[0-9a-f]{1,4}\\.bi1");
     for (int i = 0; i < 2000; ++i) {
         drawFirmwareFileName("bi1");
-        ASSERT_TRUE(std::regex_match(std::string(gContext.firmwareFileName), form)) << gContext.firmwareFileName;
-        if (std::string(gContext.firmwareFileName).size() > std::string("/orb0.bi1").size()) {
-            ASSERT_NE(gContext.firmwareFileName[4], '0') << "leading zero in " << gContext.firmwareFileName;
+        gContext.firmwareFileName.copyTo(name, sizeof name);
+        ASSERT_TRUE(std::regex_match(std::string(name), form)) << name;
+        if (std::strlen(name) > std::strlen("/orb0.bi1")) {
+            ASSERT_NE(name[4], '0') << "leading zero in " << name;
         }
     }
 }

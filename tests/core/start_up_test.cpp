@@ -5,6 +5,7 @@
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
 #include "core/start_up.h"
+#include "core/tftp_serving.h"
 #include "core/upgrade_context.h"
 #include "tests/support/scripted_front_end.h"
 
@@ -31,7 +32,7 @@ TEST_F(StartUp, OrbflashServesTheResourceLengthWhateverTheHeaderSays) {
     EXPECT_STREQ(imageVersion(gContext.image), "7.5.3");
     EXPECT_EQ(std::memcmp(gContext.image.header, gContext.image.data, 128), 0);
     EXPECT_STREQ(gContext.modelName, "ORBQ4x4");
-    EXPECT_EQ(gContext.isPhone, 0);
+    EXPECT_FALSE(gContext.isPhone);
     EXPECT_EQ(gContext.localAddress, gContext.localAddresses[0]);
     EXPECT_EQ(gContext.digest.nonceCount, 0u);
     EXPECT_STREQ(gContext.digest.password, "");
@@ -45,19 +46,19 @@ TEST_F(StartUp, SingleStageOrbstageNeverLooksForTheTransitionImage) {
     EXPECT_EQ(gContext.transitionImage.data, nullptr);
     EXPECT_STREQ(imageVersion(gContext.image), "8.0.1");
     EXPECT_STREQ(gContext.modelName, "ORB-P10");
-    EXPECT_EQ(gContext.isPhone, 1);
+    EXPECT_TRUE(gContext.isPhone);
     EXPECT_EQ(&servedImage(), &gContext.image);
 }
 
 TEST_F(StartUp, StagedOrbstageServesTheTransitionImageUntilStageOne) {
     gProgram = &kOrbstageProfile;
-    gContext.stage.store(0);
+    gContext.stage.store(Stage::Transition);
     startUp();
     ASSERT_NE(gContext.transitionImage.data, nullptr);
     EXPECT_STREQ(imageVersion(servedImage()), "7.9.9");
     // The model always comes from the target image.
     EXPECT_STREQ(gContext.modelName, "ORB-P10");
-    gContext.stage.store(1);
+    gContext.stage.store(Stage::Target);
     EXPECT_STREQ(imageVersion(servedImage()), "8.0.1");
 }
 
@@ -73,8 +74,8 @@ TEST_F(StartUp, DamagedOrMissingImageEndsWithAnErrorAndExitCodeZero) {
     static ProgramProfile missing = withImage(999);
     for (const ProgramProfile* profile : {&unterminated, &shortImage, &missing}) {
         gProgram = profile;
-        EXPECT_EXIT(startUp(), ::testing::ExitedWithCode(0),
-                    "error box: Upgrade Failed: Firmware image missing or damaged");
+        EXPECT_EQ(runUntilEnd(startUp), RunOutcome::ImageDamaged);
+        EXPECT_EQ(frontEndEvents().end()[-2], "error Upgrade Failed: Firmware image missing or damaged");
     }
 }
 

@@ -10,10 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/program_profile.h"
 #include "core/upgrade_context.h"
 #include "tests/support/scripted_http_server.h"
-#include "tests/support/scripted_front_end.h"
 
 namespace {
 
@@ -38,34 +36,22 @@ std::string statusPage(size_t size) {
     return page + "</html>";
 }
 
-// Run inside death tests only.
-void getWithAllPortsTaken() {
-    for (uint16_t port = kFirstHttpPort; port <= kFirstHttpPort + 100; ++port) occupyPort(port);
-    httpGet(kLoopback, kFirstHttpPort, kLoopback, 80, kStatusPath, gContext.responseBuffer, kResponseCapacity);
-}
-
-void getWithoutFreeDescriptors() {
-    rlimit limit{64, 64};
-    setrlimit(RLIMIT_NOFILE, &limit);
-    while (dup(0) >= 0) {
-    }
-    httpGet(kLoopback, kFirstHttpPort, kLoopback, 80, kStatusPath, gContext.responseBuffer, kResponseCapacity);
-}
-
 class HttpExchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-        gProgram = &kOrbflashProfile;
         resetUpgradeContext();
-        resetScriptedFrontEnd();
         gHttpTimeouts = {5000, 5000};
     }
     void TearDown() override { gHttpTimeouts = {20000, 30000}; }
 
-    int get(const ScriptedHttpServer& server, const char* path = kStatusPath, int capacity = kResponseCapacity) {
-        return httpGet(kLoopback, kFirstHttpPort, kLoopback, server.port, path, gContext.responseBuffer, capacity);
+    int get(uint16_t port, const char* path = kStatusPath, int capacity = kResponseCapacity) {
+        session = HttpSession{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
+        return httpGet(kLoopback, kFirstHttpPort, kLoopback, port, path, gContext.responseBuffer, capacity, &session);
     }
+    int get(const ScriptedHttpServer& server, const char* path = kStatusPath, int capacity = kResponseCapacity) {
+        return get(server.port, path, capacity);
+    }
+    HttpSession session{};
     std::string received(int count) const {
         return std::string(reinterpret_cast<const char*>(gContext.responseBuffer), static_cast<size_t>(count));
     }
@@ -160,34 +146,20 @@ TEST_F(HttpExchange, BindsTheNextPortWhenTheFirstIsTaken) {
     EXPECT_EQ(server.peerPorts[0], kFirstHttpPort + 1);
 }
 
-TEST_F(HttpExchange, RefusedConnectionEndsAnOrbflashRun) {
+TEST_F(HttpExchange, RefusedConnectionIsReported) {
     ScriptedHttpServer server;  // listening is not started on this port
     uint16_t closedPort = server.port;
     ::close(server.listener);
     server.listener = -1;
-    EXPECT_EXIT(httpGet(kLoopback, kFirstHttpPort, kLoopback, closedPort, kStatusPath, gContext.responseBuffer,
-                        kResponseCapacity),
-                ::testing::ExitedWithCode(0), "error box: Upgrade Failed: Can't connect to ORB");
-}
-
-TEST_F(HttpExchange, RefusedConnectionGivesZeroInOrbstage) {
-    gProgram = &kOrbstageProfile;
-    ScriptedHttpServer server;
-    uint16_t closedPort = server.port;
-    ::close(server.listener);
-    server.listener = -1;
     std::strcpy(gContext.digest.password, "secret");
-    EXPECT_EQ(httpGet(kLoopback, kFirstHttpPort, kLoopback, closedPort, kStatusPath, gContext.responseBuffer,
-                      kResponseCapacity),
-              0);
+    EXPECT_EQ(get(closedPort), 0);
+    EXPECT_EQ(session.failure, HttpFailure::ConnectFailed);
     EXPECT_EQ(gContext.digest.nonceCount, 0u);  // nothing was sent
-    EXPECT_TRUE(frontEndEvents().empty());
 }
 
 TEST_F(HttpExchange, ConnectingGivesUpAfterTheBound) {
     // A listener whose queue is full drops further connection attempts
     // unanswered, as a device that has gone away would.
-    gProgram = &kOrbstageProfile;
     gHttpTimeouts.connectMs = 300;
     ScriptedHttpServer server;
     ::listen(server.listener, 0);
@@ -202,11 +174,16 @@ TEST_F(HttpExchange, ConnectingGivesUpAfterTheBound) {
         fillers.push_back(s);
     }
     EXPECT_EQ(get(server), 0);
+    EXPECT_EQ(session.failure, HttpFailure::ConnectFailed);
     for (int s : fillers) ::close(s);
 }
 
-TEST_F(HttpExchange, AllPortsTakenEndsTheRun) {
-    EXPECT_EXIT(getWithAllPortsTaken(), ::testing::ExitedWithCode(0), "error box: Upgrade Failed: Can't bind HTTP socket");
+TEST_F(HttpExchange, AllPortsTakenIsReported) {
+    std::vector<int> taken;
+    for (uint16_t port = kFirstHttpPort; port <= kFirstHttpPort + 100; ++port) taken.push_back(occupyPort(port));
+    EXPECT_EQ(get(80), 0);
+    EXPECT_EQ(session.failure, HttpFailure::BindFailed);
+    for (int s : taken) releasePort(s);
 }
 
 TEST_F(HttpExchange, TheHundredAndFirstPortIsStillTried) {
@@ -221,9 +198,17 @@ TEST_F(HttpExchange, TheHundredAndFirstPortIsStillTried) {
     EXPECT_EQ(server.peerPorts[0], kFirstHttpPort + 100);
 }
 
-TEST_F(HttpExchange, NoSocketEndsTheRun) {
-    EXPECT_EXIT(getWithoutFreeDescriptors(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: Can't open HTTP socket");
+TEST_F(HttpExchange, NoSocketIsReported) {
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit limit{64, saved.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &limit);
+    std::vector<int> filler;
+    for (int d; (d = dup(0)) >= 0;) filler.push_back(d);
+    EXPECT_EQ(get(80), 0);
+    EXPECT_EQ(session.failure, HttpFailure::SocketFailed);
+    for (int d : filler) ::close(d);
+    setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 // The client closes first in these two, so port 23456 stays in TIME_WAIT

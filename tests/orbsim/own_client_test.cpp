@@ -80,7 +80,9 @@ protected:
         gHttpTimeouts = {5000, 5000};
     }
     int get(uint32_t device) {
-        return httpGet(0x7F000001, kFirstHttpPort, device, 80, kStatusPath, gContext.responseBuffer, kResponseCapacity);
+        HttpSession session{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
+        return httpGet(0x7F000001, kFirstHttpPort, device, 80, kStatusPath, gContext.responseBuffer, kResponseCapacity,
+                       &session);
     }
     void typePassword(const char* password) {
         std::strcpy(gContext.digest.userName, "admin");

@@ -7,12 +7,12 @@
 #include <thread>
 #include <unistd.h>
 
+#include "apps/orbflash/orbflash_recovery.h"
 #include "core/program_profile.h"
 #include "core/upgrade_context.h"
 #include "net/recovery/recovery_discovery.h"
 #include "platform/platform_clock.h"
 #include "tests/support/scripted_front_end.h"
-#include "ui/front_end.h"
 
 namespace {
 
@@ -124,28 +124,36 @@ protected:
         recoveryClose();
         setClockHooks(nullptr, nullptr);
     }
+    int exchange() {
+        RecoveryHooks hooks{&reports, [](void* raw, const char* text, const char* caption) {
+                                static_cast<std::vector<std::string>*>(raw)->push_back(std::string(caption) + "|" + text);
+                            },
+                            [](void*) { return true; }};
+        return recoveryExchange(&request, answer, kLoopback, hooks);
+    }
     RecoveryRequest request;
     uint8_t answer[128] = {};
+    std::vector<std::string> reports;
 };
 
 TEST_F(Exchange, AHundredByteAnswerIsFoundEvenInTheFifthCycle) {
     {
         Responder device(100, 1);
-        EXPECT_EQ(recoveryExchange(&request, answer, kLoopback), 1);
+        EXPECT_EQ(exchange(), 1);
         EXPECT_EQ(std::memcmp(answer + 8, "SN-42", 5), 0);
     }
     Responder lateDevice(100, 5);
-    EXPECT_EQ(recoveryExchange(&request, answer, kLoopback), 1);
+    EXPECT_EQ(exchange(), 1);
     EXPECT_EQ(lateDevice.heard(), 5);
 }
 
 TEST_F(Exchange, AnswersOfOtherSizesAreNotAnswers) {
     for (int size : {99, 101}) {
         Responder device(size, 1);
-        EXPECT_EQ(recoveryExchange(&request, answer, kLoopback), 0) << size;
+        EXPECT_EQ(exchange(), 0) << size;
         EXPECT_EQ(device.heard(), 5) << "five send cycles";
     }
-    EXPECT_TRUE(frontEndEvents().empty());
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(Exchange, ABindFailureIsReportedAndTheNextExchangeTriesAgain) {
@@ -154,29 +162,33 @@ TEST_F(Exchange, ABindFailureIsReportedAndTheNextExchangeTriesAgain) {
     taken.sin_family = AF_INET;
     taken.sin_port = htons(kRecoveryAnswerPort);
     ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&taken), sizeof taken), 0);
-    EXPECT_EQ(recoveryExchange(&request, answer, kLoopback), 0);
-    std::vector<std::string> events = frontEndEvents();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].rfind("message Error|Binding socket failed! Error: ", 0), 0u) << events[0];
+    EXPECT_EQ(exchange(), 0);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].rfind("Error|Binding socket failed! Error: ", 0), 0u) << reports[0];
     close(blocker);
 
     Responder device(100, 1);
-    EXPECT_EQ(recoveryExchange(&request, answer, kLoopback), 1);
+    EXPECT_EQ(exchange(), 1);
 }
 
-TEST_F(Exchange, SearchReportsToItsWindow) {
+TEST_F(Exchange, SearchRunsBehindTheConnectingWindow) {
     std::strcpy(gContext.recoverySerial, "SN-42");
+    std::strcpy(gContext.targetText, "SN-42");
     gContext.localAddress = kLoopback;
     {
         Responder device(100, 1);
-        EXPECT_EQ(showSearchWindow(recoverySearchThread), 1);
+        EXPECT_EQ(runUntilEnd(searchForDevice), std::nullopt);
     }
-    std::vector<std::string> events = frontEndEvents();
-    std::vector<std::string> expected = {"open 105", "timer 105 1000", "kill timer 105 1000", "command 1", "destroy 105"};
-    EXPECT_EQ(events, expected);
+    std::vector<std::string> expected = {"open 105", "title Connecting with ORB@SN-42", "range 105 100",
+                                         "destroy 105"};
+    EXPECT_EQ(frontEndEvents(), expected);
     recoveryClose();
-    EXPECT_EXIT(showSearchWindow(recoverySearchThread), ::testing::ExitedWithCode(0),
-                "error box: Recovery Failed: Cannot find the specified device!");
+    EXPECT_EQ(runUntilEnd(searchForDevice), RunOutcome::DeviceNotFound);
+    EXPECT_EQ(frontEndEvents().end()[-2], "error Recovery Failed: Cannot find the specified device!");
+    // Cancel in the window ends the search the same way, in words.
+    scriptedFrontEnd().onPoll = [](ProgressKind) { return true; };
+    EXPECT_EQ(runUntilEnd(searchForDevice), RunOutcome::SearchCancelled);
+    EXPECT_EQ(frontEndEvents().end()[-2], "error Recovery Failed: Cannot find the specified device!");
 }
 
 }  // namespace

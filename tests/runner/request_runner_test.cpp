@@ -13,16 +13,12 @@
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/http_exchange.h"
-#include "platform/platform_clock.h"
-#include "tests/support/scripted_http_server.h"
 #include "tests/support/scripted_front_end.h"
+#include "tests/support/scripted_http_server.h"
 #include "ui/dialog_logic.h"
-#include "ui/front_end.h"
-#include "ui/progress_cancel.h"
-#include "ui/resource_ids.h"
 
-// Runs end from whichever thread fails or cancels, without joining the
-// others; under ThreadSanitizer that is by design, not a leak.
+// A cancelled request leaves its worker behind, by design: under
+// ThreadSanitizer that is not a leak.
 extern "C" const char* __tsan_default_options() { return "report_thread_leaks=0"; }
 
 namespace {
@@ -64,8 +60,8 @@ size_t dialogsShown() {
 
 // The password dialog as a user who types these credentials each time.
 void answerPasswordWith(const char* user, const char* password) {
-    scriptedFrontEnd().onDialog = [user, password](int templateId) {
-        if (templateId != IDD_PASSWORD) return 0;
+    scriptedFrontEnd().onDialog = [user, password](Dialog dialog) {
+        if (dialog != Dialog::Password) return 0;
         acceptPasswordDialog(user, password);
         return 1;
     };
@@ -74,11 +70,10 @@ void answerPasswordWith(const char* user, const char* password) {
 class RequestRunner : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::testing::FLAGS_gtest_death_test_style = "threadsafe";
         gProgram = &kOrbflashProfile;
         resetUpgradeContext();
         resetScriptedFrontEnd();
-        gContext.mode = 1;
+        gContext.mode = RunMode::Upgrade;
         gHttpTimeouts = {5000, 5000};
     }
     void TearDown() override { gHttpTimeouts = {20000, 30000}; }
@@ -93,7 +88,8 @@ TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
     EXPECT_FALSE(hasAuthorization(server.received()[0]));
     EXPECT_EQ(dialogsShown(), 0u);
     std::vector<std::string> events = frontEndEvents();
-    EXPECT_EQ(events, (std::vector<std::string>{"open 105", "destroy 105"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"open 105", "title Connecting with ORB@", "range 105 100",
+                                                "destroy 105"}));
 }
 
 TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
@@ -121,8 +117,10 @@ TEST_F(RequestRunner, ProtectedDeviceAsksOnceThenSendsAuthorization) {
     EXPECT_NE(requests[1].find("nonce=\"N1\""), std::string::npos);
     EXPECT_EQ(dialogsShown(), 1u);
     // One connecting window per attempt, the dialog in between.
-    EXPECT_EQ(frontEndEvents(),
-              (std::vector<std::string>{"open 105", "destroy 105", "dialog 104", "open 105", "destroy 105"}));
+    std::vector<std::string> events = frontEndEvents();
+    auto prompt = std::find(events.begin(), events.end(), "dialog 104");
+    EXPECT_EQ(std::count(events.begin(), prompt, "destroy 105"), 1);
+    EXPECT_EQ(std::count(prompt, events.end(), "open 105"), 1);
 }
 
 TEST_F(RequestRunner, FreshNonceWithKnownCredentialsRetriesSilentlyOnce) {
@@ -161,7 +159,7 @@ TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentR
 
 TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     int prompts = 0;
-    scriptedFrontEnd().onDialog = [&prompts](int) {
+    scriptedFrontEnd().onDialog = [&prompts](Dialog) {
         ++prompts;
         acceptPasswordDialog("admin", prompts < 3 ? "wrong" : "right");
         return 1;
@@ -178,66 +176,52 @@ TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     EXPECT_EQ(prompts, 3);
 }
 
-TEST_F(RequestRunner, BarStepsEveryTenPumpsAndWrapsAfterOneHundred) {
-    std::thread::id runnerThread = std::this_thread::get_id();
-    static std::atomic<int> pumpSleeps;
-    static std::thread::id counted;
-    pumpSleeps = 0;
-    counted = runnerThread;
-    setClockHooks(nullptr, [](unsigned) {
-        if (std::this_thread::get_id() == counted) ++pumpSleeps;
-        std::this_thread::yield();
-    });
-    ScriptedHttpServer server;
-    // The answer waits until the runner has been round its loop 1234 times.
-    server.serve({answerWhen(pageOfSize(200), [] { return pumpSleeps.load() >= 1234; })});
-    EXPECT_EQ(request(server), 200);
-    setClockHooks(nullptr, nullptr);
-    server.finish();
-    int steps = pumpSleeps.load() / 10;
-    ASSERT_GE(steps, 123);
-    EXPECT_EQ(lastProgressPosition(IDD_CONNECTING), (steps - 1) % 101);
-}
-
-// Death tests: each builds its own server in the child.
-void declineThePasswordDialog() {
-    scriptedFrontEnd().onDialog = [](int) { return 0; };
-    ScriptedHttpServer server;
-    server.serve({{challengeWithNonce("N1")}});
-    request(server);
-    std::fprintf(stderr, "runRequest returned\n");
-}
-
-void declineFromAnotherThread() {
-    std::thread listener(declineThePasswordDialog);
-    listener.join();
-    std::fprintf(stderr, "thread returned\n");
-}
-
-void cancelTheConnectingWindow() {
-    scriptedFrontEnd().onPump = [](ProgressWindow* window, int templateId) {
-        cancelProgressWindow(window, templateId);
+TEST_F(RequestRunner, BarStepsOncePerTickAndWrapsAfterOneHundred) {
+    static std::atomic<int> polls;
+    polls = 0;
+    scriptedFrontEnd().onPoll = [](ProgressKind) {
+        ++polls;
+        return false;
     };
     ScriptedHttpServer server;
-    // A device that never answers: Cancel must not wait for the worker.
-    server.serve({answerWhen(pageOfSize(100), [] { return false; })});
-    request(server);
-    std::fprintf(stderr, "runRequest returned\n");
+    // The answer waits until the runner has ticked 150 times.
+    server.serve({answerWhen(pageOfSize(200), [] { return polls.load() >= 150; })});
+    EXPECT_EQ(request(server), 200);
+    server.finish();
+    EXPECT_EQ(lastProgressPosition(105), (polls.load() - 1) % 101);
 }
 
 TEST_F(RequestRunner, DecliningThePasswordEndsTheRunWithUserAbort) {
-    EXPECT_EXIT(declineThePasswordDialog(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: User Abort\n$");
-}
-
-TEST_F(RequestRunner, DecliningOnTheListenerThreadEndsTheRunToo) {
-    EXPECT_EXIT(declineFromAnotherThread(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: User Abort\n$");
+    // On the calling thread, and on another one (the listener's).
+    for (bool otherThread : {false, true}) {
+        resetScriptedFrontEnd();
+        ScriptedHttpServer server;
+        server.serve({{challengeWithNonce("N1")}});
+        std::optional<RunOutcome> outcome;
+        auto body = [&] { outcome = runUntilEnd([&] { request(server); }); };
+        if (otherThread)
+            std::thread(body).join();
+        else
+            body();
+        EXPECT_EQ(outcome, RunOutcome::UserAbort) << otherThread;
+        EXPECT_EQ(frontEndEvents().back(), "end user-abort");
+    }
 }
 
 TEST_F(RequestRunner, CancelInTheConnectingWindowEndsTheRunAtOnce) {
-    EXPECT_EXIT(cancelTheConnectingWindow(), ::testing::ExitedWithCode(0),
-                "error box: Upgrade Failed: User Abort\n$");
+    scriptedFrontEnd().onPoll = [](ProgressKind kind) { return kind == ProgressKind::Connecting; };
+    ScriptedHttpServer server;
+    // A device that never answers: Cancel must not wait for the worker.
+    server.serve({answerWhen(pageOfSize(100), [] { return false; })});
+    EXPECT_EQ(runUntilEnd([&] { request(server); }), RunOutcome::UserAbort);
+    std::vector<std::string> events = frontEndEvents();
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[events.size() - 3], "destroy 105");
+    EXPECT_EQ(events[events.size() - 2], "error Upgrade Failed: User Abort");
+    // In an orbflash recovery the window stands for the search.
+    gContext.mode = RunMode::Recovery;
+    EXPECT_EQ(runUntilEnd([&] { request(server); }), RunOutcome::SearchCancelled);
+    server.finish();
 }
 
 }  // namespace

@@ -4,13 +4,12 @@
 #include <map>
 #include <mutex>
 
-#include "platform/platform_thread.h"
-#include "ui/front_end.h"
-#include "ui/progress_cancel.h"
+#include "core/program_profile.h"
+#include "core/run_end.h"
 
-struct ProgressWindow {
+struct ProgressView {
     int templateId;
-    int command;
+    ProgressKind kind;
 };
 
 namespace {
@@ -22,6 +21,82 @@ std::map<int, int> positions;
 void record(const std::string& event) {
     std::lock_guard<std::mutex> guard(lock);
     events.push_back(event);
+}
+
+int templateOf(Dialog dialog) {
+    switch (dialog) {
+        case Dialog::Welcome: return 141;
+        case Dialog::Recovery: return 142;
+        case Dialog::Warning: return 139;
+        case Dialog::Address: return 101;
+        case Dialog::PhoneAddress: return gProgram && isOrbstage() ? 305 : 168;
+        case Dialog::Password: return 104;
+        case Dialog::Confirm: return 103;
+        case Dialog::StagedConfirm: return 304;
+        case Dialog::Success: return 111;
+        case Dialog::SuccessVariant: return 113;
+    }
+    return 0;
+}
+
+int templateOf(ProgressKind kind) {
+    switch (kind) {
+        case ProgressKind::Connecting: return 105;
+        case ProgressKind::Upload: return 110;
+        case ProgressKind::Waiting: return 114;
+    }
+    return 0;
+}
+
+int showDialogScripted(Dialog dialog) {
+    record("dialog " + std::to_string(templateOf(dialog)));
+    return script.onDialog ? script.onDialog(dialog) : 0;
+}
+
+void showErrorBoxScripted(const char* text) {
+    // Also on stderr, so that a failing test shows what the box said.
+    std::fprintf(stderr, "error box: %s\n", text);
+    record(std::string("error ") + text);
+}
+
+void showMessageBoxScripted(const char* text, const char* caption) {
+    record(std::string("message ") + caption + "|" + text);
+}
+
+ProgressView* openScripted(ProgressKind kind, const char* title) {
+    int id = templateOf(kind);
+    record("open " + std::to_string(id));
+    if (title) record(std::string("title ") + title);
+    return new ProgressView{id, kind};
+}
+
+void setRangeScripted(ProgressView* view, unsigned maximum) {
+    record("range " + std::to_string(view->templateId) + " " + std::to_string(maximum));
+}
+
+void setPositionScripted(ProgressView* view, unsigned position) {
+    std::lock_guard<std::mutex> guard(lock);
+    positions[view->templateId] = static_cast<int>(position);
+}
+
+void setTitleScripted(ProgressView*, const char* title) { record(std::string("title ") + title); }
+void setTextScripted(ProgressView*, const char* text) { record(std::string("text ") + text); }
+void setNoteScripted(ProgressView*, const char* note) { record(std::string("note ") + note); }
+
+bool pollScripted(ProgressView* view) { return script.onPoll && script.onPoll(view->kind); }
+
+void closeScripted(ProgressView* view) {
+    record("destroy " + std::to_string(view->templateId));
+    delete view;
+}
+
+const WizardFrontEnd kScriptedWizard = {nullptr, showDialogScripted, showErrorBoxScripted, showMessageBoxScripted};
+const ProgressFrontEnd kScriptedProgress = {openScripted, setRangeScripted, setPositionScripted, setTitleScripted,
+                                            setTextScripted, setNoteScripted, pollScripted, closeScripted};
+
+void throwRunEnded(RunOutcome outcome) {
+    record(std::string("end ") + outcomeName(outcome));
+    throw RunEnded{outcome};
 }
 }  // namespace
 
@@ -38,97 +113,21 @@ int lastProgressPosition(int templateId) {
     return found == positions.end() ? -1 : found->second;
 }
 
+std::optional<RunOutcome> runUntilEnd(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const RunEnded& ended) {
+        return ended.outcome;
+    }
+    return std::nullopt;
+}
+
 void resetScriptedFrontEnd() {
+    useWizardFrontEnd(&kScriptedWizard);
+    useProgressFrontEnd(&kScriptedProgress);
+    setRunEndHandler(throwRunEnded);
     std::lock_guard<std::mutex> guard(lock);
     script = ScriptedFrontEnd{};
     events.clear();
     positions.clear();
-}
-
-void initCommonControls(unsigned) {}
-bool registerProgramWindowClass(void*) { return true; }
-
-int ShowErrorBox(const char* text, const char*) {
-    // Also on stderr, so that a death test can see what the box said.
-    std::fprintf(stderr, "error box: %s\n", text);
-    record(std::string("error ") + text);
-    return kCommandOk;
-}
-
-void showMessageBox(const char* text, const char* caption) {
-    record(std::string("message ") + caption + "|" + text);
-}
-
-int showDialog(int templateId) {
-    record("dialog " + std::to_string(templateId));
-    return script.onDialog ? script.onDialog(templateId) : 0;
-}
-
-ProgressWindow* openProgressWindow(int templateId) {
-    record("open " + std::to_string(templateId));
-    return new ProgressWindow{templateId, 0};
-}
-
-void setProgressRange(ProgressWindow* window, unsigned maximum) {
-    record("range " + std::to_string(window->templateId) + " " + std::to_string(maximum));
-}
-
-void setProgressPosition(ProgressWindow* window, unsigned position) {
-    std::lock_guard<std::mutex> guard(lock);
-    positions[window->templateId] = static_cast<int>(position);
-}
-
-void setProgressTitle(ProgressWindow*, const char* title) { record(std::string("title ") + title); }
-
-void setProgressText(ProgressWindow*, int controlId, const char* text) {
-    record("text " + std::to_string(controlId) + " " + text);
-}
-
-void pumpProgressMessage(ProgressWindow* window) {
-    if (script.onPump) script.onPump(window, window->templateId);
-}
-
-void pumpProgressMessages(ProgressWindow* window) { pumpProgressMessage(window); }
-
-void destroyProgressWindow(ProgressWindow* window) {
-    record("destroy " + std::to_string(window->templateId));
-    delete window;
-}
-
-namespace {
-struct Search {
-    SearchBody body;
-    ProgressWindow* window;
-};
-int runSearch(void* raw) {
-    Search* search = static_cast<Search*>(raw);
-    return search->body(search->window);
-}
-}  // namespace
-
-// The search thread's command is acted on once the thread has ended, as the
-// modal window would after the synchronous send returned.
-int showSearchWindow(SearchBody searchBody) {
-    ProgressWindow* window = openProgressWindow(105);
-    Search search{searchBody, window};
-    OrbThread* thread = threadStart(runSearch, &search);
-    threadRelease(thread);
-    if (window->command == kCommandOk) {
-        destroyProgressWindow(window);
-        return 1;
-    }
-    cancelProgressWindow(window, 105);
-}
-
-void startProgressTimer(ProgressWindow* window, unsigned timerId, unsigned, ProgressTimerCallback) {
-    record("timer " + std::to_string(window->templateId) + " " + std::to_string(timerId));
-}
-
-void stopProgressTimer(ProgressWindow* window, unsigned timerId) {
-    record("kill timer " + std::to_string(window->templateId) + " " + std::to_string(timerId));
-}
-
-void sendProgressCommand(ProgressWindow* window, int command) {
-    record("command " + std::to_string(command));
-    window->command = command;
 }

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
+#include "core/after_upload.h"
+#include "core/reboot_tick.h"
 #include "core/upgrade_context.h"
-#include "net/tftp/reboot_tick.h"
-#include "net/tftp/tftp_transfer.h"
 #include "tests/support/scripted_front_end.h"
 #include "tests/tftp/tftp_test_support.h"
-#include "ui/front_end.h"
 
 namespace {
 
@@ -23,11 +23,10 @@ protected:
 
     void waitFor(const char* model) {
         std::strcpy(gContext.modelName, model);
-        tftpWaitForReboot(openProgressWindow(110), tftpRebootWaitTicks(gContext.modelName));
+        waitForReboot(openProgress(ProgressKind::Upload), rebootWaitTicks(gContext.modelName), "Updating");
     }
 
     std::vector<uint8_t> image = makeTestImage(2000, 1, "7.5.3");
-    TftpTransfer transfer{};
 };
 
 struct WaitCase {
@@ -64,96 +63,64 @@ TEST_F(TftpAfterUpload, RestartWaitCarriesOnAcrossTheClockWrap) {
     EXPECT_EQ(lastProgressPosition(110), 1562);
 }
 
-TEST_F(TftpAfterUpload, RestartWaitTitleNamesTheStage) {
-    waitFor("ORB-A110");
-    EXPECT_EQ(countEvents("title Updating Firmware to ORB@10.1.0.13"), 1);
+struct CheckCase {
+    const char* name;
+    const ProgramProfile* program;
+    const char* model;
+    bool complete;
+    bool phone;
+    Stage stage;
+    std::vector<StatusRead> reads;
+    std::optional<RunOutcome> outcome;  // nothing: the check returned
+    std::vector<std::string> events;    // before the end
+    int readCount;
+};
 
-    resetTftpTest(&kOrbstageProfile);
-    gContext.stage.store(0);
-    waitFor("ORB-A110");
-    EXPECT_EQ(countEvents("title Updating Transition Firmware to ORB@10.1.0.13"), 1);
-    gContext.stage.store(1);
-    waitFor("ORB-A110");
-    EXPECT_EQ(countEvents("title Updating Target Firmware to ORB@10.1.0.13"), 1);
-}
-
-TEST_F(TftpAfterUpload, FlashShowsTheSuccessDialogOfTheModel) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"ORBG400", "dialog 113"}, {"ORBQ4x4", "dialog 113"}, {"ORBR2xK", "dialog 111"}, {"ORB-A110", "dialog 111"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        resetTftpTest(&kOrbflashProfile);
-        std::strcpy(gContext.modelName, c.first);
-        scriptStatusReads({{900, "7.5.3"}});
-        tftpCheckFlashUpload(&transfer);
-        EXPECT_EQ(statusReadCount(), 1);
-        EXPECT_EQ(frontEndEvents(), std::vector<std::string>{c.second});
-    }
-}
-
-TEST_F(TftpAfterUpload, FlashReportsADeviceThatDoesNotAnswer) {
-    scriptStatusReads({{0, ""}, {900, ""}});
-    tftpCheckFlashUpload(&transfer);
-    EXPECT_EQ(statusReadCount(), 1);
-    EXPECT_EQ(frontEndEvents(),
-              std::vector<std::string>{"error Upgrade Failed: ORB not responding after firmware upload"});
-}
-
-TEST_F(TftpAfterUpload, StageReportsAnIncompleteUploadWithoutAsking) {
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    EXPECT_FALSE(tftpCheckStageUpload(&transfer, false));
-    EXPECT_EQ(statusReadCount(), 0);
-    EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"error Upgrade Failed: Firmware Upload Incomplete"});
-}
-
-TEST_F(TftpAfterUpload, StageAsksTenTimesAtMost) {
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    scriptStatusReads({{0, ""}});
-    EXPECT_FALSE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_EQ(statusReadCount(), 10);
-    EXPECT_EQ(frontEndEvents(),
-              std::vector<std::string>{"error Upgrade Failed: ORB not responding after firmware upload"});
-
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    scriptStatusReads({{0, ""}, {0, ""}, {700, ""}});
-    EXPECT_TRUE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_EQ(statusReadCount(), 3);
-    EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"dialog 111"});
-}
-
-TEST_F(TftpAfterUpload, StageComparesVersionsExceptOnPhones) {
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    scriptStatusReads({{700, "7.5.2"}});
-    EXPECT_FALSE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"error Upgrade Failed: Version not matching"});
-
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    gContext.isPhone = 1;
-    scriptStatusReads({{700, "7.5.2"}});
-    EXPECT_TRUE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"dialog 111"});
-}
-
-TEST_F(TftpAfterUpload, StageShowsSuccessOnlyAfterTheTarget) {
+TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
+    const std::string notResponding = "error Upgrade Failed: ORB not responding after firmware upload";
+    const CheckCase cases[] = {
+        {"flash G400", &kOrbflashProfile, "ORBG400", true, false, Stage::Target, {{900, "7.5.3"}},
+         RunOutcome::Success, {"dialog 113"}, 1},
+        {"flash Q4x4", &kOrbflashProfile, "ORBQ4x4", true, false, Stage::Target, {{900, "7.5.3"}},
+         RunOutcome::Success, {"dialog 113"}, 1},
+        {"flash R2xK", &kOrbflashProfile, "ORBR2xK", true, false, Stage::Target, {{900, "7.5.3"}},
+         RunOutcome::Success, {"dialog 111"}, 1},
+        {"flash silent", &kOrbflashProfile, "ORB-A110", true, false, Stage::Target, {{0, ""}, {900, ""}},
+         RunOutcome::NotRespondingAfterUpload, {notResponding}, 1},
+        {"stage incomplete", &kOrbstageProfile, "ORB-A110", false, false, Stage::Target, {{900, ""}},
+         RunOutcome::UploadIncomplete, {"error Upgrade Failed: Firmware Upload Incomplete"}, 0},
+        {"stage silent", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target, {{0, ""}},
+         RunOutcome::NotRespondingAfterUpload, {notResponding}, 10},
+        {"stage third read", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target,
+         {{0, ""}, {0, ""}, {700, ""}}, RunOutcome::Success, {"dialog 111"}, 3},
+        {"stage other version", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target, {{700, "7.5.2"}},
+         RunOutcome::VersionMismatch, {"error Upgrade Failed: Version not matching"}, 1},
+        {"stage phone", &kOrbstageProfile, "ORB-A110", true, true, Stage::Target, {{700, "7.5.2"}},
+         RunOutcome::Success, {"dialog 111"}, 1},
+        {"stage R2xK", &kOrbstageProfile, "ORBR2xK", true, false, Stage::Target, {{700, ""}}, RunOutcome::Success,
+         {"dialog 113"}, 1},
+        {"transition", &kOrbstageProfile, "ORBR2xK", true, false, Stage::Transition, {{700, ""}}, std::nullopt, {},
+         1},
+    };
     std::vector<uint8_t> transition = makeTestImage(1000, 2, "7.0.0");
-    resetTftpTest(&kOrbstageProfile);
-    installImage(image);
-    installImage(transition, true);
-    gContext.stage.store(0);
-    std::strcpy(gContext.modelName, "ORBR2xK");
-    scriptStatusReads({{700, ""}});
-    EXPECT_TRUE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "7.0.0");  // compared with the transition image
-    EXPECT_TRUE(frontEndEvents().empty());
-
-    gContext.stage.store(1);
-    EXPECT_TRUE(tftpCheckStageUpload(&transfer, true));
-    EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"dialog 113"});  // ORBR2xK in orbstage
+    for (const CheckCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetTftpTest(c.program);
+        installImage(image);
+        installImage(transition, true);
+        std::strcpy(gContext.modelName, c.model);
+        gContext.isPhone = c.phone;
+        gContext.stage.store(c.stage);
+        scriptStatusReads(c.reads);
+        const char* served = c.stage == Stage::Transition ? "7.0.0" : "7.5.3";
+        std::optional<RunOutcome> outcome = runUntilEnd(
+            [&] { checkAfterUpload(0x7F000002, c.complete, served, c.stage == Stage::Target); });
+        EXPECT_EQ(outcome, c.outcome);
+        std::vector<std::string> events = frontEndEvents();
+        if (outcome) events.pop_back();  // "end ..."
+        EXPECT_EQ(events, c.events);
+        EXPECT_EQ(statusReadCount(), c.readCount);
+    }
 }
 
 }  // namespace

@@ -17,15 +17,14 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/firmware_file_name.h"
 #include "core/firmware_image.h"
 #include "core/program_profile.h"
+#include "core/run_end.h"
 #include "core/text.h"
+#include "core/tftp_serving.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
-#include "net/tftp/tftp_listener.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_process.h"
 #include "tests/support/scripted_front_end.h"
 
 namespace {
@@ -69,7 +68,7 @@ void answerStatusReads(uint32_t address) {
     }).detach();
 }
 
-void printEvents() {
+void printEvents(RunOutcome = RunOutcome::Success, const char* = nullptr) {
     std::fprintf(stderr, "events:\n");
     for (const std::string& event : frontEndEvents()) std::fprintf(stderr, "  %s\n", event.c_str());
 }
@@ -125,29 +124,32 @@ int main(int argc, char** argv) {
     }
 
     gProgram = stage ? &kOrbstageProfile : &kOrbflashProfile;
-    gContext.mode = group ? 0 : 1;
+    gContext.mode = group ? RunMode::Recovery : RunMode::Upgrade;
     if (!loadImage(argv[1], &target, &gContext.image)) return usage();
     if (transitionPath) {
         if (!stage || !nextName || !loadImage(transitionPath, &transition, &gContext.transitionImage)) return usage();
-        gContext.stage.store(0);
+        gContext.stage.store(Stage::Transition);
     }
     if (!parseDottedQuad(local, &gContext.localAddress)) return usage();
     gContext.targetAddress = gContext.localAddress;
     copyText(gContext.targetText, sizeof gContext.targetText, local);
     copyText(gContext.modelName, sizeof gContext.modelName, model);
-    setFirmwareFileName(name);
-    setExitHook(printEvents);
+    gContext.firmwareFileName.set(name);
+    // The scripted windows, but a real end of the run: the process ends.
+    resetScriptedFrontEnd();
+    setRunEndHandler(nullptr);
+    setRunEndListener(printEvents);
     if (web) answerStatusReads(gContext.localAddress);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, group ? "234.4.8.10" : nullptr);
+    uint16_t port = tftpStartListener(gContext.localAddress, group ? 0xEA04080Au : 0);
     std::printf("port %u\n", port);
     std::fflush(stdout);
-    if (port == 0) endProcess();
+    if (port == 0) endRun(RunOutcome::GroupJoinFailed);
 
     // As the staged flow does: a new name once the transition stage is over.
     for (unsigned waited = 0; waited < lifetime * 100; ++waited) {
-        if (nextName && gContext.stage.load() == 1) {
-            setFirmwareFileName(nextName);
+        if (nextName && gContext.stage.load() == Stage::Target) {
+            gContext.firmwareFileName.set(nextName);
             nextName = nullptr;
         }
         sleepMillis(10);

@@ -7,12 +7,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "core/firmware_file_name.h"
 #include "core/firmware_image.h"
 #include "core/request_runner.h"
+#include "core/tftp_serving.h"
 #include "core/upgrade_context.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_process.h"
 #include "tests/support/scripted_front_end.h"
 
 ProgramProfile gQuickFlash = [] {
@@ -67,16 +66,6 @@ std::mutex readLock;
 std::vector<StatusRead> reads;
 int readCount = 0;
 std::function<void()> beforeRead;
-
-std::function<std::string()> verdict;
-void printVerdict() {
-    std::string failures = verdict ? verdict() : std::string();
-    if (failures.empty()) {
-        std::fprintf(stderr, "VERDICT pass\n");
-    } else {
-        std::fprintf(stderr, "VERDICT fail: %s\nevents:\n%s", failures.c_str(), allEvents().c_str());
-    }
-}
 }  // namespace
 
 void useFakeClock(uint32_t start) {
@@ -122,7 +111,7 @@ void resetTftpTest(const ProgramProfile* program) {
     gProgram = program;
     std::strcpy(gContext.targetText, "10.1.0.13");
     std::strcpy(gContext.modelName, "ORB-A110");
-    setFirmwareFileName("/orb1a2b.bi1");
+    gContext.firmwareFileName.set("/orb1a2b.bi1");
     gContext.localAddress = 0x7F000001;
     scriptStatusReads({});
     setBeforeStatusRead(nullptr);
@@ -147,9 +136,4 @@ std::string allEvents() {
     std::string text;
     for (const std::string& event : frontEndEvents()) text += "  " + event.substr(0, 100) + "\n";
     return text;
-}
-
-void setVerdict(std::function<std::string()> failures) {
-    verdict = std::move(failures);
-    setExitHook(printVerdict);
 }

@@ -44,7 +44,3 @@ int countEvents(const std::string& prefix);
 // Whether events starting with these prefixes occur in this order.
 bool eventsInOrder(const std::vector<std::string>& prefixes);
 std::string allEvents();
-
-// For code that ends the process: the check runs at the process end and
-// prints "VERDICT pass" or "VERDICT fail: <why>" on stderr.
-void setVerdict(std::function<std::string()> failures);

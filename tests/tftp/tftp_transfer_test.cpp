@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <thread>
 
+#include "core/tftp_serving.h"
 #include "core/upgrade_context.h"
 #include "net/tftp/tftp_transfer.h"
 #include "platform/platform_socket.h"
@@ -20,17 +22,33 @@ const uint32_t kGroup = 0xEA04080A;  // 234.4.8.10
 // The transfer's socket, as the listener would hand it over.
 TestSocket serverSocket() { return openTestSocket(kLoopback, 0); }
 
-// Runs the transfer on this thread while body plays the client.
-void serve(const std::function<void(TestSocket& client, uint16_t serverPort)>& body, bool withOptions = true) {
+// Runs the transfer on this thread while body plays the client (a member
+// of the group, when there is one); how the run ended, if it did.
+std::optional<RunOutcome> serve(const std::function<void(TestSocket& client, uint16_t serverPort)>& body,
+                                bool withOptions = true, uint32_t group = 0) {
     TestSocket server = serverSocket();
-    TestSocket client = openTestSocket(kLoopback, 0);
-    ASSERT_GE(server.fd, 0);
-    ASSERT_GE(client.fd, 0);
+    TestSocket client = openTestSocket(group ? 0 : kLoopback, 0);
+    if (group) joinTestGroup(client, group, kLoopback);
+    EXPECT_GE(server.fd, 0);
+    EXPECT_GE(client.fd, 0);
     std::thread player([&] { body(client, server.port); });
-    tftpStartTransfer(server.fd, 0, kLoopback, kLoopback, client.port, withOptions);
-    player.join();
+    // The status read after the upload waits for the client to finish.
+    setBeforeStatusRead([&player] {
+        if (player.joinable()) player.join();
+    });
+    std::optional<RunOutcome> outcome = runUntilEnd(
+        [&] { tftpStartTransfer(server.fd, group, kLoopback, TftpRequest{kLoopback, client.port, withOptions}); });
+    if (player.joinable()) player.join();
+    setBeforeStatusRead(nullptr);
     closeTestSocket(client);
     closeTestSocket(server);
+    return outcome;
+}
+
+FetchResult fetchAll(const FetchOptions& options, std::optional<RunOutcome>* outcome, uint32_t group = 0) {
+    FetchResult got;
+    *outcome = serve([&](TestSocket& client, uint16_t) { got = fetchFile(client, options); }, true, group);
+    return got;
 }
 
 class TftpStageTransfer : public ::testing::Test {
@@ -167,108 +185,62 @@ TEST_F(TftpStageTransfer, BlockNumbersRollOverPast65535) {
     EXPECT_EQ(countEvents("error"), 0) << allEvents();
 }
 
-// orbflash ends the process after every transfer: each case runs in a child
-// whose verdict is printed as it ends.
-class TftpTransferDeathTest : public ::testing::Test {
-protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-std::thread gPlayer;
-FetchResult gFetched;
-
-void serveAndEnd(const std::vector<uint8_t>& image, uint32_t group, const FetchOptions& options) {
+TEST(TftpFlashTransfer, RecoverySendsToTheGroupAtTheRequestersPort) {
+    resetTftpTest(&kOrbflashProfile);
+    std::strcpy(gContext.modelName, "ORBQ4x4");
+    std::vector<uint8_t> image = makeTestImage(30000, 9, "7.5.3");
     installImage(image);
-    TestSocket server = serverSocket();
-    TestSocket client = openTestSocket(group ? 0 : kLoopback, 0);
-    if (group) joinTestGroup(client, group, kLoopback);
-    gPlayer = std::thread([client, options] { gFetched = fetchFile(client, options); });
-    setBeforeStatusRead([] {
-        if (gPlayer.joinable()) gPlayer.join();
-    });
-    tftpStartTransfer(server.fd, group, kLoopback, kLoopback, client.port);
+    scriptStatusReads({{400, ""}});
+    std::optional<RunOutcome> outcome;
+    FetchResult got = fetchAll(FetchOptions{}, &outcome, kGroup);
+    EXPECT_EQ(outcome, RunOutcome::Success);
+    EXPECT_TRUE(got.complete && got.bytes == image);
+    EXPECT_EQ(got.destinations, std::vector<uint32_t>{kGroup});
+    EXPECT_TRUE(eventsInOrder({"title Updating Firmware to ORB@10.1.0.13", "destroy 110", "dialog 113"}))
+        << allEvents();
+    useRealClock();
 }
 
-TEST_F(TftpTransferDeathTest, RecoverySendsToTheGroupAtTheRequestersPort) {
-    EXPECT_EXIT(
-        {
-            resetTftpTest(&kOrbflashProfile);
-            std::strcpy(gContext.modelName, "ORBQ4x4");
-            static std::vector<uint8_t> image = makeTestImage(30000, 9, "7.5.3");
-            scriptStatusReads({{400, ""}});
-            setVerdict([] {
-                std::string failures;
-                if (!gFetched.complete || gFetched.bytes != image) failures += "image not received intact; ";
-                if (gFetched.destinations != std::vector<uint32_t>{kGroup}) failures += "not sent to the group; ";
-                if (!eventsInOrder({"title Updating Firmware to ORB@10.1.0.13", "destroy 110", "dialog 113"}))
-                    failures += "no restart wait and success dialog; ";
-                return failures;
-            });
-            serveAndEnd(image, kGroup, FetchOptions{});
-        },
-        ::testing::ExitedWithCode(0), "VERDICT pass");
+TEST(TftpFlashTransfer, TimeOutEndsTheRunWithoutTheRestartWait) {
+    resetTftpTest(&gQuickFlash);
+    std::vector<uint8_t> image = makeTestImage(30000, 10, "7.5.3");
+    installImage(image);
+    // A client that never answers.
+    EXPECT_EQ(serve([](TestSocket&, uint16_t) {}), RunOutcome::TftpTimeOut);
+    EXPECT_EQ(countEvents("error Upgrade Failed: TFTP time out"), 1);
+    EXPECT_EQ(countEvents("title Updating"), 0);
+    EXPECT_EQ(statusReadCount(), 0);
+    useRealClock();
 }
 
-TEST_F(TftpTransferDeathTest, TimeOutEndsTheRunWithoutTheRestartWait) {
-    EXPECT_EXIT(
-        {
-            resetTftpTest(&gQuickFlash);
-            static std::vector<uint8_t> image = makeTestImage(30000, 10, "7.5.3");
-            setVerdict([] {
-                std::string failures;
-                if (countEvents("error Upgrade Failed: TFTP time out") != 1) failures += "no time-out message; ";
-                if (countEvents("title Updating") != 0 || statusReadCount() != 0) failures += "went on after it; ";
-                return failures;
-            });
-            installImage(image);
-            TestSocket server = serverSocket();
-            TestSocket client = openTestSocket(kLoopback, 0);  // never answers
-            tftpStartTransfer(server.fd, 0, kLoopback, kLoopback, client.port);
-        },
-        ::testing::ExitedWithCode(0), "VERDICT pass");
+TEST(TftpFlashTransfer, DeviceSilentAfterTheUploadIsReported) {
+    resetTftpTest(&kOrbflashProfile);
+    std::vector<uint8_t> image = makeTestImage(10000, 11, "7.5.3");
+    installImage(image);
+    scriptStatusReads({{0, ""}});
+    std::optional<RunOutcome> outcome;
+    FetchResult got = fetchAll(FetchOptions{}, &outcome);
+    EXPECT_EQ(outcome, RunOutcome::NotRespondingAfterUpload);
+    EXPECT_TRUE(got.complete && got.bytes == image);
+    EXPECT_TRUE(eventsInOrder({"title Updating Firmware", "destroy 110",
+                               "error Upgrade Failed: ORB not responding after firmware upload"}))
+        << allEvents();
+    EXPECT_EQ(countEvents("dialog"), 0);
+    EXPECT_EQ(statusReadCount(), 1);
+    useRealClock();
 }
 
-TEST_F(TftpTransferDeathTest, DeviceSilentAfterTheUploadIsReported) {
-    EXPECT_EXIT(
-        {
-            resetTftpTest(&kOrbflashProfile);
-            static std::vector<uint8_t> image = makeTestImage(10000, 11, "7.5.3");
-            scriptStatusReads({{0, ""}});
-            setVerdict([] {
-                std::string failures;
-                if (!gFetched.complete || gFetched.bytes != image) failures += "image not received intact; ";
-                if (!eventsInOrder({"title Updating Firmware", "destroy 110",
-                                    "error Upgrade Failed: ORB not responding after firmware upload"}))
-                    failures += "no report after the wait; ";
-                if (countEvents("dialog") != 0 || statusReadCount() != 1) failures += "wrong status reads; ";
-                return failures;
-            });
-            serveAndEnd(image, 0, FetchOptions{});
-        },
-        ::testing::ExitedWithCode(0), "VERDICT pass");
-}
-
-TEST_F(TftpTransferDeathTest, FailedTransitionEndsTheStagedRun) {
-    EXPECT_EXIT(
-        {
-            resetTftpTest(&gQuickStage);
-            static std::vector<uint8_t> target = makeTestImage(3000, 12, "7.5.3");
-            static std::vector<uint8_t> transition = makeTestImage(3000, 13, "7.0.0");
-            installImage(target);
-            installImage(transition, true);
-            gContext.stage.store(0);
-            setVerdict([] {
-                std::string failures;
-                if (countEvents("error Upgrade Failed: Firmware Upload Incomplete") != 1) failures += "no message; ";
-                if (gContext.stage.load() != 0) failures += "went on to the target; ";
-                return failures;
-            });
-            TestSocket server = serverSocket();
-            TestSocket client = openTestSocket(kLoopback, 0);  // never answers
-            tftpStartTransfer(server.fd, 0, kLoopback, kLoopback, client.port);
-            std::fprintf(stderr, "returned to the listener\n");
-        },
-        ::testing::ExitedWithCode(0), "VERDICT pass");
+TEST(TftpStageTransferEnd, FailedTransitionEndsTheStagedRun) {
+    resetTftpTest(&gQuickStage);
+    std::vector<uint8_t> target = makeTestImage(3000, 12, "7.5.3");
+    std::vector<uint8_t> transition = makeTestImage(3000, 13, "7.0.0");
+    installImage(target);
+    installImage(transition, true);
+    gContext.stage.store(Stage::Transition);
+    EXPECT_EQ(serve([](TestSocket&, uint16_t) {}), RunOutcome::UploadIncomplete);
+    EXPECT_EQ(countEvents("error Upgrade Failed: Firmware Upload Incomplete"), 1);
+    EXPECT_EQ(gContext.stage.load(), Stage::Transition) << "went on to the target";
+    useRealClock();
 }
 
 }  // namespace

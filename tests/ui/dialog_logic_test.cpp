@@ -11,8 +11,8 @@
 #include "core/upgrade_context.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
-#include "ui/progress_cancel.h"
-#include "ui/resource_ids.h"
+#include "core/request_runner.h"
+#include "tests/support/scripted_front_end.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ protected:
         saved = gProgram;
         gProgram = &kOrbflashProfile;
         resetUpgradeContext();
-        gContext.mode = 1;
+        gContext.mode = RunMode::Upgrade;
     }
     void TearDown() override { gProgram = saved; }
 
@@ -44,7 +44,7 @@ TEST_F(DialogLogic, RefusedAddressesDrawNoNumberAndLeaveTheDialogOpen) {
     for (const char* text : refused) {
         EXPECT_FALSE(acceptAddressDialog(text, 0)) << text;
         EXPECT_EQ(gContext.targetAddress, 0u) << text;
-        EXPECT_STREQ(gContext.firmwareFileName, "") << text;
+        EXPECT_TRUE(gContext.firmwareFileName.equals("")) << text;
         EXPECT_EQ(gContext.localAddress, 0u) << text;
     }
     // The refused text stays until the next OK, bounded by targetText.
@@ -52,7 +52,7 @@ TEST_F(DialogLogic, RefusedAddressesDrawNoNumberAndLeaveTheDialogOpen) {
     ASSERT_TRUE(acceptAddressDialog("10.1.0.123", 0));
     EXPECT_EQ(gContext.targetAddress, 0x0A01007Bu);
     EXPECT_STREQ(gContext.targetText, "10.1.0.123");
-    EXPECT_EQ(gContext.firmwareFileName, expected) << "a refused entry drew a number";
+    EXPECT_TRUE(gContext.firmwareFileName.equals(expected.c_str())) << "a refused entry drew a number";
     EXPECT_EQ(gContext.localAddress, 0x0A000001u);
 }
 
@@ -101,11 +101,11 @@ TEST_F(DialogLogic, RecoverySerialIsUpperCaseAndAtMostNineteen) {
     acceptRecoveryDialog("abcdefghijklmnopqrstuvwxy", 1);  // 25 characters
     EXPECT_STREQ(gContext.recoverySerial, "ABCDEFGHIJKLMNOPQRS");
     EXPECT_STREQ(gContext.targetText, "ABCDEFGHIJKLMNOPQRS");
-    EXPECT_EQ(gContext.firmwareFileName, expected);
+    EXPECT_TRUE(gContext.firmwareFileName.equals(expected.c_str()));
     EXPECT_EQ(gContext.localAddress, 0x0A000002u);
 
     char title[64];
-    connectingWindowTitle(title, sizeof title);
+    connectingTitle(title, sizeof title);
     EXPECT_STREQ(title, "Connecting with ORB@ABCDEFGHIJKLMNOPQRS");
     acceptRecoveryDialog("", 0);  // not validated
     EXPECT_STREQ(gContext.recoverySerial, "");
@@ -113,21 +113,26 @@ TEST_F(DialogLogic, RecoverySerialIsUpperCaseAndAtMostNineteen) {
 
 TEST_F(DialogLogic, FileNameFormsPerProgramAndStage) {
     const std::regex bi1("/orb[0-9a-f]{1,4}\\.bi1"), bi0("/orb[0-9a-f]{1,4}\\.bi0"), bin("/orb[0-9a-f]{1,4}\\.bin");
+    auto name = [] {
+        char text[128];
+        gContext.firmwareFileName.copyTo(text, sizeof text);
+        return std::string(text);
+    };
     seedRandom(12345);
     for (int i = 0; i < 50; ++i) {
         gProgram = &kOrbflashProfile;
-        gContext.stage.store(0);  // orbflash has no stages
+        gContext.stage.store(Stage::Transition);  // orbflash has no stages
         ASSERT_TRUE(acceptAddressDialog("10.0.0.9", 0));
-        EXPECT_TRUE(std::regex_match(gContext.firmwareFileName, bi1)) << gContext.firmwareFileName;
+        EXPECT_TRUE(std::regex_match(name(), bi1)) << name();
         acceptRecoveryDialog("x", 0);
-        EXPECT_TRUE(std::regex_match(gContext.firmwareFileName, bin)) << gContext.firmwareFileName;
+        EXPECT_TRUE(std::regex_match(name(), bin)) << name();
 
         gProgram = &kOrbstageProfile;
         ASSERT_TRUE(acceptAddressDialog("10.0.0.9", 0));
-        EXPECT_TRUE(std::regex_match(gContext.firmwareFileName, bi0)) << gContext.firmwareFileName;
-        gContext.stage.store(1);
+        EXPECT_TRUE(std::regex_match(name(), bi0)) << name();
+        gContext.stage.store(Stage::Target);
         ASSERT_TRUE(acceptAddressDialog("10.0.0.9", 0));
-        EXPECT_TRUE(std::regex_match(gContext.firmwareFileName, bi1)) << gContext.firmwareFileName;
+        EXPECT_TRUE(std::regex_match(name(), bi1)) << name();
     }
 }
 
@@ -150,7 +155,7 @@ TEST_F(DialogLogic, ConfirmTextCarriesTheNoteOnlyInAStagedRun) {
     confirmDialogTitle(title, sizeof title);
     EXPECT_STREQ(title, "Confirm Upgrade to Ver. 9.0.1");
 
-    gContext.stage.store(0);
+    gContext.stage.store(Stage::Transition);
     confirmDialogText(text, sizeof text);  // orbflash: never a note
     EXPECT_STREQ(text, kConfirmText);
 
@@ -162,7 +167,7 @@ TEST_F(DialogLogic, ConfirmTextCarriesTheNoteOnlyInAStagedRun) {
               std::string::npos);
     EXPECT_EQ(note.substr(note.size() - 18), "slightly longer.\r\n");
 
-    gContext.stage.store(1);
+    gContext.stage.store(Stage::Target);
     confirmDialogText(text, sizeof text);
     EXPECT_STREQ(text, kConfirmText);
 }
@@ -180,13 +185,13 @@ TEST_F(DialogLogic, TitlesAndTextsFollowTheRun) {
     EXPECT_STREQ(out, "Version 8.0.1");
     successDialogTitle(out, sizeof out);
     EXPECT_STREQ(out, "ORB@10.1.0.13 Upgrade Successful!");
-    connectingWindowTitle(out, sizeof out);
+    connectingTitle(out, sizeof out);
     EXPECT_STREQ(out, "Connecting with ORB@10.1.0.13");
     EXPECT_STREQ(addressHelpText(), kAddressHelpAdapterText);
     EXPECT_STREQ(recoveryCheckText(), kRecoveryCheckAdapterText);
-    EXPECT_STRNE(successWebAddress(IDD_SUCCESS), successWebAddress(IDD_SUCCESS_VARIANT));
+    EXPECT_STRNE(successWebAddress(Dialog::Success), successWebAddress(Dialog::SuccessVariant));
 
-    gContext.isPhone = 1;
+    gContext.isPhone = true;
     EXPECT_STREQ(addressHelpText(), kAddressHelpPhoneText);
     EXPECT_STREQ(recoveryCheckText(), kRecoveryCheckPhoneText);
 
@@ -194,20 +199,17 @@ TEST_F(DialogLogic, TitlesAndTextsFollowTheRun) {
     addressDialogTitle(out, sizeof out);
     EXPECT_STREQ(out, "ORB-P10 Firmware Upgrade");
     // orbstage shows orbflash 113's address on both templates.
-    EXPECT_STREQ(successWebAddress(IDD_SUCCESS), kSuccessWebAddress113);
-    EXPECT_STREQ(successWebAddress(IDD_SUCCESS_VARIANT), kSuccessWebAddress113);
+    EXPECT_STREQ(successWebAddress(Dialog::Success), kSuccessWebAddress113);
+    EXPECT_STREQ(successWebAddress(Dialog::SuccessVariant), kSuccessWebAddress113);
 }
 
-TEST_F(DialogLogic, CancelMessageNamesTheSearchOnlyForTheConnectingWindowOfARecovery) {
-    const char* abort = "Upgrade Failed: User Abort";
-    const char* notFound = "Recovery Failed: Cannot find the specified device!";
-    EXPECT_STREQ(progressCancelMessage(IDD_CONNECTING), abort);
-    gContext.mode = 0;
-    EXPECT_STREQ(progressCancelMessage(IDD_CONNECTING), notFound);
-    EXPECT_STREQ(progressCancelMessage(IDD_UPLOAD), abort);
-    EXPECT_STREQ(progressCancelMessage(IDD_WAITING), abort);
+TEST_F(DialogLogic, CancelInTheConnectingWindowNamesTheSearchOnlyInARecovery) {
+    resetScriptedFrontEnd();
+    EXPECT_EQ(runUntilEnd(cancelConnecting), RunOutcome::UserAbort);
+    gContext.mode = RunMode::Recovery;
+    EXPECT_EQ(runUntilEnd(cancelConnecting), RunOutcome::SearchCancelled);
     gProgram = &kOrbstageProfile;  // no recovery, whatever mode holds
-    EXPECT_STREQ(progressCancelMessage(IDD_CONNECTING), abort);
+    EXPECT_EQ(runUntilEnd(cancelConnecting), RunOutcome::UserAbort);
 }
 
 }  // namespace

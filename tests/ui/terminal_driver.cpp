@@ -6,33 +6,28 @@
 //       [--mode n] [--model name] [--target text] [--facts] [--seed n]
 //       actions...
 //   actions: dialog <id> | titles <id> <title>... -- | wait <id>
-//            | search ok|cancel|wait | box <text> | end <id>
-#include <atomic>
+//            | box <text> | end <id>
+// Dialogs and windows are named by their template ids.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "core/program_profile.h"
 #include "core/random.h"
+#include "core/request_runner.h"
+#include "core/run_end.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/address_utils.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_process.h"
-#include "ui/front_end.h"
-
-// Runs end from whichever thread fails or cancels, without joining the
-// others; under ThreadSanitizer that is by design, not a leak.
-extern "C" const char* __tsan_default_options() { return "report_thread_leaks=0"; }
+#include "ui/native_front_end.h"
+#include "ui/progress.h"
+#include "ui/wizard.h"
 
 namespace {
 const unsigned kLongWaitMs = 30000;
-
-std::thread::id mainThread;
-std::atomic<int> ticks{0};
-std::atomic<bool> tickOffModalThread{false};
 
 std::string dotted(uint32_t a) {
     char text[16];
@@ -41,10 +36,12 @@ std::string dotted(uint32_t a) {
 }
 
 void printRun() {
+    char name[128];
+    gContext.firmwareFileName.copyTo(name, sizeof name);
     std::printf("mode=%d\ntargetText=%s\ntargetAddress=%s\nlocalAddress=%s\nfirmwareFileName=%s\n"
                 "recoverySerial=%s\nuserName=%s\npassword=%s\n",
                 static_cast<int>(gContext.mode), gContext.targetText, dotted(gContext.targetAddress).c_str(),
-                dotted(gContext.localAddress).c_str(), gContext.firmwareFileName, gContext.recoverySerial,
+                dotted(gContext.localAddress).c_str(), name, gContext.recoverySerial,
                 gContext.digest.userName, gContext.digest.password);
     std::fflush(stdout);
 }
@@ -67,57 +64,59 @@ void fillFacts() {
     copyText(facts.productName, sizeof facts.productName, "ORB-A020");
 }
 
-void onTick(ProgressWindow* window) {
-    if (std::this_thread::get_id() != mainThread) tickOffModalThread.store(true);
-    setProgressPosition(window, static_cast<unsigned>(++ticks));
+Dialog dialogOf(int id) {
+    switch (id) {
+        case 141: return Dialog::Welcome;
+        case 142: return Dialog::Recovery;
+        case 139: return Dialog::Warning;
+        case 168:
+        case 305: return Dialog::PhoneAddress;
+        case 104: return Dialog::Password;
+        case 103: return Dialog::Confirm;
+        case 304: return Dialog::StagedConfirm;
+        case 111: return Dialog::Success;
+        case 113: return Dialog::SuccessVariant;
+        default: return Dialog::Address;
+    }
 }
 
-// A search that lets the timer tick a few times, then finds the device.
-int searchThatFinds(ProgressWindow* window) {
-    startProgressTimer(window, 1000, 20, onTick);
-    for (unsigned waited = 0; ticks.load() < 3 && waited < kLongWaitMs; waited += 5) sleepMillis(5);
-    stopProgressTimer(window, 1000);
-    sendProgressCommand(window, kCommandOk);
-    return 1;
+ProgressKind kindOf(int id) {
+    return id == 110 ? ProgressKind::Upload : id == 114 ? ProgressKind::Waiting : ProgressKind::Connecting;
 }
 
-int searchThatFails(ProgressWindow* window) {
-    sendProgressCommand(window, kCommandCancel);
-    return 1;
-}
-
-int searchThatWaits(ProgressWindow* window) {
-    sleepMillis(kLongWaitMs);
-    sendProgressCommand(window, kCommandOk);
-    return 1;
-}
-
-void waitInWindow(int templateId) {
-    ProgressWindow* window = openProgressWindow(templateId);
-    setProgressRange(window, 1000);
+// As a driver does: the window is polled until Cancel, which ends the run.
+void waitInWindow(int id) {
+    char title[64];
+    connectingTitle(title, sizeof title);
+    ProgressView* view = openProgress(kindOf(id), id == 105 ? title : nullptr);
+    setProgressRange(view, 1000);
     for (unsigned i = 0; i < kLongWaitMs; ++i) {
-        setProgressPosition(window, i % 1000);
-        pumpProgressMessages(window);
+        setProgressPosition(view, i % 1000);
+        if (progressCancelled(view)) {
+            closeProgress(view);
+            if (id == 105) cancelConnecting();
+            endRun(RunOutcome::UserAbort);
+        }
         sleepMillis(1);
     }
-    destroyProgressWindow(window);
-    std::printf("window %d not cancelled\n", templateId);
+    closeProgress(view);
+    std::printf("window %d not cancelled\n", id);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
-    mainThread = std::this_thread::get_id();
     if (argc < 2) return 2;
     gProgram = std::strcmp(argv[1], "stage") == 0 ? &kOrbstageProfile : &kOrbflashProfile;
+    useNativeFrontEnd();
     resetUpgradeContext();
-    gContext.mode = 1;
+    gContext.mode = RunMode::Upgrade;
     copyText(gContext.modelName, sizeof gContext.modelName, "ORB-A020");
     seedRandom(1);
     int i = 2;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
         std::string option = argv[i];
         if (option == "--phone") {
-            gContext.isPhone = 1;
+            gContext.isPhone = true;
             continue;
         }
         if (option == "--facts") {
@@ -129,9 +128,9 @@ int main(int argc, char** argv) {
         if (option == "--local")
             setLocalAddresses(value);
         else if (option == "--stage")
-            gContext.stage.store(std::atoi(value));
+            gContext.stage.store(static_cast<Stage>(std::atoi(value)));
         else if (option == "--mode")
-            gContext.mode = std::atoi(value);
+            gContext.mode = static_cast<RunMode>(std::atoi(value));
         else if (option == "--model")
             copyText(gContext.modelName, sizeof gContext.modelName, value);
         else if (option == "--target")
@@ -145,33 +144,27 @@ int main(int argc, char** argv) {
         std::string action = argv[i++];
         if (action == "dialog" && i < argc) {
             int id = std::atoi(argv[i++]);
-            int result = showDialog(id);
+            int result = showDialog(dialogOf(id));
             std::printf("dialog %d result %d\n", id, result);
             printRun();
         } else if (action == "titles" && i < argc) {
             int id = std::atoi(argv[i++]);
-            ProgressWindow* window = openProgressWindow(id);
+            ProgressView* view = openProgress(kindOf(id));
             for (unsigned step = 0; i < argc && std::strcmp(argv[i], "--") != 0; ++i, ++step) {
-                setProgressTitle(window, argv[i]);
-                setProgressPosition(window, step);
-                pumpProgressMessage(window);
+                setProgressTitle(view, argv[i]);
+                setProgressPosition(view, step);
+                progressCancelled(view);
             }
             if (i < argc) ++i;
-            destroyProgressWindow(window);
+            closeProgress(view);
             std::printf("window %d done\n", id);
         } else if (action == "wait" && i < argc) {
             waitInWindow(std::atoi(argv[i++]));
-        } else if (action == "search" && i < argc) {
-            std::string kind = argv[i++];
-            SearchBody body = kind == "ok" ? searchThatFinds : kind == "cancel" ? searchThatFails : searchThatWaits;
-            int result = showSearchWindow(body);
-            std::printf("search result %d ticks %s timer thread %s\n", result, ticks.load() >= 3 ? "ran" : "missing",
-                        tickOffModalThread.load() ? "wrong" : "modal");
         } else if (action == "end" && i < argc) {
             // The process ends with a window up, as the listener ends a run.
-            ProgressWindow* window = openProgressWindow(std::atoi(argv[i++]));
-            pumpProgressMessages(window);
-            endProcess();
+            ProgressView* view = openProgress(kindOf(std::atoi(argv[i++])));
+            progressCancelled(view);
+            endProcess(0);
         } else if (action == "box" && i < argc) {
             ShowErrorBox(argv[i++]);
             std::printf("box done\n");

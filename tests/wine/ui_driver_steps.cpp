@@ -163,7 +163,10 @@ Outcome checkDefaultButton(const Run& run, const std::string& idText) {
         DefaultSearch search;
         EnumChildWindows(run.current, collectDefaultButtons, reinterpret_cast<LPARAM>(&search));
         std::string seen;
-        for (int found : search.ids) seen += " " + std::to_string(found);
+        for (int found : search.ids) {
+            seen += ' ';
+            seen += std::to_string(found);
+        }
         if (search.ids.size() == 1 && search.ids[0] == id) return pass();
         return failure("default push buttons:" + (seen.empty() ? std::string(" none") : seen));
     });

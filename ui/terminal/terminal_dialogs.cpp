@@ -4,9 +4,8 @@
 #include "core/upgrade_context.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
-#include "ui/front_end.h"
-#include "ui/resource_ids.h"
 #include "ui/terminal/terminal_console.h"
+#include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_interrupt.h"
 #include "ui/terminal/terminal_prompts.h"
 
@@ -14,12 +13,14 @@ namespace {
 const size_t kEntrySize = 256;
 const size_t kLineSize = 160;
 
-const PromptButton kOkCancel[] = {{"OK", kCommandOk}, {"Cancel", kCommandCancel}};
-const PromptButton kContinueCancel[] = {{"Continue", kCommandOk}, {"Cancel", kCommandCancel}};
-const PromptButton kUpgradeCancel[] = {{"Upgrade", kCommandOk}, {"Cancel", kCommandCancel}};
-const PromptButton kOkOnly[] = {{"OK", kCommandOk}};
-const PromptButton kModeButtons[] = {{"Upgrade Firmware ", IDC_UPGRADE_BUTTON},
-                                     {"Recover Firmware", IDC_RECOVER_BUTTON}};
+// What a button does; 0 is the close box.
+enum Command { kClosed = 0, kAccept, kDecline, kUpgradeMode, kRecoveryMode };
+
+const PromptButton kOkCancel[] = {{"OK", kAccept}, {"Cancel", kDecline}};
+const PromptButton kContinueCancel[] = {{"Continue", kAccept}, {"Cancel", kDecline}};
+const PromptButton kUpgradeCancel[] = {{"Upgrade", kAccept}, {"Cancel", kDecline}};
+const PromptButton kOkOnly[] = {{"OK", kAccept}};
+const PromptButton kModeButtons[] = {{"Upgrade Firmware ", kUpgradeMode}, {"Recover Firmware", kRecoveryMode}};
 
 struct LocalAddressList {
     char entries[8][kLocalAddressTextSize];
@@ -34,10 +35,10 @@ void loadLocalAddresses(LocalAddressList* list) {
 
 bool askLocalAddress(LocalAddressList* list) {
     if (list->count == 0) {
-        printDialogValue("Your IP Address", "(none)");
+        printDialogValue(kLocalAddressLabel, "(none)");
         return true;
     }
-    return askMenu("Your IP Address", list->entries, list->count, &list->selected);
+    return askMenu(kLocalAddressLabel, list->entries, list->count, &list->selected);
 }
 
 void printImageVersion() {
@@ -47,33 +48,33 @@ void printImageVersion() {
 }
 
 int welcomeDialog() {
-    printDialogTitle("Velmora ORB Device Firmware Upgrade Utility");
+    printDialogTitle(kWelcomeTitle);
     printDialogText(kWelcomeText);
     // No Cancel button: only the close box (end of input, Ctrl+C) gives 0.
     int command = askButton(kModeButtons, 2, 0);
-    if (command == IDC_UPGRADE_BUTTON) {
-        chooseMode(1);
+    if (command == kUpgradeMode) {
+        chooseMode(RunMode::Upgrade);
         return 1;
     }
-    if (command == IDC_RECOVER_BUTTON) {
-        chooseMode(0);
+    if (command == kRecoveryMode) {
+        chooseMode(RunMode::Recovery);
         return 1;
     }
     return 0;
 }
 
 int recoveryDialog() {
-    printDialogTitle("ORB Firmware Recovery");
+    printDialogTitle(kRecoveryTitle);
     printDialogText(kRecoveryIntroText);
     printImageVersion();
     printDialogText(recoveryCheckText());
     LocalAddressList list;
     loadLocalAddresses(&list);
     char serial[kEntrySize];
-    if (!askEntry("Enter the serial number of your ORB", serial, sizeof serial, false)) return 0;
+    if (!askEntry(kSerialEntryLabel, serial, sizeof serial, false)) return 0;
     trimBlanks(serial);
     if (!askLocalAddress(&list)) return 0;
-    if (askButton(kContinueCancel, 2, 0) != kCommandOk) return 0;
+    if (askButton(kContinueCancel, 2, 0) != kAccept) return 0;
     acceptRecoveryDialog(serial, list.selected);
     return 1;
 }
@@ -84,7 +85,7 @@ int warningDialog() {
     printDialogTitle(title);
     printDialogText(kWarningText);
     // Cancel is the default, so that Enter declines.
-    return askButton(kContinueCancel, 2, 1) == kCommandOk ? 1 : 0;
+    return askButton(kContinueCancel, 2, 1) == kAccept ? 1 : 0;
 }
 
 int addressDialog() {
@@ -103,23 +104,23 @@ int addressDialog() {
         if (!askEntry("IP Address", typed, sizeof typed, false)) return 0;
         trimBlanks(typed);
         if (!askLocalAddress(&list)) return 0;
-        if (askButton(kOkCancel, 2, 0) != kCommandOk) return 0;
+        if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
         if (acceptAddressDialog(typed, list.selected)) return 1;
-        showMessageBox("Invalid IP Address", "Error");
+        terminalShowMessageBox("Invalid IP Address", "Error");
     }
 }
 
 int passwordDialog() {
-    printDialogTitle("Enter Password Information");
+    printDialogTitle(kPasswordTitle);
     printDialogText(kPasswordText);
     char label[kLineSize];
-    formatText(label, sizeof label, "User [%s]", defaultUserName());
+    formatText(label, sizeof label, "%s [%s]", kUserLabel, defaultUserName());
     char user[kEntrySize];
     if (!askEntry(label, user, sizeof user, false)) return 0;
     if (!user[0]) copyText(user, sizeof user, defaultUserName());
     char password[kEntrySize];
-    if (!askEntry("Password", password, sizeof password, true)) return 0;
-    if (askButton(kOkCancel, 2, 0) != kCommandOk) return 0;
+    if (!askEntry(kPasswordLabel, password, sizeof password, true)) return 0;
+    if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
     acceptPasswordDialog(user, password);
     return 1;
 }
@@ -132,47 +133,44 @@ int confirmDialog() {
     confirmDialogText(text, sizeof text);
     printDialogText(text);
     const DeviceFacts& facts = gContext.deviceFacts;
-    printDialogValue("Serial Number", facts.serialNumber);
-    printDialogValue("MAC Address", facts.macAddress);
-    printDialogValue("Software Version", facts.softwareVersion);
-    printDialogValue("Hardware Version", facts.hardwareVersion);
-    printDialogValue("Product Name", facts.productName);
-    return askButton(kUpgradeCancel, 2, 0) == kCommandOk ? 1 : 0;
+    const char* values[5] = {facts.serialNumber, facts.macAddress, facts.softwareVersion, facts.hardwareVersion,
+                             facts.productName};
+    for (int i = 0; i < 5; ++i) printDialogValue(kFactLabels[i], values[i]);
+    return askButton(kUpgradeCancel, 2, 0) == kAccept ? 1 : 0;
 }
 
-int successDialog(int templateId) {
+int successDialog(Dialog dialog) {
     char title[kLineSize];
     successDialogTitle(title, sizeof title);
     printDialogTitle(title);
     printDialogText(kSuccessText);
     printDialogText(gContext.deviceFacts.softwareVersion);
-    printDialogText(successWebAddress(templateId));
-    return askButton(kOkOnly, 1, 0) == kCommandOk ? 1 : 0;
+    printDialogText(successWebAddress(dialog));
+    return askButton(kOkOnly, 1, 0) == kAccept ? 1 : 0;
 }
 
-int runDialog(int templateId) {
-    switch (templateId) {
-        case IDD_WELCOME: return welcomeDialog();
-        case IDD_RECOVERY: return recoveryDialog();
-        case IDD_WARNING: return warningDialog();
-        case IDD_ADDRESS:
-        case IDD_FLASH_PHONE_ADDRESS:
-        case IDD_STAGE_PHONE_ADDRESS: return addressDialog();
-        case IDD_PASSWORD: return passwordDialog();
-        case IDD_CONFIRM:
-        case IDD_STAGE_CONFIRM: return confirmDialog();
-        case IDD_SUCCESS:
-        case IDD_SUCCESS_VARIANT: return successDialog(templateId);
-        default: return 0;
+int runDialog(Dialog dialog) {
+    switch (dialog) {
+        case Dialog::Welcome: return welcomeDialog();
+        case Dialog::Recovery: return recoveryDialog();
+        case Dialog::Warning: return warningDialog();
+        case Dialog::Address:
+        case Dialog::PhoneAddress: return addressDialog();
+        case Dialog::Password: return passwordDialog();
+        case Dialog::Confirm:
+        case Dialog::StagedConfirm: return confirmDialog();
+        case Dialog::Success:
+        case Dialog::SuccessVariant: return successDialog(dialog);
     }
+    return 0;
 }
 }  // namespace
 
-int showDialog(int templateId) {
+int terminalShowDialog(Dialog dialog) {
     installInterruptHandler();
     addInterruptListener();
     beginModal();
-    int result = runDialog(templateId);
+    int result = runDialog(dialog);
     endModal();
     removeInterruptListener();
     return result;

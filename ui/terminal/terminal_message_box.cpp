@@ -3,7 +3,8 @@
 // and the end of input close it too).
 #include <cstdio>
 
-#include "ui/front_end.h"
+#include "core/text.h"
+#include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_console.h"
 #include "ui/terminal/terminal_input.h"
 #include "ui/terminal/terminal_interrupt.h"
@@ -17,7 +18,9 @@ void showBox(const char* text, const char* caption) {
     {
         std::lock_guard<std::mutex> guard(consoleLock());
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+        // Texts may carry what a device sent: control bytes are shown, not obeyed.
+        char shown[1024];
+        std::fprintf(stderr, "%s: %s\n", caption, escapeControls(shown, sizeof shown, text));
         if (inputIsTerminal()) std::fputs("Press Enter to continue.", stderr);
         std::fflush(stderr);
     }
@@ -30,9 +33,6 @@ void showBox(const char* text, const char* caption) {
 }
 }  // namespace
 
-int ShowErrorBox(const char* text, const char* caption) {
-    showBox(text, caption ? caption : kErrorBoxCaption);
-    return kCommandOk;
-}
+void terminalShowErrorBox(const char* text) { showBox(text, kErrorBoxCaption); }
 
-void showMessageBox(const char* text, const char* caption) { showBox(text, caption ? caption : ""); }
+void terminalShowMessageBox(const char* text, const char* caption) { showBox(text, caption ? caption : ""); }

@@ -6,6 +6,7 @@
 
 #include "core/text.h"
 #include "ui/terminal/terminal_console.h"
+#include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_input.h"
 #include "ui/terminal/terminal_mode.h"
 
@@ -67,25 +68,24 @@ char* trimBlanks(char* text) {
     return text;
 }
 
+// Titles, texts and values may carry what a device sent: their control
+// bytes are shown as \xNN, never written to the terminal as they are.
 void printDialogTitle(const char* title) {
+    char shown[256];
     char line[320];
-    formatText(line, sizeof line, "\n== %s ==\n", title);
+    formatText(line, sizeof line, "\n== %s ==\n", escapeControls(shown, sizeof shown, title));
     say(line);
 }
 
 void printDialogText(const char* text) {
-    char block[2048];
-    size_t length = 0;
-    for (const char* c = text; *c && length + 2 < sizeof block; ++c)
-        if (*c != '\r') block[length++] = *c;
-    if (length == 0 || block[length - 1] != '\n') block[length++] = '\n';
-    block[length] = '\0';
-    say(block);
+    std::lock_guard<std::mutex> guard(consoleLock());
+    writeTextBlock(text);
 }
 
 void printDialogValue(const char* label, const char* value) {
-    char line[320];
-    formatText(line, sizeof line, "%s: %s\n", label, value);
+    char shown[512];
+    char line[640];
+    formatText(line, sizeof line, "%s: %s\n", label, escapeControls(shown, sizeof shown, value));
     say(line);
 }
 

@@ -6,8 +6,9 @@
 #include "core/upgrade_context.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
-#include "ui/front_end.h"
+#include "core/program_profile.h"
 #include "ui/resource_ids.h"
+#include "ui/win32/win32_front_end.h"
 #include "ui/win32/window_placement.h"
 
 namespace {
@@ -59,11 +60,11 @@ INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
         // Escape (IDCANCEL) is left to the default handling, which ignores it.
         switch (LOWORD(wParam)) {
         case IDC_UPGRADE_BUTTON:
-            chooseMode(1);
+            chooseMode(RunMode::Upgrade);
             EndDialog(dialog, 1);
             return TRUE;
         case IDC_RECOVER_BUTTON:
-            chooseMode(0);
+            chooseMode(RunMode::Recovery);
             EndDialog(dialog, 1);
             return TRUE;
         }
@@ -196,7 +197,7 @@ INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, int templateId) {
+INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, Dialog which) {
     switch (message) {
     case WM_INITDIALOG: {
         setTitle(dialog, successDialogTitle);
@@ -204,7 +205,7 @@ INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, int templateId) 
         SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, gContext.deviceFacts.softwareVersion);
         // The address line is the dialog's only static and has no id.
         HWND line = FindWindowExA(dialog, nullptr, "Static", nullptr);
-        if (line) SetWindowTextA(line, successWebAddress(templateId));
+        if (line) SetWindowTextA(line, successWebAddress(which));
         CenterOnScreen(dialog);
         return TRUE;
     }
@@ -215,37 +216,42 @@ INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, int templateId) 
 }
 
 INT_PTR CALLBACK successProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return successDialog(dialog, message, wParam, IDD_SUCCESS);
+    return successDialog(dialog, message, wParam, Dialog::Success);
 }
 
 INT_PTR CALLBACK successVariantProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return successDialog(dialog, message, wParam, IDD_SUCCESS_VARIANT);
+    return successDialog(dialog, message, wParam, Dialog::SuccessVariant);
 }
 
-DLGPROC dialogProcedure(int templateId) {
-    switch (templateId) {
-    case IDD_WELCOME: return welcomeProcedure;
-    case IDD_RECOVERY: return recoveryProcedure;
-    case IDD_WARNING: return warningProcedure;
-    case IDD_ADDRESS:
-    case IDD_FLASH_PHONE_ADDRESS:
-    case IDD_STAGE_PHONE_ADDRESS: return addressProcedure;
-    case IDD_PASSWORD: return passwordProcedure;
-    case IDD_CONFIRM:
-    case IDD_STAGE_CONFIRM: return confirmProcedure;
-    case IDD_SUCCESS: return successProcedure;
-    case IDD_SUCCESS_VARIANT: return successVariantProcedure;
+struct DialogTemplate {
+    int templateId;
+    DLGPROC procedure;
+};
+
+DialogTemplate templateOf(Dialog dialog) {
+    switch (dialog) {
+        case Dialog::Welcome: return {IDD_WELCOME, welcomeProcedure};
+        case Dialog::Recovery: return {IDD_RECOVERY, recoveryProcedure};
+        case Dialog::Warning: return {IDD_WARNING, warningProcedure};
+        case Dialog::Address: return {IDD_ADDRESS, addressProcedure};
+        case Dialog::PhoneAddress:
+            return {isOrbstage() ? IDD_STAGE_PHONE_ADDRESS : IDD_FLASH_PHONE_ADDRESS, addressProcedure};
+        case Dialog::Password: return {IDD_PASSWORD, passwordProcedure};
+        case Dialog::Confirm: return {IDD_CONFIRM, confirmProcedure};
+        case Dialog::StagedConfirm: return {IDD_STAGE_CONFIRM, confirmProcedure};
+        case Dialog::Success: return {IDD_SUCCESS, successProcedure};
+        case Dialog::SuccessVariant: return {IDD_SUCCESS_VARIANT, successVariantProcedure};
     }
-    return nullptr;
+    return {0, nullptr};
 }
 
 }  // namespace
 
-int showDialog(int templateId) {
-    DLGPROC procedure = dialogProcedure(templateId);
-    if (!procedure) return 0;
-    INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(gContext.instance), MAKEINTRESOURCEA(templateId), nullptr,
-                                     procedure, 0);
+int win32ShowDialog(Dialog dialog) {
+    DialogTemplate shown = templateOf(dialog);
+    if (!shown.procedure) return 0;
+    INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(gContext.instance), MAKEINTRESOURCEA(shown.templateId),
+                                     nullptr, shown.procedure, 0);
     // -1 (the dialog could not be made) is no acceptance.
     return result == 1 ? 1 : 0;
 }

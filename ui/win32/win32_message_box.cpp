@@ -1,9 +1,7 @@
 #include <windows.h>
 
-#include "ui/front_end.h"
+#include "ui/win32/win32_front_end.h"
 
-int ShowErrorBox(const char* text, const char* caption) {
-    return MessageBoxA(nullptr, text, caption ? caption : kErrorBoxCaption, MB_OK | MB_TASKMODAL);
-}
+void win32ShowErrorBox(const char* text) { MessageBoxA(nullptr, text, kErrorBoxCaption, MB_OK | MB_TASKMODAL); }
 
-void showMessageBox(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_OK); }
+void win32ShowMessageBox(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_OK); }

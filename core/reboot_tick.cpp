@@ -1,4 +1,4 @@
-#include "net/tftp/reboot_tick.h"
+#include "core/reboot_tick.h"
 
 #ifndef ORB_REBOOT_TICK_MS
 #define ORB_REBOOT_TICK_MS 32

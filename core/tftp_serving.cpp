@@ -1,0 +1,165 @@
+#include "core/tftp_serving.h"
+
+#include <new>
+
+#include "core/after_upload.h"
+#include "core/debug_trace.h"
+#include "core/program_profile.h"
+#include "core/run_end.h"
+#include "core/text.h"
+#include "core/upgrade_context.h"
+#include "net/tftp/tftp_listener.h"
+#include "net/tftp/tftp_transfer.h"
+#include "platform/platform_clock.h"
+#include "platform/platform_thread.h"
+#include "ui/dialog_texts.h"
+#include "ui/progress.h"
+#include "ui/wizard.h"
+
+namespace {
+
+const unsigned kWaitingSweep = 1000;
+// Window updates follow the blocks at most this often, so that a fast
+// device is not held up by the window.
+const uint32_t kRefreshMs = 50;
+
+const char* stageName() { return gContext.stage.load() == Stage::Transition ? "Transition" : "Target"; }
+
+// The waiting window: its bar sweeps once per 1000 idle passes.
+struct Waiting {
+    ProgressView* view;
+    unsigned position;
+};
+
+bool isOfferedName(void*, const char* name) { return gContext.firmwareFileName.equals(name); }
+
+bool waitingTick(void* raw) {
+    Waiting* waiting = static_cast<Waiting*>(raw);
+    waiting->position = waiting->position + 1 >= kWaitingSweep ? 0 : waiting->position + 1;
+    setProgressPosition(waiting->view, waiting->position);
+    return !progressCancelled(waiting->view);
+}
+
+TftpRequest awaitRequest(TftpListener* listener, bool withText) {
+    Waiting waiting{openProgress(ProgressKind::Waiting), 0};
+    setProgressRange(waiting.view, kWaitingSweep);
+    setProgressPosition(waiting.view, 0);
+    if (withText) setProgressText(waiting.view, kWaitingText);
+    TftpRequest request{};
+    TftpWaitHooks hooks{&waiting, isOfferedName, waitingTick};
+    bool arrived = tftpAwaitRequest(listener, hooks, &request);
+    closeProgress(waiting.view);
+    if (!arrived) endRun(RunOutcome::UserAbort);
+    return request;
+}
+
+// The upload window follows the acknowledged blocks.
+struct Upload {
+    ProgressView* view;
+    unsigned barUnit;  // the bar holds 16-bit values; large images move it in coarser steps
+    bool refreshed;
+    uint32_t lastRefresh;
+    uint32_t shownBytes;
+};
+
+void showUploadProgress(Upload* upload, const TftpTransfer* t) {
+    setProgressPosition(upload->view, t->nextBlock / upload->barUnit);
+    char title[192];
+    if (gProgram->namesStageInTitles) {
+        formatText(title, sizeof title, "Uploading %s Firmware to ORB@%s %u/%u Bytes", stageName(),
+                   gContext.targetText, t->bytesAcknowledged, t->imageSize);
+    } else {
+        formatText(title, sizeof title, "Uploading Firmware to ORB@%s %u/%u Bytes", gContext.targetText,
+                   t->bytesAcknowledged, t->imageSize);
+    }
+    setProgressTitle(upload->view, title);
+    upload->shownBytes = t->bytesAcknowledged;
+}
+
+bool uploadTick(void* raw, const TftpTransfer* t) {
+    Upload* upload = static_cast<Upload*>(raw);
+    if (t->bytesAcknowledged != upload->shownBytes) {
+        uint32_t now = clockMillis();
+        if (!upload->refreshed || now - upload->lastRefresh >= kRefreshMs) {
+            showUploadProgress(upload, t);
+            upload->refreshed = true;
+            upload->lastRefresh = now;
+        }
+    }
+    return !progressCancelled(upload->view);
+}
+
+void restartTitle(char* out, size_t size) {
+    if (gProgram->namesStageInTitles)
+        formatText(out, size, "Updating %s Firmware to ORB@%s", stageName(), gContext.targetText);
+    else
+        formatText(out, size, "Updating Firmware to ORB@%s", gContext.targetText);
+}
+
+int listenThread(void* raw) { tftpListenLoop(static_cast<TftpListener*>(raw)); }
+
+}  // namespace
+
+void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAddress, const TftpRequest& request) {
+    TftpTransfer* t = new (std::nothrow) TftpTransfer;
+    if (!t) endRun(RunOutcome::SessionAllocationFailed);
+    const FirmwareImage& image = servedImage();
+    const bool finalStage = gContext.stage.load() == Stage::Target;
+    tftpPrepareTransfer(t, socket, groupAddress, localAddress, request, image.data, image.size);
+
+    Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, false, 0, 0};
+    setProgressRange(upload.view, t->blockCount / upload.barUnit);
+    TftpResult result = tftpServeBlocks(t, gProgram->tftpRetryLimit, TftpTransferHooks{&upload, uploadTick});
+    if (result == TftpResult::Stopped) {
+        closeProgress(upload.view);
+        endRun(RunOutcome::UserAbort);
+    }
+    const bool complete = result == TftpResult::Complete;
+    if (complete) {
+        showUploadProgress(&upload, t);
+        debugTrace("All blocks ack'd\n");
+    } else {
+        debugTrace("Timeout for ack; upgrade failed\n");
+        if (gProgram->timeoutEndsRun) endRun(RunOutcome::TftpTimeOut);
+    }
+
+    char title[128];
+    restartTitle(title, sizeof title);
+    waitForReboot(upload.view, rebootWaitTicks(gContext.modelName), title);
+    checkAfterUpload(request.address, complete, imageVersion(image), finalStage);
+    delete t;
+}
+
+const FirmwareImage& servedImage() {
+    return gContext.stage.load() == Stage::Transition ? gContext.transitionImage : gContext.image;
+}
+
+TftpListener* tftpBindListener(uint32_t localAddress, uint32_t groupAddress) {
+    TftpOpenFailure failure;
+    TftpListener* listener = tftpOpenListener(localAddress, groupAddress, &failure);
+    switch (failure) {
+        case TftpOpenFailure::None: return listener;
+        case TftpOpenFailure::NoMemory: endRun(RunOutcome::ListenerAllocationFailed);
+        case TftpOpenFailure::SocketFailed: endRun(RunOutcome::ListenerSocketFailed);
+        case TftpOpenFailure::BindFailed: endRun(RunOutcome::ListenerBindFailed);
+        case TftpOpenFailure::GroupJoinFailed: showMessageBox("setsockopt", "Error"); return nullptr;
+    }
+    return nullptr;
+}
+
+uint16_t tftpStartListener(uint32_t localAddress, uint32_t groupAddress) {
+    TftpListener* listener = tftpBindListener(localAddress, groupAddress);
+    if (!listener) return 0;
+    uint16_t port = listener->port;
+    if (!threadStartDetached(listenThread, listener)) endRun(RunOutcome::ListenerThreadFailed);
+    return port;
+}
+
+void tftpListenLoop(TftpListener* listener) {
+    for (bool first = true;; first = false) {
+        TftpRequest request = awaitRequest(listener, first);
+        tftpStartTransfer(listener->socket, listener->groupAddress, listener->localAddress, request);
+        // Only after the transition image: the target's request comes next.
+        gContext.stage.store(Stage::Target);
+    }
+}

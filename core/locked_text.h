@@ -36,8 +36,7 @@ public:
 
 private:
     void lock() const {
-        while (busy_.test_and_set(std::memory_order_acquire)) {
-        }
+        while (busy_.test_and_set(std::memory_order_acquire)) {}
     }
     void unlock() const { busy_.clear(std::memory_order_release); }
 

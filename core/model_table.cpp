@@ -1,6 +1,8 @@
 #include "core/model_table.h"
 
-static unsigned char foldCase(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
+static unsigned char foldCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
 
 static bool rowMatches(const ModelEntry& row, const uint8_t* header) {
     for (int i = 0; i < row.width; ++i) {

@@ -19,9 +19,9 @@ struct ModelNames {
 
 struct ProgramProfile {
     ProgramKind kind;
-    const char* programName;        // as the command line names the program
+    const char* programName;  // as the command line names the program
     ModelTable models;
-    int socketVersionMajor;         // asked of the socket library at start-up
+    int socketVersionMajor;  // asked of the socket library at start-up
     int socketVersionMinor;
     unsigned imageResourceId;       // the target image
     unsigned transitionResourceId;  // the staged build's first image; 0: none
@@ -34,7 +34,7 @@ struct ProgramProfile {
     bool namesModelInAddressTitle;  // "%s Firmware Upgrade" rather than "ORB Firmware Upgrade"
     const RebootWait* rebootWaits;
     int rebootWaitCount;
-    unsigned otherRebootWait;       // ticks for the models not listed
+    unsigned otherRebootWait;         // ticks for the models not listed
     ModelNames successVariantModels;  // success dialog 113 rather than 111
 };
 

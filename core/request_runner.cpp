@@ -37,8 +37,8 @@ void letGo(RequestArgs* args) {
 }
 
 int exchange(RequestArgs* args) {
-    return httpGet(args->localAddress, args->localPort, args->targetAddress, args->targetPort, args->path,
-                   args->buffer, args->capacity, &args->session);
+    return httpGet(args->localAddress, args->localPort, args->targetAddress, args->targetPort, args->path, args->buffer,
+                   args->capacity, &args->session);
 }
 
 int requestWorker(void* raw) {
@@ -62,9 +62,7 @@ void endOnConnectionFailure(HttpFailure failure) {
 
 }  // namespace
 
-void connectingTitle(char* out, unsigned size) {
-    formatText(out, size, "Connecting with ORB@%s", gContext.targetText);
-}
+void connectingTitle(char* out, unsigned size) { formatText(out, size, "Connecting with ORB@%s", gContext.targetText); }
 
 void cancelConnecting() {
     bool search = gProgram->kind == ProgramKind::Flash && gContext.mode == RunMode::Recovery;
@@ -76,8 +74,15 @@ int runRequest(void*, uint32_t localAddress, uint16_t localPort, uint32_t target
     unsigned position = 0;
     int silentRetries = 0;
     for (;;) {
-        RequestArgs* args = new RequestArgs{localAddress, localPort, targetAddress, targetPort, "", buffer, capacity,
-                                            HttpSession{&gContext.digest, &gContext.deviceFacts, HttpFailure::None}, 2};
+        RequestArgs* args = new RequestArgs{localAddress,
+                                            localPort,
+                                            targetAddress,
+                                            targetPort,
+                                            "",
+                                            buffer,
+                                            capacity,
+                                            HttpSession{&gContext.digest, &gContext.deviceFacts, HttpFailure::None},
+                                            2};
         copyText(args->path, sizeof args->path, path);
         char title[64];
         connectingTitle(title, sizeof title);

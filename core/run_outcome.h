@@ -3,22 +3,22 @@
 #pragma once
 
 enum class RunOutcome {
-    Success,                   // the device took the image and answered after its restart
-    Declined,                  // a dialog before the confirmation was declined: no message
-    UserAbort,                 // Cancel, or the confirmation or password dialog declined
-    SearchCancelled,           // Cancel while the recovery search (or its window) was up
-    DeviceNotFound,            // the recovery search found nothing
-    SocketsUnavailable,        // the socket library would not start
-    ImageDamaged,              // the embedded image is missing or unreadable
+    Success,             // the device took the image and answered after its restart
+    Declined,            // a dialog before the confirmation was declined: no message
+    UserAbort,           // Cancel, or the confirmation or password dialog declined
+    SearchCancelled,     // Cancel while the recovery search (or its window) was up
+    DeviceNotFound,      // the recovery search found nothing
+    SocketsUnavailable,  // the socket library would not start
+    ImageDamaged,        // the embedded image is missing or unreadable
     HttpSocketFailed,
     HttpBindFailed,
     HttpConnectFailed,
-    NoResponse,                // the status page could not be read
+    NoResponse,  // the status page could not be read
     ListenerAllocationFailed,
     ListenerSocketFailed,
     ListenerBindFailed,
     ListenerThreadFailed,
-    GroupJoinFailed,           // reported by its own box: no error box
+    GroupJoinFailed,  // reported by its own box: no error box
     SessionAllocationFailed,
     TftpTimeOut,
     UploadIncomplete,

@@ -66,8 +66,8 @@ void showUploadProgress(Upload* upload, const TftpTransfer* t) {
     setProgressPosition(upload->view, t->nextBlock / upload->barUnit);
     char title[192];
     if (gProgram->namesStageInTitles) {
-        formatText(title, sizeof title, "Uploading %s Firmware to ORB@%s %u/%u Bytes", stageName(),
-                   gContext.targetText, t->bytesAcknowledged, t->imageSize);
+        formatText(title, sizeof title, "Uploading %s Firmware to ORB@%s %u/%u Bytes", stageName(), gContext.targetText,
+                   t->bytesAcknowledged, t->imageSize);
     } else {
         formatText(title, sizeof title, "Uploading Firmware to ORB@%s %u/%u Bytes", gContext.targetText,
                    t->bytesAcknowledged, t->imageSize);

@@ -26,22 +26,22 @@ enum class Stage : int32_t { Transition = 0, Target = 1 };
 
 // Everything that is written by one thread at a time; reset in one statement.
 struct UpgradeFields {
-    void* instance;               // program entry, before start-up
-    RunMode mode;                 // main: welcome dialog
-    char hostName[128];           // main: start-up
+    void* instance;                               // program entry, before start-up
+    RunMode mode;                                 // main: welcome dialog
+    char hostName[128];                           // main: start-up
     uint32_t localAddresses[kMaxLocalAddresses];  // main: start-up; list ends at the first 0
-    uint32_t localAddress;        // main: start-up (first entry), then the address or recovery dialog
-    uint32_t targetAddress;       // main: address dialog, or the recovery answer
-    char targetText[32];          // main: address dialog (typed text) or recovery dialog (the serial)
-    char recoverySerial[32];      // main: recovery dialog (at most 19 used)
-    DigestChallenge digest;       // main: start-up, password dialog; request worker: each exchange
-    DeviceFacts deviceFacts;      // request worker: every 2xx page; main: the recovery answer
-    char modelName[32];           // main: start-up
-    bool isPhone;                 // main: start-up
-    FirmwareImage image;          // main: start-up
-    FirmwareImage transitionImage;  // main: start-up (staged orbstage only)
+    uint32_t localAddress;                        // main: start-up (first entry), then the address or recovery dialog
+    uint32_t targetAddress;                       // main: address dialog, or the recovery answer
+    char targetText[32];                          // main: address dialog (typed text) or recovery dialog (the serial)
+    char recoverySerial[32];                      // main: recovery dialog (at most 19 used)
+    DigestChallenge digest;                       // main: start-up, password dialog; request worker: each exchange
+    DeviceFacts deviceFacts;                      // request worker: every 2xx page; main: the recovery answer
+    char modelName[32];                           // main: start-up
+    bool isPhone;                                 // main: start-up
+    FirmwareImage image;                          // main: start-up
+    FirmwareImage transitionImage;                // main: start-up (staged orbstage only)
     uint8_t responseBuffer[kResponseBufferSize];  // request worker: each exchange
-    uint8_t recoveryReply[128];   // main: recovery search and fetch
+    uint8_t recoveryReply[128];                   // main: recovery search and fetch
 };
 
 struct UpgradeContext : UpgradeFields {

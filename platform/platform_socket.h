@@ -17,8 +17,8 @@ const OrbSocket kInvalidSocket = -1;
 #endif
 
 // recvfrom results besides a byte count.
-const int kRecvNothing = -1;   // nothing pending, or an error
-const int kRecvTooBig = -2;    // a datagram that did not fit; it is consumed
+const int kRecvNothing = -1;  // nothing pending, or an error
+const int kRecvTooBig = -2;   // a datagram that did not fit; it is consumed
 
 // Starts the socket library (WSAStartup on Windows). Returns 0 on success.
 int socketStartup(int major, int minor);

@@ -59,7 +59,8 @@ void acceptRecoveryDialog(const char* serialText, int selectedEntry) {
     drawFirmwareFileName("bin");
     copyTextLimited(gContext.recoverySerial, sizeof gContext.recoverySerial, serialText, kSerialReadLimit);
     // The entry field converts letters as they are typed.
-    for (char* c = gContext.recoverySerial; *c; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    for (char* c = gContext.recoverySerial; *c; ++c)
+        *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
     copyText(gContext.targetText, sizeof gContext.targetText, gContext.recoverySerial);
     takeSelectedLocalAddress(selectedEntry);
 }
@@ -97,7 +98,9 @@ void confirmDialogText(char* out, size_t size) {
         copyText(out, size, kConfirmText);
 }
 
-void successDialogTitle(char* out, size_t size) { formatText(out, size, "ORB@%s Upgrade Successful!", gContext.targetText); }
+void successDialogTitle(char* out, size_t size) {
+    formatText(out, size, "ORB@%s Upgrade Successful!", gContext.targetText);
+}
 
 const char* successWebAddress(Dialog dialog) {
     // orbstage shows the second layout's address on both of its templates.

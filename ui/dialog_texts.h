@@ -13,8 +13,9 @@ extern const char kPasswordText[];
 extern const char kConfirmText[];
 // The confirm text of a staged run: the confirm text, then the transition
 // image's version.
-#define ORB_STAGED_NOTE_FORMAT \
-    "%s\r\n\r\nNote: Since your current firmware version\r\nis older than %s, this upgrade procedure\r\nrequires additional steps and will be\r\nslightly longer.\r\n"
+#define ORB_STAGED_NOTE_FORMAT                                                                                     \
+    "%s\r\n\r\nNote: Since your current firmware version\r\nis older than %s, this upgrade procedure\r\nrequires " \
+    "additional steps and will be\r\nslightly longer.\r\n"
 extern const char kSuccessText[];
 extern const char kWaitingText[];
 

@@ -2,6 +2,8 @@
 #include "core/program_profile.h"
 #include "ui/resource_ids.h"
 
+// One row per line, as the table is read.
+// clang-format off
 static const ModelEntry kOrbflashModels[] = {
     {"orba030", 7, true, "ORB-A030", false},
     {"orba020", 7, true, "ORB-A010/A020", false},
@@ -24,6 +26,7 @@ static const ModelEntry kOrbflashModels[] = {
     {"QuIlLoN", 7, true, "QL-7", false},
     {"QlQl7tV3", 8, true, "QL-7T", false},
 };
+// clang-format on
 
 static const RebootWait kOrbflashRebootWaits[] = {
     {"ORBG200", 6250},
@@ -52,5 +55,6 @@ const ProgramProfile kOrbflashProfile = {
     .rebootWaits = kOrbflashRebootWaits,
     .rebootWaitCount = sizeof kOrbflashRebootWaits / sizeof kOrbflashRebootWaits[0],
     .otherRebootWait = 1562,
-    .successVariantModels = {kOrbflashSuccessVariant, sizeof kOrbflashSuccessVariant / sizeof kOrbflashSuccessVariant[0]},
+    .successVariantModels = {kOrbflashSuccessVariant,
+                             sizeof kOrbflashSuccessVariant / sizeof kOrbflashSuccessVariant[0]},
 };

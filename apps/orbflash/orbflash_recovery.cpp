@@ -71,5 +71,6 @@ void sendFetchCommand(uint16_t port) {
     gContext.firmwareFileName.copyTo(name, sizeof name);
     RecoveryRequest fetch;
     makeFetchRequest(&fetch, gContext.recoverySerial, port, name);
-    recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress, RecoveryHooks{nullptr, reportInBox, keepGoing});
+    recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress,
+                     RecoveryHooks{nullptr, reportInBox, keepGoing});
 }

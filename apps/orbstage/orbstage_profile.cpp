@@ -2,6 +2,8 @@
 #include "core/program_profile.h"
 #include "ui/resource_ids.h"
 
+// One row per line, as the table is read.
+// clang-format off
 static const ModelEntry kOrbstageModels[] = {
     {"orba030", 7, true, "ORB-A030", false},
     {"orba020", 7, true, "ORB-A010/A020", false},
@@ -24,6 +26,7 @@ static const ModelEntry kOrbstageModels[] = {
     {"OrBg400", 7, false, "ORBG400", false},
     {"SvIrEo5", 7, false, "ORBQ4x4", false},
 };
+// clang-format on
 
 static const RebootWait kOrbstageRebootWaits[] = {
     {"ORBG200", 6250},
@@ -52,5 +55,6 @@ const ProgramProfile kOrbstageProfile = {
     .rebootWaits = kOrbstageRebootWaits,
     .rebootWaitCount = sizeof kOrbstageRebootWaits / sizeof kOrbstageRebootWaits[0],
     .otherRebootWait = 1093,
-    .successVariantModels = {kOrbstageSuccessVariant, sizeof kOrbstageSuccessVariant / sizeof kOrbstageSuccessVariant[0]},
+    .successVariantModels = {kOrbstageSuccessVariant,
+                             sizeof kOrbstageSuccessVariant / sizeof kOrbstageSuccessVariant[0]},
 };

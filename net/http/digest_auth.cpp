@@ -40,8 +40,8 @@ void copyQuotedValueOrEmpty(const char* text, size_t length, const char* key, ch
 
 }  // namespace
 
-void computeHa1(const char* algorithm, const char* userName, const char* realm, const char* password,
-                const char* nonce, const char* cnonce, char ha1Hex[kMd5HexSize]) {
+void computeHa1(const char* algorithm, const char* userName, const char* realm, const char* password, const char* nonce,
+                const char* cnonce, char ha1Hex[kMd5HexSize]) {
     Md5State state;
     md5Init(&state);
     md5AddText(&state, userName);

@@ -11,8 +11,8 @@
 
 // H(A1) as hex. "md5-sess" in any letter case selects the session form;
 // any other algorithm value gives the plain form.
-void computeHa1(const char* algorithm, const char* userName, const char* realm, const char* password,
-                const char* nonce, const char* cnonce, char ha1Hex[kMd5HexSize]);
+void computeHa1(const char* algorithm, const char* userName, const char* realm, const char* password, const char* nonce,
+                const char* cnonce, char ha1Hex[kMd5HexSize]);
 
 // The request-digest as hex. ncText and cnonce enter only when qop is
 // non-empty; the entity body only when qop is "auth-int" (any case).

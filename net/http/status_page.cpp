@@ -31,8 +31,7 @@ char* extractPageField(const char* page, const char* label, char* field, size_t 
 }
 
 void extractDeviceFacts(const char* page, size_t pageLength, DeviceFacts* facts) {
-    extractPageField(page, pageLength, "Product Name:", facts->productName, sizeof facts->productName,
-                     kPageFieldLimit);
+    extractPageField(page, pageLength, "Product Name:", facts->productName, sizeof facts->productName, kPageFieldLimit);
     extractPageField(page, pageLength, "MAC Address:", facts->macAddress, sizeof facts->macAddress, kPageFieldLimit);
     extractPageField(page, pageLength, "Software Version:", facts->softwareVersion, sizeof facts->softwareVersion,
                      kPageFieldLimit);

@@ -91,4 +91,3 @@ void recoveryClose() {
     socketClose(recoverySocket);
     recoverySocket = kInvalidSocket;
 }
-

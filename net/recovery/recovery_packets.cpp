@@ -42,7 +42,8 @@ void readRecoveryAnswer(const uint8_t* bytes, RecoveryAnswer* answer) {
     std::memcpy(answer->mac, bytes + 48, 6);
     takeText(answer->softwareVersion, bytes + 54);
     takeText(answer->hardwareVersion, bytes + 74);
-    answer->address = (uint32_t{bytes[94]} << 24) | (uint32_t{bytes[95]} << 16) | (uint32_t{bytes[96]} << 8) | bytes[97];
+    answer->address =
+        (uint32_t{bytes[94]} << 24) | (uint32_t{bytes[95]} << 16) | (uint32_t{bytes[96]} << 8) | bytes[97];
 }
 
 void formatMacHex(const uint8_t* bytes, char* out, size_t count) {

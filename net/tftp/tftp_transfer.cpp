@@ -110,4 +110,3 @@ TftpResult tftpServeBlocks(TftpTransfer* t, int retryLimit, const TftpTransferHo
         }
     }
 }
-

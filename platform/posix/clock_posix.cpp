@@ -21,8 +21,7 @@ void sleepMillis(unsigned ms) {
         return;
     }
     timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {}
 }
 
 void setClockHooks(ClockHook clock, SleepHook sleep) {

@@ -4,7 +4,6 @@
 
 unsigned osRandom15() {
     unsigned short value = 0;
-    while (getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) {
-    }
+    while (getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) {}
     return value & 0x7FFFu;
 }

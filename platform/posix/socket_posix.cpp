@@ -102,8 +102,8 @@ int socketReceiveFrom(OrbSocket s, void* buffer, int capacity, sockaddr_in* from
     socklen_t length = sizeof sender;
     // MSG_TRUNC makes the kernel report the datagram's real length, so one
     // that did not fit is recognised and dropped instead of read cut short.
-    ssize_t got = ::recvfrom(s, buffer, static_cast<size_t>(capacity), MSG_TRUNC,
-                             reinterpret_cast<sockaddr*>(&sender), &length);
+    ssize_t got =
+        ::recvfrom(s, buffer, static_cast<size_t>(capacity), MSG_TRUNC, reinterpret_cast<sockaddr*>(&sender), &length);
     if (got < 0) return kRecvNothing;
     if (got > capacity) return kRecvTooBig;
     if (from) *from = sender;

@@ -50,7 +50,8 @@ bool threadHasEnded(OrbThread* thread) { return threadWaitEnded(thread, 0); }
 
 bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs) {
     std::unique_lock<std::mutex> guard(thread->lock);
-    return thread->endedChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs), [thread] { return thread->ended; });
+    return thread->endedChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                         [thread] { return thread->ended; });
 }
 
 int threadResult(OrbThread* thread) {

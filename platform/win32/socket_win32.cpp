@@ -32,8 +32,7 @@ bool socketJoinGroup(OrbSocket s, uint32_t groupHostOrder, uint32_t interfaceHos
     ip_mreq request{};
     request.imr_multiaddr.s_addr = htonl(groupHostOrder);
     request.imr_interface.s_addr = htonl(interfaceHostOrder);
-    return ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
-                        sizeof request) == 0;
+    return ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request), sizeof request) == 0;
 }
 
 bool socketSetNonBlocking(OrbSocket s) {
@@ -66,8 +65,7 @@ int socketSend(OrbSocket s, const void* data, int length) {
 }
 
 int socketSendTo(OrbSocket s, const void* data, int length, const sockaddr_in& to) {
-    return ::sendto(s, static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&to),
-                    sizeof to);
+    return ::sendto(s, static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
 int socketReceive(OrbSocket s, void* buffer, int capacity, unsigned idleTimeoutMs) {

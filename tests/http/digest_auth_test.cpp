@@ -40,8 +40,8 @@ std::string header(const std::string& parameters) {
 
 TEST(DigestResponse, Rfc2617Example) {
     char response[kMd5HexSize];
-    computeDigestResponse(kNonce, kFixedCnonce, "Mufasa", "testrealm@host.com", "Circle Of Life", "", "00000001",
-                          "GET", "auth", "/dir/index.html", "", response);
+    computeDigestResponse(kNonce, kFixedCnonce, "Mufasa", "testrealm@host.com", "Circle Of Life", "", "00000001", "GET",
+                          "auth", "/dir/index.html", "", response);
     EXPECT_STREQ(response, "6629fae49393a05397450978507c4ef1");
     computeDigestResponse(kNonce, kFixedCnonce, "Mufasa", "testrealm@host.com", "Circle Of Life", "MD5", "00000001",
                           "GET", "auth", "/dir/index.html", "", response);
@@ -50,8 +50,8 @@ TEST(DigestResponse, Rfc2617Example) {
 
 TEST(AuthorizationLine, QopAuthWithoutAlgorithmAndOpaque) {
     DigestChallenge challenge = withCredentials();
-    ASSERT_TRUE(parse(header("realm=\"testrealm@host.com\", qop=\"auth\", nonce=\"" + std::string(kNonce) + "\""),
-                      &challenge));
+    ASSERT_TRUE(
+        parse(header("realm=\"testrealm@host.com\", qop=\"auth\", nonce=\"" + std::string(kNonce) + "\""), &challenge));
     EXPECT_TRUE(std::regex_match(challenge.cnonce, std::regex("[0-9a-f]{1,4}"))) << challenge.cnonce;
     EXPECT_EQ(challenge.nonceCount, 0u);
     EXPECT_EQ(nextLine(&challenge),
@@ -91,9 +91,9 @@ TEST(AuthorizationLine, SessionAlgorithmInMixedCaseIsRepeatedAsReceived) {
 
 TEST(AuthorizationLine, QopListIsHashedAndSentWhole) {
     DigestChallenge challenge = withCredentials();
-    ASSERT_TRUE(parse(header("realm=\"testrealm@host.com\", qop=\"auth,auth-int\", nonce=\"" + std::string(kNonce) +
-                             "\""),
-                      &challenge));
+    ASSERT_TRUE(
+        parse(header("realm=\"testrealm@host.com\", qop=\"auth,auth-int\", nonce=\"" + std::string(kNonce) + "\""),
+              &challenge));
     EXPECT_EQ(nextLine(&challenge),
               "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
               "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
@@ -139,8 +139,8 @@ TEST(AuthorizationLine, ALaterChallengeWithoutOptionalKeysClearsThem) {
 
 TEST(ChallengeParse, KeysAreFoundInTheBodyAndValuesCutAtAnyQuote) {
     DigestChallenge challenge = withCredentials();
-    std::string text = header("realm=\"my \\\"home\\\" realm\", nonce=\"n\"") +
-                       "<html><p>opaque=\"fromthepage\"</p></html>";
+    std::string text =
+        header("realm=\"my \\\"home\\\" realm\", nonce=\"n\"") + "<html><p>opaque=\"fromthepage\"</p></html>";
     ASSERT_TRUE(parse(text, &challenge));
     EXPECT_STREQ(challenge.realm, "my \\");
     EXPECT_STREQ(challenge.opaque, "fromthepage");

@@ -265,8 +265,8 @@ TEST(ClassifyResponse, ShortAndCutResponses) {
     std::vector<char> cut(full.begin(), full.end() - 10);  // before the nonce
     EXPECT_FALSE(classifyResponse(cut.data(), static_cast<int>(cut.size()), &challenge));
     // A NUL after the version is a byte like any other, not an end.
-    std::string withNul = std::string("HTTP/1.1") + '\0' + "401\r\n" + '\0' +
-                          "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\"";
+    std::string withNul =
+        std::string("HTTP/1.1") + '\0' + "401\r\n" + '\0' + "WWW-Authenticate: Digest realm=\"r\", nonce=\"n\"";
     EXPECT_TRUE(classifyResponse(withNul.data(), static_cast<int>(withNul.size()), &challenge));
     EXPECT_STREQ(challenge.nonce, "n");
 }

@@ -33,7 +33,7 @@ TEST(PageField, WhatFollowsTheTagIsTakenAsItStands) {
 TEST(PageField, EndsOfThePage) {
     EXPECT_EQ(field("<td>Product Name:</td>", "Product Name:"), "");  // ends right after '>'
     EXPECT_EQ(field("<td>Product Name:</td><td>abc", "Product Name:"), "abc");
-    EXPECT_EQ(field("<td>Product Name:", "Product Name:"), "old");         // no '>' after the label
+    EXPECT_EQ(field("<td>Product Name:", "Product Name:"), "old");          // no '>' after the label
     EXPECT_EQ(field("<td>Product Name:</td><td", "Product Name:"), "old");  // a tag left open
     EXPECT_EQ(field("<td>product name:</td><td>x</td>", "Product Name:"), "old");
 }

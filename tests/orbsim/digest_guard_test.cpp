@@ -65,8 +65,8 @@ TEST(DigestGuard, AcceptsOwnClientForEveryQopAndAlgorithm) {
             ASSERT_TRUE(client.read(&guard));
             // Without qop our client sends no cnonce, yet md5-sess hashes one:
             // no device can check that line.
-            GuardOutcome expected = !*qop && std::strcmp(algorithm, "md5-sess") == 0 ? GuardOutcome::Challenge
-                                                                                       : GuardOutcome::Accepted;
+            GuardOutcome expected =
+                !*qop && std::strcmp(algorithm, "md5-sess") == 0 ? GuardOutcome::Challenge : GuardOutcome::Accepted;
             EXPECT_EQ(expected, judge(&guard, client.authorization()));
             // Later requests on the same nonce count up and still pass.
             EXPECT_EQ(expected, judge(&guard, client.authorization()));
@@ -210,8 +210,7 @@ TEST(DigestGuard, AlwaysRefusingGuardRefusesGoodLines) {
 TEST(DigestCredentials, ParsesQuotedUnquotedAndListValues) {
     DigestCredentials c;
     ASSERT_TRUE(parseDigestCredentials(
-        "digest  USERNAME=\"ad\\\"min\" , uri=\"\",qop=auth,auth-int,nc=000000001,cnonce=\"1f\",algorithm=MD5",
-        &c));
+        "digest  USERNAME=\"ad\\\"min\" , uri=\"\",qop=auth,auth-int,nc=000000001,cnonce=\"1f\",algorithm=MD5", &c));
     EXPECT_EQ("ad\"min", c.username);
     EXPECT_TRUE(c.hasUri);
     EXPECT_EQ("", c.uri);

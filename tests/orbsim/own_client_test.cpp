@@ -111,8 +111,8 @@ TEST_F(OwnClientAgainstSim, EveryQopAndAlgorithmLetsTheStatusPageThrough) {
     uint32_t device = 0x7F000010;
     for (const Variant& v : variants) {
         SCOPED_TRACE(std::string("qop ") + v.qop + ", algorithm " + v.algorithm);
-        std::vector<std::string> options = {"--user", "admin", "--password", "secret", "--qop", v.qop,
-                                            "--algorithm", v.algorithm, "--version", "6.0.1"};
+        std::vector<std::string> options = {"--user", "admin",       "--password", "secret",    "--qop",
+                                            v.qop,    "--algorithm", v.algorithm,  "--version", "6.0.1"};
         options.insert(options.end(), v.extra.begin(), v.extra.end());
         SimProcess sim(++device, options);
         ASSERT_TRUE(sim.waitFor("web server listening")) << sim.log();

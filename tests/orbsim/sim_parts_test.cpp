@@ -137,9 +137,15 @@ TEST(SimOptions, ReadsValuesAndRefusesMistakes) {
     EXPECT_EQ(3u, o.dropAcks.size());
 
     const std::vector<std::vector<std::string>> wrong = {
-        {"--user", "admin"},         {"--qop", "auth-conf"},   {"--mac", "00:11"},
-        {"--serial", "12345678901234567890"}, {"--nonce-every", "1"}, {"--drop-fraction", "1.5"},
-        {"--port"},                  {"--bogus", "1"},         {"--address", "localhost"},
+        {"--user", "admin"},
+        {"--qop", "auth-conf"},
+        {"--mac", "00:11"},
+        {"--serial", "12345678901234567890"},
+        {"--nonce-every", "1"},
+        {"--drop-fraction", "1.5"},
+        {"--port"},
+        {"--bogus", "1"},
+        {"--address", "localhost"},
     };
     for (const auto& words : wrong) {
         SimOptions fresh;

@@ -125,10 +125,12 @@ protected:
         setClockHooks(nullptr, nullptr);
     }
     int exchange() {
-        RecoveryHooks hooks{&reports, [](void* raw, const char* text, const char* caption) {
-                                static_cast<std::vector<std::string>*>(raw)->push_back(std::string(caption) + "|" + text);
-                            },
-                            [](void*) { return true; }};
+        RecoveryHooks hooks{
+            &reports,
+            [](void* raw, const char* text, const char* caption) {
+                static_cast<std::vector<std::string>*>(raw)->push_back(std::string(caption) + "|" + text);
+            },
+            [](void*) { return true; }};
         return recoveryExchange(&request, answer, kLoopback, hooks);
     }
     RecoveryRequest request;
@@ -179,8 +181,7 @@ TEST_F(Exchange, SearchRunsBehindTheConnectingWindow) {
         Responder device(100, 1);
         EXPECT_EQ(runUntilEnd(searchForDevice), std::nullopt);
     }
-    std::vector<std::string> expected = {"open 105", "title Connecting with ORB@SN-42", "range 105 100",
-                                         "destroy 105"};
+    std::vector<std::string> expected = {"open 105", "title Connecting with ORB@SN-42", "range 105 100", "destroy 105"};
     EXPECT_EQ(frontEndEvents(), expected);
     recoveryClose();
     EXPECT_EQ(runUntilEnd(searchForDevice), RunOutcome::DeviceNotFound);

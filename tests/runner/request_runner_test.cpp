@@ -51,7 +51,9 @@ int request(const ScriptedHttpServer& server) {
                       kResponseCapacity);
 }
 
-bool hasAuthorization(const std::string& request) { return request.find("\r\nAuthorization: Digest ") != std::string::npos; }
+bool hasAuthorization(const std::string& request) {
+    return request.find("\r\nAuthorization: Digest ") != std::string::npos;
+}
 
 size_t dialogsShown() {
     std::vector<std::string> events = frontEndEvents();
@@ -88,8 +90,8 @@ TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
     EXPECT_FALSE(hasAuthorization(server.received()[0]));
     EXPECT_EQ(dialogsShown(), 0u);
     std::vector<std::string> events = frontEndEvents();
-    EXPECT_EQ(events, (std::vector<std::string>{"open 105", "title Connecting with ORB@", "range 105 100",
-                                                "destroy 105"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"open 105", "title Connecting with ORB@", "range 105 100", "destroy 105"}));
 }
 
 TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
@@ -140,10 +142,8 @@ TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentR
     copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
     ScriptedHttpServer server;
     // N1: silent retry; N2: prompt; N3 after the prompt: silent again; then the page.
-    server.serve({{challengeWithNonce("N1")},
-                  {challengeWithNonce("N2")},
-                  {challengeWithNonce("N3")},
-                  {pageOfSize(400)}});
+    server.serve(
+        {{challengeWithNonce("N1")}, {challengeWithNonce("N2")}, {challengeWithNonce("N3")}, {pageOfSize(400)}});
     EXPECT_EQ(request(server), 400);
     server.finish();
     std::vector<std::string> requests = server.received();
@@ -166,10 +166,8 @@ TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     };
     ScriptedHttpServer server;
     // The same nonce every time: the credentials, not the nonce, were refused.
-    server.serve({{challengeWithNonce("N1")},
-                  {challengeWithNonce("N1")},
-                  {challengeWithNonce("N1")},
-                  {pageOfSize(600)}});
+    server.serve(
+        {{challengeWithNonce("N1")}, {challengeWithNonce("N1")}, {challengeWithNonce("N1")}, {pageOfSize(600)}});
     EXPECT_EQ(request(server), 600);
     server.finish();
     EXPECT_EQ(server.received().size(), 4u);

@@ -91,8 +91,8 @@ void closeScripted(ProgressView* view) {
 }
 
 const WizardFrontEnd kScriptedWizard = {nullptr, showDialogScripted, showErrorBoxScripted, showMessageBoxScripted};
-const ProgressFrontEnd kScriptedProgress = {openScripted, setRangeScripted, setPositionScripted, setTitleScripted,
-                                            setTextScripted, setNoteScripted, pollScripted, closeScripted};
+const ProgressFrontEnd kScriptedProgress = {openScripted,    setRangeScripted, setPositionScripted, setTitleScripted,
+                                            setTextScripted, setNoteScripted,  pollScripted,        closeScripted};
 
 void throwRunEnded(RunOutcome outcome) {
     record(std::string("end ") + outcomeName(outcome));

@@ -85,7 +85,8 @@ void ScriptedHttpServer::serve(std::vector<ScriptedAnswer> answers) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             size_t at = 0;
             for (int piece = 0; piece < answer.pieces; ++piece) {
-                size_t size = piece + 1 == answer.pieces ? answer.bytes.size() - at : answer.bytes.size() / answer.pieces;
+                size_t size =
+                    piece + 1 == answer.pieces ? answer.bytes.size() - at : answer.bytes.size() / answer.pieces;
                 sendAll(s, answer.bytes.data() + at, size);
                 at += size;
                 if (piece + 1 < answer.pieces) std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -11,9 +11,9 @@
 #include <vector>
 
 struct ScriptedAnswer {
-    std::string bytes;        // sent after the request has been read
-    int pieces = 1;           // sent in this many sends, a little apart
-    bool holdOpen = false;    // keep the connection until the client closes it
+    std::string bytes;                      // sent after the request has been read
+    int pieces = 1;                         // sent in this many sends, a little apart
+    bool holdOpen = false;                  // keep the connection until the client closes it
     std::function<bool()> ready = nullptr;  // unset: answer at once; else answer once true (bounded)
 };
 

@@ -171,9 +171,7 @@ FetchResult fetchFile(const TestSocket& s, const FetchOptions& options) {
                 answer(block);
                 break;
             }
-            default:
-                result.problem = "unexpected opcode " + std::to_string(opcodeOf(d));
-                return result;
+            default: result.problem = "unexpected opcode " + std::to_string(opcodeOf(d)); return result;
         }
     }
 }

@@ -50,9 +50,9 @@ struct FetchResult {
     std::vector<uint8_t> bytes;
     std::vector<uint8_t> optionAck;  // the first OACK as it came
     int optionAcks = 0;
-    int dataPackets = 0;     // every DATA packet, repeats included
-    unsigned blocks = 0;     // distinct blocks taken
-    size_t lastLength = 0;   // payload of the final block
+    int dataPackets = 0;                 // every DATA packet, repeats included
+    unsigned blocks = 0;                 // distinct blocks taken
+    size_t lastLength = 0;               // payload of the final block
     std::vector<uint32_t> destinations;  // distinct destination addresses seen
 };
 

@@ -94,8 +94,8 @@ TEST_F(TftpListenerTest, IgnoresEverythingButTheExpectedNameThenServesIt) {
     gFetchesDone = 1;
     EXPECT_EQ(run.finish(), RunOutcome::Success);
     EXPECT_TRUE(got.complete && got.bytes == image);
-    EXPECT_TRUE(eventsInOrder({"open 114", "range 114 1000", std::string("text ") + kWaitingText, "destroy 114",
-                               "open 110", "dialog 111"}))
+    EXPECT_TRUE(eventsInOrder(
+        {"open 114", "range 114 1000", std::string("text ") + kWaitingText, "destroy 114", "open 110", "dialog 111"}))
         << allEvents();
     closeTestSocket(client);
 }

@@ -13,10 +13,16 @@ TEST(TftpPackets, OptionAckIsAlwaysTsizeAndTimeoutFive) {
                                                   0x6D, 0x65, 0x6F, 0x75, 0x74, 0x00, 0x35, 0x00};
     EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 4200090)), forDefaultImage);
 
-    const uint8_t empty[] = "\0\6tsize\0" "0\0timeout\0" "5";
+    const uint8_t empty[] =
+        "\0\6tsize\0"
+        "0\0timeout\0"
+        "5";
     EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 0)), built(empty, sizeof empty));
 
-    const uint8_t largest[] = "\0\6tsize\0" "4294967295\0timeout\0" "5";
+    const uint8_t largest[] =
+        "\0\6tsize\0"
+        "4294967295\0timeout\0"
+        "5";
     EXPECT_EQ(built(packet, tftpBuildOptionAck(packet, 0xFFFFFFFFu)), built(largest, sizeof largest));
 }
 
@@ -55,7 +61,9 @@ TEST(TftpPackets, RequestOptionsAreSeenAfterNameAndMode) {
         return tftpRequestHasOptions(request.data(), static_cast<int>(request.size()));
     };
     const char plain[] = "\0\1/orb1.bi1\0octet";
-    const char withSize[] = "\0\1/orb1.bi1\0octet\0tsize\0" "0";
+    const char withSize[] =
+        "\0\1/orb1.bi1\0octet\0tsize\0"
+        "0";
     const char padded[] = "\0\1/orb1.bi1\0octet\0\0";
     const char cut[] = "\0\1/orb1.bi1";
     EXPECT_FALSE(has({plain, plain + sizeof plain}));

@@ -58,9 +58,9 @@ void answerStatusReads(uint32_t address) {
             ssize_t got = recv(connection, request, sizeof request, 0);
             (void)got;
             char page[256];
-            int length = std::snprintf(page, sizeof page,
-                                       "HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>%s</td>\n",
-                                       imageVersion(servedImage()));
+            int length =
+                std::snprintf(page, sizeof page, "HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>%s</td>\n",
+                              imageVersion(servedImage()));
             ssize_t sent = send(connection, page, static_cast<size_t>(length), MSG_NOSIGNAL);
             (void)sent;
             close(connection);
@@ -74,10 +74,11 @@ void printEvents(RunOutcome = RunOutcome::Success, const char* = nullptr) {
 }
 
 int usage() {
-    std::fputs("usage: tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME] [--group]\n"
-               "                         [--local ADDRESS] [--transition FILE --next-name NAME] [--lifetime S]\n"
-               "                         [--web]\n",
-               stderr);
+    std::fputs(
+        "usage: tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME] [--group]\n"
+        "                         [--local ADDRESS] [--transition FILE --next-name NAME] [--lifetime S]\n"
+        "                         [--web]\n",
+        stderr);
     return 2;
 }
 

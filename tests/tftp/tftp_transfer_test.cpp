@@ -36,8 +36,9 @@ std::optional<RunOutcome> serve(const std::function<void(TestSocket& client, uin
     setBeforeStatusRead([&player] {
         if (player.joinable()) player.join();
     });
-    std::optional<RunOutcome> outcome = runUntilEnd(
-        [&] { tftpStartTransfer(server.fd, group, kLoopback, TftpRequest{kLoopback, client.port, withOptions}); });
+    std::optional<RunOutcome> outcome = runUntilEnd([&] {
+        tftpStartTransfer(server.fd, group, kLoopback, TftpRequest{kLoopback, client.port, withOptions});
+    });
     if (player.joinable()) player.join();
     setBeforeStatusRead(nullptr);
     closeTestSocket(client);
@@ -141,8 +142,8 @@ TEST_F(TftpStageTransfer, ClientRefusingTheOptionsIsNotServed) {
     });
     EXPECT_EQ(optionAcks, kQuickRetryLimit);  // the first and one per period until the limit
     EXPECT_EQ(others, 0);
-    EXPECT_TRUE(eventsInOrder({"title Updating Target Firmware", "destroy 110",
-                               "error Upgrade Failed: Firmware Upload Incomplete"}))
+    EXPECT_TRUE(eventsInOrder(
+        {"title Updating Target Firmware", "destroy 110", "error Upgrade Failed: Firmware Upload Incomplete"}))
         << allEvents();
 }
 
@@ -222,8 +223,8 @@ TEST(TftpFlashTransfer, DeviceSilentAfterTheUploadIsReported) {
     FetchResult got = fetchAll(FetchOptions{}, &outcome);
     EXPECT_EQ(outcome, RunOutcome::NotRespondingAfterUpload);
     EXPECT_TRUE(got.complete && got.bytes == image);
-    EXPECT_TRUE(eventsInOrder({"title Updating Firmware", "destroy 110",
-                               "error Upgrade Failed: ORB not responding after firmware upload"}))
+    EXPECT_TRUE(eventsInOrder(
+        {"title Updating Firmware", "destroy 110", "error Upgrade Failed: ORB not responding after firmware upload"}))
         << allEvents();
     EXPECT_EQ(countEvents("dialog"), 0);
     EXPECT_EQ(statusReadCount(), 1);

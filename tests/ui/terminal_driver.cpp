@@ -38,11 +38,12 @@ std::string dotted(uint32_t a) {
 void printRun() {
     char name[128];
     gContext.firmwareFileName.copyTo(name, sizeof name);
-    std::printf("mode=%d\ntargetText=%s\ntargetAddress=%s\nlocalAddress=%s\nfirmwareFileName=%s\n"
-                "recoverySerial=%s\nuserName=%s\npassword=%s\n",
-                static_cast<int>(gContext.mode), gContext.targetText, dotted(gContext.targetAddress).c_str(),
-                dotted(gContext.localAddress).c_str(), name, gContext.recoverySerial,
-                gContext.digest.userName, gContext.digest.password);
+    std::printf(
+        "mode=%d\ntargetText=%s\ntargetAddress=%s\nlocalAddress=%s\nfirmwareFileName=%s\n"
+        "recoverySerial=%s\nuserName=%s\npassword=%s\n",
+        static_cast<int>(gContext.mode), gContext.targetText, dotted(gContext.targetAddress).c_str(),
+        dotted(gContext.localAddress).c_str(), name, gContext.recoverySerial, gContext.digest.userName,
+        gContext.digest.password);
     std::fflush(stdout);
 }
 

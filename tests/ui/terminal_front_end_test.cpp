@@ -25,7 +25,7 @@ const int kRunLimitMs = 60000;
 // Runs the driver with input on its stdin. With interruptAfter set, stdin
 // stays open and SIGINT is sent once stdout shows that text.
 DriverRun runDriver(const std::vector<std::string>& arguments, const std::string& input,
-              const std::string& interruptAfter = "") {
+                    const std::string& interruptAfter = "") {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
     pid_t child = fork();
@@ -99,7 +99,7 @@ std::vector<std::string> with(std::vector<std::string> base, const std::vector<s
 
 TEST(TerminalDialogs, WelcomeTakesEitherModeButtonAndOnlyTheCloseBoxDeclines) {
     DriverRun run = runDriver({"flash", "dialog", "141", "dialog", "141", "dialog", "141", "dialog", "141"},
-                        "\nRECOVER firmware\ncancel\nupgrade firmware\n");
+                              "\nRECOVER firmware\ncancel\nupgrade firmware\n");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(has(run.out, "== Velmora ORB Device Firmware Upgrade Utility =="));
     EXPECT_TRUE(has(run.out, "[Upgrade Firmware] / Recover Firmware > "));
@@ -140,7 +140,7 @@ TEST(TerminalDialogs, AddressDialogTakesAddressAndLocalEntry) {
 TEST(TerminalDialogs, InvalidAddressShowsTheBoxAndAsksAgainKeepingTheLocalChoice) {
     // Blank, 0.0.0.0 and too long; then a good one with the menu left alone.
     DriverRun run = runDriver(with(kTwoLocal, {"--seed", "7", "dialog", "168"}),
-                        "\n\n\n0.0.0.0\n2\nOK\n192.168.100.1234\n\n\n10.1.0.5\n\n\n");
+                              "\n\n\n0.0.0.0\n2\nOK\n192.168.100.1234\n\n\n10.1.0.5\n\n\n");
     EXPECT_EQ(count(run.err, "Error: Invalid IP Address\n"), 3u);
     EXPECT_EQ(count(run.out, "IP Address: "), 4u);
     EXPECT_TRUE(has(run.out, "Choose 1-2 [2]: "));
@@ -169,9 +169,9 @@ TEST(TerminalDialogs, AddressDialogCancelAndEndOfInputDecline) {
 }
 
 TEST(TerminalDialogs, OrbstagePhoneAddressDialogUsesModelTitleAndStageDigit) {
-    DriverRun run = runDriver({"stage", "--phone", "--stage", "0", "--model", "ORB-P10", "--local", "10.0.0.1", "dialog",
-                         "305"},
-                        "10.1.0.13\n\n\n");
+    DriverRun run =
+        runDriver({"stage", "--phone", "--stage", "0", "--model", "ORB-P10", "--local", "10.0.0.1", "dialog", "305"},
+                  "10.1.0.13\n\n\n");
     EXPECT_TRUE(has(run.out, "== ORB-P10 Firmware Upgrade =="));
     EXPECT_TRUE(has(run.out, "press the I button on the phone"));
     EXPECT_TRUE(has(run.out, "dialog 305 result 1"));
@@ -180,7 +180,7 @@ TEST(TerminalDialogs, OrbstagePhoneAddressDialogUsesModelTitleAndStageDigit) {
 
 TEST(TerminalDialogs, RecoveryEntryUpperCasesTheSerial) {
     DriverRun run = runDriver(with(kTwoLocal, {"dialog", "142", "dialog", "142"}),
-                        "  abcdefghijklmnopqrstuvwxy \n2\n\nsn1\n\ncancel\n");
+                              "  abcdefghijklmnopqrstuvwxy \n2\n\nsn1\n\ncancel\n");
     EXPECT_TRUE(has(run.out, "== ORB Firmware Recovery =="));
     EXPECT_TRUE(has(run.out, "short-short-short-long-long-short-short-short."));
     EXPECT_TRUE(has(run.out, "recoverySerial=ABCDEFGHIJKLMNOPQRS\n"));
@@ -193,7 +193,7 @@ TEST(TerminalDialogs, RecoveryEntryUpperCasesTheSerial) {
 
 TEST(TerminalDialogs, PasswordDialogOffersAdminOnEveryOpening) {
     DriverRun run = runDriver({"flash", "dialog", "104", "dialog", "104", "dialog", "104"},
-                        "bob\npw 1\n\n\n secret\nOK\nx\ny\ncancel\n");
+                              "bob\npw 1\n\n\n secret\nOK\nx\ny\ncancel\n");
     EXPECT_EQ(count(run.out, "User [admin]: "), 3u);
     EXPECT_TRUE(has(run.out, "userName=bob\npassword=pw 1\n"));
     // The second opening starts from "admin" again; the password is kept as typed.
@@ -206,8 +206,9 @@ TEST(TerminalDialogs, PasswordDialogOffersAdminOnEveryOpening) {
 TEST(TerminalDialogs, ConfirmShowsTheFactsAndTheStagedNote) {
     DriverRun flash = runDriver({"flash", "--facts", "dialog", "103", "dialog", "103"}, "upgrade\n\t\n");
     EXPECT_TRUE(has(flash.out, "== Confirm Upgrade to Ver.  =="));
-    EXPECT_TRUE(has(flash.out, "Serial Number: SN0042\nMAC Address: 021A2B3C4D5E\nSoftware Version: 3.1.4\n"
-                               "Hardware Version: HW2\nProduct Name: ORB-A020\n"));
+    EXPECT_TRUE(has(flash.out,
+                    "Serial Number: SN0042\nMAC Address: 021A2B3C4D5E\nSoftware Version: 3.1.4\n"
+                    "Hardware Version: HW2\nProduct Name: ORB-A020\n"));
     EXPECT_FALSE(has(flash.out, "Note: Since"));
     EXPECT_EQ(count(flash.out, "dialog 103 result 1"), 2u);
 
@@ -233,9 +234,9 @@ TEST(TerminalDialogs, CtrlCAtAPromptIsTheCloseBox) {
 }
 
 TEST(TerminalProgress, PipedWindowWritesOneLinePerTitleAndReadsNoInput) {
-    DriverRun run = runDriver({"flash", "titles", "110", "Uploading A", "Uploading A", "Uploading B", "--", "titles", "114",
-                         "--", "dialog", "139"},
-                        "continue\n");
+    DriverRun run = runDriver({"flash", "titles", "110", "Uploading A", "Uploading A", "Uploading B", "--", "titles",
+                               "114", "--", "dialog", "139"},
+                              "continue\n");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.find("Please do not unplug the power of your ORB until the Status Light stops blinking\n"
                            "Uploading Firmware To ORB\nUploading A\nUploading B\nwindow 110 done\n"
@@ -254,7 +255,8 @@ TEST(TerminalProgress, CtrlCPressesCancelOfTheUploadWindow) {
 }
 
 TEST(TerminalProgress, CtrlCInTheConnectingWindowNamesTheSearchOnlyInARecovery) {
-    DriverRun upgrade = runDriver({"flash", "--target", "10.1.0.9", "wait", "105"}, "", "Connecting with ORB@10.1.0.9\n");
+    DriverRun upgrade =
+        runDriver({"flash", "--target", "10.1.0.9", "wait", "105"}, "", "Connecting with ORB@10.1.0.9\n");
     EXPECT_EQ(upgrade.exitCode, 0);
     EXPECT_EQ(upgrade.err, "ORB Firwmare Upgrade Error: Upgrade Failed: User Abort\n");
     DriverRun staged = runDriver({"stage", "--mode", "0", "wait", "105"}, "", "Connecting with ORB@\n");

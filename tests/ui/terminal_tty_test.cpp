@@ -16,7 +16,7 @@ namespace {
 struct TtyRun {
     std::string screen;
     int exitCode = -1;
-    bool echo = false;       // settings of the terminal after the end
+    bool echo = false;  // settings of the terminal after the end
     bool lineMode = false;
 };
 
@@ -84,8 +84,9 @@ TEST(TerminalOnATty, QAndEscPressCancelButKeySequencesDoNot) {
     EXPECT_TRUE(has(quit.screen, "\r\nORB Firwmare Upgrade Error: Upgrade Failed: User Abort"));
     EXPECT_FALSE(has(quit.screen, "not cancelled"));
 
-    TtyRun escape = runOnTty({"flash", "wait", "114"},
-                             {{"From ORB [", "\x1b[A"}, {"From ORB [", "x"}, {"From ORB [", "\x1b"}, {"Press Enter", "\r"}});
+    TtyRun escape =
+        runOnTty({"flash", "wait", "114"},
+                 {{"From ORB [", "\x1b[A"}, {"From ORB [", "x"}, {"From ORB [", "\x1b"}, {"Press Enter", "\r"}});
     EXPECT_EQ(escape.exitCode, 0);
     EXPECT_TRUE(has(escape.screen, "Upgrade Failed: User Abort"));
 }

@@ -31,14 +31,12 @@ bool splitStepLine(const std::string& line, std::vector<std::string>* words, std
             }
             if (i == n) break;
             switch (line[i++]) {
-            case '"': word += '"'; break;
-            case '\\': word += '\\'; break;
-            case 'r': word += '\r'; break;
-            case 'n': word += '\n'; break;
-            case 't': word += '\t'; break;
-            default:
-                *error = "unknown escape in " + line;
-                return false;
+                case '"': word += '"'; break;
+                case '\\': word += '\\'; break;
+                case 'r': word += '\r'; break;
+                case 'n': word += '\n'; break;
+                case 't': word += '\t'; break;
+                default: *error = "unknown escape in " + line; return false;
             }
         }
         if (!closed) {
@@ -129,7 +127,7 @@ bool parseControlId(const std::string& text, int* id) {
         if (text.size() > 6) return false;
         for (size_t i = 2; i < text.size(); ++i) {
             char c = text[i];
-            int digit = c >= '0' && c <= '9' ? c - '0'
+            int digit = c >= '0' && c <= '9'   ? c - '0'
                         : c >= 'a' && c <= 'f' ? c - 'a' + 10
                         : c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                : -1;
@@ -161,12 +159,12 @@ std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\r': out += "\\r"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
         }
     }
     return out + "\"";

@@ -68,9 +68,8 @@ Outcome waitWindow(Run& run, const std::string& title, bool prefix) {
 }
 
 Outcome waitGone(const Run& run, const std::string& title) {
-    return poll(run, [&]() {
-        return findTopLevelWindow(title, false) ? failure("still there: " + quoted(title)) : pass();
-    });
+    return poll(run,
+                [&]() { return findTopLevelWindow(title, false) ? failure("still there: " + quoted(title)) : pass(); });
 }
 
 Outcome checkTitle(const Run& run, const std::string& expected, bool prefix) {
@@ -139,7 +138,8 @@ Outcome clickButton(const Run& run, const std::string& idText) {
     if (!button) return failure(error);
     if (!IsWindowEnabled(button) || !IsWindowVisible(button)) return failure("button " + idText + " is not usable");
     // Posted, not sent: the press may open a modal box in the program.
-    PostMessageA(run.current, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    PostMessageA(run.current, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
     return pass();
 }
 
@@ -316,4 +316,3 @@ Outcome runStep(Run& run, const Step& step) {
     // set-text
     return setControlText(item, a[1]) ? pass() : failure("WM_SETTEXT timed out");
 }
-

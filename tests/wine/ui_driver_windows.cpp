@@ -21,8 +21,8 @@ BOOL CALLBACK matchTopLevel(HWND window, LPARAM record) {
         if (!isMessageBox(window)) return TRUE;
     } else {
         std::string title = windowTitle(window);
-        bool match = search->prefix ? title.compare(0, search->title->size(), *search->title) == 0
-                                    : title == *search->title;
+        bool match =
+            search->prefix ? title.compare(0, search->title->size(), *search->title) == 0 : title == *search->title;
         if (!match) return TRUE;
     }
     search->found = window;

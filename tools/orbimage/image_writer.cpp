@@ -63,7 +63,8 @@ bool readImageFacts(const std::vector<uint8_t>& image, ImageFacts* facts, std::s
     facts->productCode.clear();
     for (int i = 0; i < 8 && image[i] != 0 && image[i] != ' '; ++i) facts->productCode += static_cast<char>(image[i]);
     facts->version = reinterpret_cast<const char*>(image.data() + kImageVersionOffset);
-    facts->lengthField = (uint32_t{image[88]} << 24) | (uint32_t{image[89]} << 16) | (uint32_t{image[90]} << 8) | image[91];
+    facts->lengthField =
+        (uint32_t{image[88]} << 24) | (uint32_t{image[89]} << 16) | (uint32_t{image[90]} << 8) | image[91];
     facts->marker = std::memcmp(image.data() + 8, kMarker, 8) == 0;
     facts->blocks = size / 512 + 1;
     return true;

@@ -6,9 +6,9 @@
 #include <vector>
 
 struct ImagePlan {
-    std::string productCode;  // 1 to 8 characters
-    std::string version;      // at most 35 characters
-    uint32_t totalSize = 0;   // whole image, header included; 0: header + payload
+    std::string productCode;       // 1 to 8 characters
+    std::string version;           // at most 35 characters
+    uint32_t totalSize = 0;        // whole image, header included; 0: header + payload
     std::vector<uint8_t> payload;  // empty: deterministic pseudo-random bytes
     uint32_t seed = 0x5EED1234u;
     bool marker = true;

@@ -16,11 +16,12 @@
 #include "tools/orbimage/image_writer.h"
 
 static int usage() {
-    std::fputs("usage: orbimage make --code CODE --version VERSION (--size BYTES | --payload FILE)\n"
-               "                     [--seed N] [--length N] [--no-marker] --out FILE\n"
-               "       orbimage info FILE\n"
-               "       orbimage check FILE\n",
-               stderr);
+    std::fputs(
+        "usage: orbimage make --code CODE --version VERSION (--size BYTES | --payload FILE)\n"
+        "                     [--seed N] [--length N] [--no-marker] --out FILE\n"
+        "       orbimage info FILE\n"
+        "       orbimage check FILE\n",
+        stderr);
     return 2;
 }
 

@@ -78,8 +78,8 @@ std::string sessionHa1FromHex(const DigestGuardSettings& s, const std::string& n
 
 std::string expectedResponse(const std::string& ha1, const DigestCredentials& c, const char* method) {
     char response[kMd5HexSize];
-    computeResponse(ha1.c_str(), c.nonce.c_str(), c.nc.c_str(), c.cnonce.c_str(), c.qop.c_str(), method,
-                    c.uri.c_str(), "", response);
+    computeResponse(ha1.c_str(), c.nonce.c_str(), c.nc.c_str(), c.cnonce.c_str(), c.qop.c_str(), method, c.uri.c_str(),
+                    "", response);
     return response;
 }
 
@@ -122,16 +122,26 @@ bool parseDigestCredentials(const char* authorization, DigestCredentials* c) {
             while (*p && *p != ',' && !isBlank(*p)) value += *p++;
         }
         std::string* field = nullptr;
-        if (key == "username") field = &c->username;
-        else if (key == "realm") field = &c->realm;
-        else if (key == "nonce") field = &c->nonce;
-        else if (key == "uri") field = &c->uri, c->hasUri = true;
-        else if (key == "response") field = &c->response;
-        else if (key == "algorithm") field = &c->algorithm, c->hasAlgorithm = true;
-        else if (key == "opaque") field = &c->opaque, c->hasOpaque = true;
-        else if (key == "qop") field = &c->qop, c->hasQop = true;
-        else if (key == "nc") field = &c->nc;
-        else if (key == "cnonce") field = &c->cnonce;
+        if (key == "username")
+            field = &c->username;
+        else if (key == "realm")
+            field = &c->realm;
+        else if (key == "nonce")
+            field = &c->nonce;
+        else if (key == "uri")
+            field = &c->uri, c->hasUri = true;
+        else if (key == "response")
+            field = &c->response;
+        else if (key == "algorithm")
+            field = &c->algorithm, c->hasAlgorithm = true;
+        else if (key == "opaque")
+            field = &c->opaque, c->hasOpaque = true;
+        else if (key == "qop")
+            field = &c->qop, c->hasQop = true;
+        else if (key == "nc")
+            field = &c->nc;
+        else if (key == "cnonce")
+            field = &c->cnonce;
         if (field) *field = value;
         lastUnquoted = field && !quoted ? field : nullptr;
         any = true;
@@ -179,15 +189,15 @@ GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* auth
         if (c.username.empty() || c.nonce.empty() || c.response.empty() || !c.hasUri)
             return challenge("parameters missing");
         if (c.nonce != guard->nonce) {
-            if (!guard->previousNonce.empty() && c.nonce == guard->previousNonce)
-                return challenge("stale nonce", true);
+            if (!guard->previousNonce.empty() && c.nonce == guard->previousNonce) return challenge("stale nonce", true);
             return challenge("unknown nonce");
         }
         if (c.username != s.user) return challenge("wrong user");
         if (c.realm != s.realm) return challenge("wrong realm");
         if (!s.opaque.empty() && c.opaque != s.opaque) return challenge("wrong opaque");
         if (c.hasAlgorithm && !c.algorithm.empty()) {
-            bool known = sameIgnoringCase(c.algorithm, s.algorithm) || (s.algorithm.empty() && sameIgnoringCase(c.algorithm, "MD5"));
+            bool known = sameIgnoringCase(c.algorithm, s.algorithm) ||
+                         (s.algorithm.empty() && sameIgnoringCase(c.algorithm, "MD5"));
             if (!known) return challenge("wrong algorithm");
         }
         // nc is not checked for replays: a client that starts afresh (as every

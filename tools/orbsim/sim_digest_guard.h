@@ -12,7 +12,7 @@ struct DigestGuardSettings {
     std::string qop;        // "" none, "auth", "auth-int" or a list such as "auth,auth-int"
     std::string algorithm;  // "" when the challenge names none, "MD5" or "md5-sess"
     bool algorithmUnquoted = false;
-    std::string opaque;     // "" for none
+    std::string opaque;  // "" for none
     unsigned nonceEvery = 0;
     bool always401 = false;
 };

@@ -21,24 +21,24 @@ struct SimOptions {
     std::string user;
     std::string password;
     std::string realm = "ORB Device";
-    std::string qop = "auth";            // "" for none, or the offered value (may be a list)
-    std::string algorithm = "MD5";       // "" when the challenge names none
+    std::string qop = "auth";       // "" for none, or the offered value (may be a list)
+    std::string algorithm = "MD5";  // "" when the challenge names none
     bool algorithmUnquoted = false;
     std::string opaque;
-    unsigned nonceEvery = 0;             // renew the nonce after this many requests; 0 never
+    unsigned nonceEvery = 0;  // renew the nonce after this many requests; 0 never
     bool always401 = false;
 
     // Web server misbehaviour.
-    unsigned httpHangSeconds = 0;        // accept, read, say nothing for this long
-    bool httpClose = false;              // read, then close without a word
+    unsigned httpHangSeconds = 0;  // accept, read, say nothing for this long
+    bool httpClose = false;        // read, then close without a word
 
     // The upgrade.
     unsigned restartSeconds = 5;
-    std::string versionAfter;            // empty: the version in the received image
+    std::string versionAfter;  // empty: the version in the received image
     bool stayDown = false;
-    bool muteAfterRestart = false;       // back up, but closes every connection unanswered
+    bool muteAfterRestart = false;  // back up, but closes every connection unanswered
     std::string savePath;
-    int exitAfterSeconds = -1;           // -1: run until a signal
+    int exitAfterSeconds = -1;  // -1: run until a signal
 
     // TFTP client behaviour and misbehaviour.
     unsigned tftpRetryMs = 1000;

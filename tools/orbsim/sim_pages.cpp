@@ -24,11 +24,10 @@ const char* reasonPhrase(int status) {
 }  // namespace
 
 std::string statusPage(const PageFacts& f) {
-    return page("Advanced",
-                "<h1>Device Information</h1>\r\n<table>\r\n" + row("Product Name:", f.productName) +
-                    row("MAC Address:", f.macAddress) + row("Software Version:", f.softwareVersion) +
-                    row("Hardware Version:", f.hardwareVersion) + row("Serial Number:", f.serialNumber) +
-                    "</table>\r\n");
+    return page("Advanced", "<h1>Device Information</h1>\r\n<table>\r\n" + row("Product Name:", f.productName) +
+                                row("MAC Address:", f.macAddress) + row("Software Version:", f.softwareVersion) +
+                                row("Hardware Version:", f.hardwareVersion) + row("Serial Number:", f.serialNumber) +
+                                "</table>\r\n");
 }
 
 std::string upgradeStartedPage() {

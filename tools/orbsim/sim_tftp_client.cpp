@@ -28,11 +28,11 @@ struct Session {
     const TftpFetchRequest& request;
     TftpFetchResult& result;
     int fd = -1;
-    Endpoint peer;        // where our next packet goes
+    Endpoint peer;  // where our next packet goes
     bool peerLocked = false;
     std::vector<uint8_t> lastPacket;
     uint32_t random = 1;
-    unsigned long lastAcked = 0;   // absolute block number; 0 is the OACK's
+    unsigned long lastAcked = 0;  // absolute block number; 0 is the OACK's
     bool acked0 = false;
 };
 
@@ -41,7 +41,8 @@ void sendTo(Session& s, const std::vector<uint8_t>& packet, const Endpoint& to) 
     sockaddr_in address;
     makeSockaddr(to.address, to.port, &address);
     if (!s.request.viaGroup) {
-        (void)sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        (void)sendto(s.fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&address),
+                     sizeof address);
         return;
     }
     // The socket is bound to any address to see the group's data; the server
@@ -188,7 +189,7 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
     unsigned resends = 0;
     unsigned long nextBlock = 1;  // absolute; the wire carries its low 16 bits
     bool stalled = false;
-    bool dallying = false;        // done, but the last ACK may need repeating
+    bool dallying = false;  // done, but the last ACK may need repeating
     uint8_t packet[kTftpPacketSize];
 
     while (true) {
@@ -268,7 +269,8 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
         if (opcode != kTftpData || length > 4 + static_cast<int>(kTftpBlockSize)) continue;
         uint16_t block = tftpGet16(packet + 2);
         if (block == static_cast<uint16_t>(nextBlock) && !dallying) {
-            if (request.faults.stallAfterBlock >= 0 && nextBlock > static_cast<unsigned long>(request.faults.stallAfterBlock)) {
+            if (request.faults.stallAfterBlock >= 0 &&
+                nextBlock > static_cast<unsigned long>(request.faults.stallAfterBlock)) {
                 simLog("TFTP stalling: no ACK after block %ld", request.faults.stallAfterBlock);
                 stalled = true;
                 continue;

@@ -10,11 +10,11 @@
 #include <vector>
 
 struct TftpFaults {
-    long stallAfterBlock = -1;          // stop acknowledging after this block
-    double dropFraction = 0.0;          // leave out this share of the ACKs
-    std::set<unsigned long> dropAcks;   // leave out the first ACK of these blocks
+    long stallAfterBlock = -1;         // stop acknowledging after this block
+    double dropFraction = 0.0;         // leave out this share of the ACKs
+    std::set<unsigned long> dropAcks;  // leave out the first ACK of these blocks
     bool duplicateAcks = false;
-    bool refuseOptions = false;         // answer the OACK with an ERROR
+    bool refuseOptions = false;  // answer the OACK with an ERROR
     uint32_t seed = 1;
 };
 
@@ -33,13 +33,13 @@ struct TftpFetchRequest {
 };
 
 struct TftpFetchResult {
-    bool finished = false;       // the short last block arrived
+    bool finished = false;  // the short last block arrived
     std::vector<uint8_t> bytes;
     bool hasTsize = false;
     unsigned long long tsize = 0;
     unsigned long blocks = 0;
     unsigned long acksDropped = 0;
-    std::string failure;         // why it ended early
+    std::string failure;  // why it ended early
 };
 
 TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop);

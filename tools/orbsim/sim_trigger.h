@@ -7,7 +7,7 @@
 struct UpgradeTrigger {
     uint32_t serverAddress;  // host order
     uint16_t serverPort;
-    std::string fileName;    // with its leading "/"
+    std::string fileName;  // with its leading "/"
 };
 
 bool isUpgradePath(const std::string& path);

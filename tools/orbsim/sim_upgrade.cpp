@@ -22,7 +22,7 @@ void restart(SimState* state, const ImageCheck& check) {
         if (!simSleep(*state, 50)) return;
     simLog("restarting for %u s", o.restartSeconds);
     if (!simSleep(*state, o.restartSeconds * 1000)) return;
-    std::string version = !o.versionAfter.empty() ? o.versionAfter
+    std::string version = !o.versionAfter.empty()  ? o.versionAfter
                           : !check.version.empty() ? check.version
                                                    : currentVersion(state);
     setCurrentVersion(state, version);

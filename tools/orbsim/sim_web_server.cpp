@@ -151,8 +151,8 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
         return;
     }
     if (guarded) {
-        GuardVerdict verdict =
-            guardCheck(guard, request.method.c_str(), request.hasAuthorization ? request.authorization.c_str() : nullptr);
+        GuardVerdict verdict = guardCheck(guard, request.method.c_str(),
+                                          request.hasAuthorization ? request.authorization.c_str() : nullptr);
         if (verdict.outcome == GuardOutcome::Challenge) {
             std::string line = guardChallengeLine(guard, verdict.stale);
             simLog("%s %s -> 401 (%s%s)", request.method.c_str(), shown, verdict.reason.c_str(),
@@ -213,7 +213,9 @@ void runWebServer(SimState* state) {
                 break;
             }
             if (listener < 0) {
-                if (!bindFailureShown) simLog("cannot listen on %s:%u: %s", simDotted(o.address).c_str(), o.httpPort, std::strerror(errno));
+                if (!bindFailureShown)
+                    simLog("cannot listen on %s:%u: %s", simDotted(o.address).c_str(), o.httpPort,
+                           std::strerror(errno));
                 bindFailureShown = true;
                 simSleep(*state, 500);
                 continue;

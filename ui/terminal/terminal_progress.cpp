@@ -21,7 +21,7 @@ const size_t kViewTitleSize = 256;
 
 struct ProgressView {
     bool inUse;
-    bool shown;  // false for the spare, which works but is never drawn
+    bool shown;      // false for the spare, which works but is never drawn
     uint64_t order;  // higher: opened later, drawn on top
     char title[kViewTitleSize];
     unsigned maximum;

@@ -131,8 +131,8 @@ int askButton(const PromptButton* buttons, int count, int defaultIndex) {
         char label[64];
         copyText(label, sizeof label, buttons[i].label);
         trimBlanks(label);
-        used += static_cast<size_t>(formatText(line + used, sizeof line - used, i == defaultIndex ? "%s[%s]" : "%s%s",
-                                               i ? " / " : "", label));
+        used += static_cast<size_t>(
+            formatText(line + used, sizeof line - used, i == defaultIndex ? "%s[%s]" : "%s%s", i ? " / " : "", label));
     }
     formatText(line + used, sizeof line - used, " > ");
     for (;;) {

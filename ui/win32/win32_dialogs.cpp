@@ -52,53 +52,51 @@ INT_PTR focusAndCentre(HWND dialog, int controlId) {
 
 INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kWelcomeText);
-        // Enter picks the upgrade, as the default button says.
-        return focusAndCentre(dialog, IDC_UPGRADE_BUTTON);
-    case WM_COMMAND:
-        // Escape (IDCANCEL) is left to the default handling, which ignores it.
-        switch (LOWORD(wParam)) {
-        case IDC_UPGRADE_BUTTON:
-            chooseMode(RunMode::Upgrade);
-            EndDialog(dialog, 1);
+        case WM_INITDIALOG:
+            SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kWelcomeText);
+            // Enter picks the upgrade, as the default button says.
+            return focusAndCentre(dialog, IDC_UPGRADE_BUTTON);
+        case WM_COMMAND:
+            // Escape (IDCANCEL) is left to the default handling, which ignores it.
+            switch (LOWORD(wParam)) {
+                case IDC_UPGRADE_BUTTON:
+                    chooseMode(RunMode::Upgrade);
+                    EndDialog(dialog, 1);
+                    return TRUE;
+                case IDC_RECOVER_BUTTON:
+                    chooseMode(RunMode::Recovery);
+                    EndDialog(dialog, 1);
+                    return TRUE;
+            }
+            break;
+        case WM_CLOSE:
+            // Only the close box declines; the default would turn it into IDCANCEL.
+            EndDialog(dialog, 0);
             return TRUE;
-        case IDC_RECOVER_BUTTON:
-            chooseMode(RunMode::Recovery);
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        break;
-    case WM_CLOSE:
-        // Only the close box declines; the default would turn it into IDCANCEL.
-        EndDialog(dialog, 0);
-        return TRUE;
     }
     return FALSE;
 }
 
 INT_PTR CALLBACK recoveryProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        fillLocalAddressList(dialog);
-        SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kRecoveryIntroText);
-        setImageVersionLine(dialog, IDC_RECOVERY_VERSION);
-        SetDlgItemTextA(dialog, IDC_RECOVERY_CHECK, recoveryCheckText());
-        return focusAndCentre(dialog, IDC_SERIAL_ENTRY);
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: {
-            char serial[kSerialReadSize];
-            GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, serial, kSerialReadSize);
-            acceptRecoveryDialog(serial, selectedLocalAddress(dialog));
-            EndDialog(dialog, 1);
-            return TRUE;
-        }
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        break;
+        case WM_INITDIALOG:
+            fillLocalAddressList(dialog);
+            SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kRecoveryIntroText);
+            setImageVersionLine(dialog, IDC_RECOVERY_VERSION);
+            SetDlgItemTextA(dialog, IDC_RECOVERY_CHECK, recoveryCheckText());
+            return focusAndCentre(dialog, IDC_SERIAL_ENTRY);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK: {
+                    char serial[kSerialReadSize];
+                    GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, serial, kSerialReadSize);
+                    acceptRecoveryDialog(serial, selectedLocalAddress(dialog));
+                    EndDialog(dialog, 1);
+                    return TRUE;
+                }
+                case IDCANCEL: EndDialog(dialog, 0); return TRUE;
+            }
+            break;
     }
     return FALSE;
 }
@@ -106,111 +104,104 @@ INT_PTR CALLBACK recoveryProcedure(HWND dialog, UINT message, WPARAM wParam, LPA
 // Ends with 1 on OK, 0 on Cancel; true when the command was one of them.
 bool endOnOkOrCancel(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(dialog, 1);
-        return true;
-    case IDCANCEL:
-        EndDialog(dialog, 0);
-        return true;
+        case IDOK: EndDialog(dialog, 1); return true;
+        case IDCANCEL: EndDialog(dialog, 0); return true;
     }
     return false;
 }
 
 INT_PTR CALLBACK warningProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        setTitle(dialog, warningDialogTitle);
-        SetDlgItemTextA(dialog, IDC_WARNING_TEXT, kWarningText);
-        // Cancel is also the default button: Enter declines.
-        return focusAndCentre(dialog, IDCANCEL);
-    case WM_COMMAND:
-        return endOnOkOrCancel(dialog, wParam);
+        case WM_INITDIALOG:
+            setTitle(dialog, warningDialogTitle);
+            SetDlgItemTextA(dialog, IDC_WARNING_TEXT, kWarningText);
+            // Cancel is also the default button: Enter declines.
+            return focusAndCentre(dialog, IDCANCEL);
+        case WM_COMMAND: return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }
 
 INT_PTR CALLBACK addressProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        fillLocalAddressList(dialog);
-        setTitle(dialog, addressDialogTitle);
-        SetDlgItemTextA(dialog, IDC_TEXT, kAddressIntroText);
-        SetDlgItemTextA(dialog, IDC_HELP_TEXT, addressHelpText());
-        setImageVersionLine(dialog, IDC_VERSION_LINE);
-        SendDlgItemMessageA(dialog, IDC_IPADDRESS, IPM_CLEARADDRESS, 0, 0);
-        return focusAndCentre(dialog, IDC_IPADDRESS);
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            char typed[kAddressReadSize];
-            GetDlgItemTextA(dialog, IDC_IPADDRESS, typed, kAddressReadSize);
-            if (acceptAddressDialog(typed, selectedLocalAddress(dialog))) {
-                EndDialog(dialog, 1);
-            } else {
-                MessageBoxA(dialog, "Invalid IP Address", "Error", MB_OK);
-                SetFocus(GetDlgItem(dialog, IDC_IPADDRESS));
+        case WM_INITDIALOG:
+            fillLocalAddressList(dialog);
+            setTitle(dialog, addressDialogTitle);
+            SetDlgItemTextA(dialog, IDC_TEXT, kAddressIntroText);
+            SetDlgItemTextA(dialog, IDC_HELP_TEXT, addressHelpText());
+            setImageVersionLine(dialog, IDC_VERSION_LINE);
+            SendDlgItemMessageA(dialog, IDC_IPADDRESS, IPM_CLEARADDRESS, 0, 0);
+            return focusAndCentre(dialog, IDC_IPADDRESS);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                char typed[kAddressReadSize];
+                GetDlgItemTextA(dialog, IDC_IPADDRESS, typed, kAddressReadSize);
+                if (acceptAddressDialog(typed, selectedLocalAddress(dialog))) {
+                    EndDialog(dialog, 1);
+                } else {
+                    MessageBoxA(dialog, "Invalid IP Address", "Error", MB_OK);
+                    SetFocus(GetDlgItem(dialog, IDC_IPADDRESS));
+                }
+                return TRUE;
             }
-            return TRUE;
-        }
-        return endOnOkOrCancel(dialog, wParam);
+            return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }
 
 INT_PTR CALLBACK passwordProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        SetDlgItemTextA(dialog, IDC_TEXT, kPasswordText);
-        SetDlgItemTextA(dialog, IDC_USER, defaultUserName());
-        return focusAndCentre(dialog, IDC_PASSWORD);
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            char userName[kCredentialReadSize];
-            char password[kCredentialReadSize];
-            GetDlgItemTextA(dialog, IDC_USER, userName, kCredentialReadSize);
-            GetDlgItemTextA(dialog, IDC_PASSWORD, password, kCredentialReadSize);
-            acceptPasswordDialog(userName, password);
-        }
-        return endOnOkOrCancel(dialog, wParam);
+        case WM_INITDIALOG:
+            SetDlgItemTextA(dialog, IDC_TEXT, kPasswordText);
+            SetDlgItemTextA(dialog, IDC_USER, defaultUserName());
+            return focusAndCentre(dialog, IDC_PASSWORD);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                char userName[kCredentialReadSize];
+                char password[kCredentialReadSize];
+                GetDlgItemTextA(dialog, IDC_USER, userName, kCredentialReadSize);
+                GetDlgItemTextA(dialog, IDC_PASSWORD, password, kCredentialReadSize);
+                acceptPasswordDialog(userName, password);
+            }
+            return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }
 
 INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: {
-        setTitle(dialog, confirmDialogTitle);
-        char text[512];
-        confirmDialogText(text, sizeof text);
-        SetDlgItemTextA(dialog, IDC_TEXT, text);
-        const DeviceFacts& facts = gContext.deviceFacts;
-        SetDlgItemTextA(dialog, IDC_SERIAL_VALUE, facts.serialNumber);
-        SetDlgItemTextA(dialog, IDC_MAC_VALUE, facts.macAddress);
-        SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, facts.softwareVersion);
-        SetDlgItemTextA(dialog, IDC_HARDWARE_VALUE, facts.hardwareVersion);
-        SetDlgItemTextA(dialog, IDC_PRODUCT_VALUE, facts.productName);
-        CenterOnScreen(dialog);
-        return TRUE;
-    }
-    case WM_COMMAND:
-        return endOnOkOrCancel(dialog, wParam);
+        case WM_INITDIALOG: {
+            setTitle(dialog, confirmDialogTitle);
+            char text[512];
+            confirmDialogText(text, sizeof text);
+            SetDlgItemTextA(dialog, IDC_TEXT, text);
+            const DeviceFacts& facts = gContext.deviceFacts;
+            SetDlgItemTextA(dialog, IDC_SERIAL_VALUE, facts.serialNumber);
+            SetDlgItemTextA(dialog, IDC_MAC_VALUE, facts.macAddress);
+            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, facts.softwareVersion);
+            SetDlgItemTextA(dialog, IDC_HARDWARE_VALUE, facts.hardwareVersion);
+            SetDlgItemTextA(dialog, IDC_PRODUCT_VALUE, facts.productName);
+            CenterOnScreen(dialog);
+            return TRUE;
+        }
+        case WM_COMMAND: return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }
 
 INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, Dialog which) {
     switch (message) {
-    case WM_INITDIALOG: {
-        setTitle(dialog, successDialogTitle);
-        SetDlgItemTextA(dialog, IDC_TEXT, kSuccessText);
-        SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, gContext.deviceFacts.softwareVersion);
-        // The address line is the dialog's only static and has no id.
-        HWND line = FindWindowExA(dialog, nullptr, "Static", nullptr);
-        if (line) SetWindowTextA(line, successWebAddress(which));
-        CenterOnScreen(dialog);
-        return TRUE;
-    }
-    case WM_COMMAND:
-        return endOnOkOrCancel(dialog, wParam);
+        case WM_INITDIALOG: {
+            setTitle(dialog, successDialogTitle);
+            SetDlgItemTextA(dialog, IDC_TEXT, kSuccessText);
+            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, gContext.deviceFacts.softwareVersion);
+            // The address line is the dialog's only static and has no id.
+            HWND line = FindWindowExA(dialog, nullptr, "Static", nullptr);
+            if (line) SetWindowTextA(line, successWebAddress(which));
+            CenterOnScreen(dialog);
+            return TRUE;
+        }
+        case WM_COMMAND: return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }

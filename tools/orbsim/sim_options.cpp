@@ -173,8 +173,8 @@ void printSimUsage(FILE* out) {
         "  --version-after TEXT   report this version after the restart instead of the image's\n"
         "  --stay-down            never come back after the restart (connections refused)\n"
         "  --mute-after-restart   come back, but close every connection without an answer\n"
-        "  --save FILE            write the received bytes to FILE\n"
-        "  --save-dir DIR         write the received bytes to DIR/ADDRESS.img\n"
+        "  --save FILE            write the received bytes to FILE (in a fleet: device 1's only)\n"
+        "  --save-dir DIR         write the received bytes to DIR/ADDRESS.img (--save wins)\n"
         "  --exit-after S         exit S seconds after the upgrade has ended (0 complete, 1 not)\n"
         "  --fetch-delay MS       wait this long after the trigger before the read request\n"
         "  --no-fetch             accept the trigger, never fetch\n"
@@ -477,7 +477,6 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
     std::set<std::string> seen;
     if (!applyOptions(common, &base, &seen, help, error)) return false;
     if (*help) return true;
-    if (count > 1 && seen.count("--save")) return fail("--save names one file: a fleet uses --save-dir");
     if ((base.address & 0xFF000000u) != ((base.address + static_cast<uint32_t>(count) - 1) & 0xFF000000u))
         return fail("--count: the addresses run past the end of the network");
     fleet->devices.clear();
@@ -488,6 +487,8 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
             device.serialNumber = nthSerial(base.serialNumber, i);
             nthMac(&device, i);
             if (!seen.count("--version")) device.softwareVersion = "7.0." + std::to_string(i);
+            // One file cannot hold them all: the common --save is the first device's.
+            if (i > 0) device.savePath.clear();
         }
         for (const DeviceOption& option : particular) {
             if (!option.devices.count(i + 1)) continue;

@@ -364,18 +364,18 @@ bool applyOptions(const std::vector<std::string>& args, SimOptions* o, std::set<
             o->stallAfterBlock = static_cast<long>(number);
         } else if (name == "--tftp-error-after") {
             // N, N:CODE or N:CODE:TEXT; the text may hold colons.
-            std::string spec = value;
-            size_t first = spec.find(':');
-            size_t second = first == std::string::npos ? std::string::npos : spec.find(':', first + 1);
-            if (!parseUnsigned(spec.substr(0, first).c_str(), 0xFFFFFFFFul, &number))
+            std::string given = value;
+            size_t first = given.find(':');
+            size_t second = first == std::string::npos ? std::string::npos : given.find(':', first + 1);
+            if (!parseUnsigned(given.substr(0, first).c_str(), 0xFFFFFFFFul, &number))
                 return fail("--tftp-error-after: N[:CODE[:TEXT]]");
             o->errorAfterBlock = static_cast<long>(number);
             if (first != std::string::npos) {
-                std::string code = spec.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+                std::string code = given.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
                 if (!parseUnsigned(code.c_str(), 65535, &number)) return fail("--tftp-error-after: CODE 0 to 65535");
                 o->errorCode = static_cast<unsigned>(number);
             }
-            if (second != std::string::npos) o->errorText = spec.substr(second + 1);
+            if (second != std::string::npos) o->errorText = given.substr(second + 1);
         } else if (name == "--refetch-after") {
             if (!parseUnsigned(value, 0xFFFFFFFFul, &number) || number == 0) return fail("--refetch-after: a block number from 1");
             o->refetchAfterBlock = static_cast<long>(number);

@@ -6,7 +6,8 @@
             the named TFTP server for the same file from A first, and serves
             a status page on A:80 claiming the fetched image's version.
   flood     --address A --to HOST:PORT [--rate N] [--seconds S]
-            sends junk datagrams to HOST:PORT until stopped.
+            sends junk datagrams to HOST:PORT until stopped, or S seconds
+            (default 300) have passed.
   recovery  --address A --mode other-serial|junk|bad-address|burst
             answers recovery searches on 234.4.8.10:4810 wrongly.
 

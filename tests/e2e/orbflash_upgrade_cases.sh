@@ -54,10 +54,12 @@ wrong_password_then_right)
   ;;
 
 port_69_taken)
-  python3 -c 'import socket,time; s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM); s.bind(("127.0.0.1",69)); time.sleep(60)' &
+  # The blocker says when it holds the port; only then is the case set up.
+  python3 -u -c 'import socket,time; s=socket.socket(socket.AF_INET,socket.SOCK_DGRAM); s.bind(("127.0.0.1",69)); print("bound"); time.sleep(60)' \
+    >"$WORK/blocker.log" 2>&1 &
   BLOCKER=$!
   trap 'kill $BLOCKER 2>/dev/null; cleanup' EXIT
-  sleep 0.3
+  wait_for_log blocker.log '^bound$' 10
   start_sim --restart-seconds 1
   run_program $P "$FLASH_TO_STATUS\n$SUCCESS_DIALOG"
   expect_exit_zero

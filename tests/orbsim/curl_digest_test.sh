@@ -12,7 +12,11 @@ start_sim renew --address 127.0.0.5 --user admin --password secret --nonce-every
 start_sim refuse --address 127.0.0.6 --user admin --password secret --always-401
 start_sim close --address 127.0.0.7 --http-close
 start_sim hang --address 127.0.0.8 --http-hang 3
-for name in md5 sess open renew refuse close hang; do wait_line "$name" "web server listening"; done
+start_sim unquoted --address 127.0.0.9 --user admin --password secret --algorithm md5-sess --algorithm-unquoted
+# A fleet: device 2 guarded, every answer held open long after it is whole.
+start_sim fleet --count 3 --address 127.0.0.20 --on 2 --user admin --on 2 --password secret --http-hold 30
+for name in md5 sess open renew refuse close hang unquoted; do wait_line "$name" "web server listening"; done
+wait_line fleet "^orbsim: \[127.0.0.22\] web server listening on 127.0.0.22:80"
 
 # The status page with its five label cells and value cells.
 [ "$(http_code http://127.0.0.2/admin/advanced --digest -u admin:secret)" = 200 ] || fail "MD5: no 200"
@@ -53,5 +57,16 @@ wait_line close "closed without an answer"
 wait_line hang "holding the connection for 3 s"
 wait_line hang "letting the held connection go" 6
 
-for name in md5 sess open renew refuse close hang; do stop_sim "$name"; done
+curl -s -m 5 -D "$WORK/headers" -o /dev/null http://127.0.0.9/admin/advanced || fail "unquoted: no answer"
+grep -q ',algorithm=md5-sess' "$WORK/headers" || fail "algorithm quoted: $(cat "$WORK/headers")"
+[ "$(http_code http://127.0.0.9/admin/advanced --digest -u admin:secret)" = 200 ] || fail "unquoted md5-sess: no 200"
+
+# Content-Length lets curl finish while the device still holds the connection.
+[ "$(http_code http://127.0.0.22/admin/advanced)" = 200 ] || fail "fleet: device 3 held back its answer"
+grep -q "Software Version:</td><td>7.0.2<" "$WORK/body" || fail "fleet: device 3 lacks its own version"
+grep -q "Serial Number:</td><td>ORB0012347<" "$WORK/body" || fail "fleet: device 3 lacks its own serial"
+[ "$(http_code http://127.0.0.21/admin/advanced)" = 401 ] || fail "fleet: device 2 unguarded"
+wait_line fleet "\[127.0.0.22\] http: answer sent, holding the connection open for 30 s"
+
+for name in md5 sess open renew refuse close hang unquoted fleet; do stop_sim "$name"; done
 echo "orbsim digest and web server: all checks passed"

@@ -11,7 +11,7 @@ probe() { timeout 10 python3 "$HERE/recovery_probe.py" "$@"; }
 start_sim device --recovery --address 127.0.0.2 --serial RCV0001 --product ORB-P60 --mac 021A2B3C4D5E \
     --version 0.0.1 --hardware 3.1 --save "$WORK/got.bin" --restart-seconds 1 --exit-after 6
 start_sim short --recovery --address 127.0.0.3 --serial RCV0099 --answer-size 99
-start_sim long --recovery --address 127.0.0.4 --serial RCV0101 --answer-size 101
+start_sim long --recovery --address 127.0.0.4 --serial RCV0101 --answer-size 101 --answer-twice --ignore-fetches 1
 for name in device short long; do wait_line "$name" "recovery mode: listening on 234.4.8.10:4810"; done
 
 [ "$(http_code http://127.0.0.2/admin/advanced)" = refused ] || fail "web server up in recovery mode"
@@ -47,6 +47,19 @@ wait_line device "up again, software version 7.5.3"
 grep -q "<tr><td>Software Version:</td><td>7.5.3</td></tr>" "$WORK/body" || fail "recovered device shows the old version"
 [ "$(probe --serial RCV0001 --wait 1)" = none ] || fail "a recovered device still answers searches"
 wait_exit device 0
+
+wait_line long "search for serial RCV0101 from 127.0.0.1 -> answered with 101 bytes to port 4811 \(again\)"
+[ "$(probe --serial RCV0101 --command 2 --port 6969 --file /x --wait 1)" = none ] || fail "an ignored fetch was answered"
+wait_line long "recovery: fetch 1 of 1 for serial RCV0101 ignored"
+
+# A rogue host answers every search, for a serial nobody asked about.
+python3 "$HERE/../support/rogue.py" recovery --address 127.0.0.9 --mode other-serial >"$WORK/rogue.log" 2>&1 &
+STARTED_PIDS+=($!)
+wait_line rogue "^rogue: ready$"
+probe --serial NOBODY >"$WORK/answer"
+grep -qx serial=ROGUE0001 "$WORK/answer" && grep -qx address=127.0.0.9 "$WORK/answer" ||
+    fail "rogue answer: $(cat "$WORK/answer")"
+wait_line rogue "^rogue: answered search for NOBODY from 127.0.0.1:[0-9]+ with serial ROGUE0001 at 127.0.0.9 to port 4811$"
 
 stop_sim short
 stop_sim long

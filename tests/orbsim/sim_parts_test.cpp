@@ -1,5 +1,6 @@
 // The simulated device's trigger parse, image check, recovery datagrams
-// (against the program's own recovery packet code) and option checks.
+// (against the program's own recovery packet code), option checks and how
+// answers are written.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +8,9 @@
 
 #include "net/recovery/recovery_discovery.h"
 #include "tools/orbsim/sim_image_check.h"
+#include "tools/orbsim/sim_log.h"
 #include "tools/orbsim/sim_options.h"
+#include "tools/orbsim/sim_pages.h"
 #include "tools/orbsim/sim_recovery_responder.h"
 #include "tools/orbsim/sim_trigger.h"
 
@@ -151,4 +154,88 @@ TEST(SimOptions, ReadsValuesAndRefusesMistakes) {
         SimOptions fresh;
         EXPECT_FALSE(parse(words, &fresh, &error)) << words[0];
     }
+}
+
+TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
+    SimFleet fleet;
+    std::vector<std::string> words = {"orbsim",
+                                      "--count",
+                                      "3",
+                                      "--address",
+                                      "127.0.0.10",
+                                      "--mac",
+                                      "02:1a:2b:3c:4d:ff",
+                                      "--on",
+                                      "2",
+                                      "--user",
+                                      "admin",
+                                      "--on",
+                                      "2",
+                                      "--password",
+                                      "pw",
+                                      "--on",
+                                      "3",
+                                      "--tftp-error-after",
+                                      "4:2:No: way",
+                                      "--http-chunked",
+                                      "--save",
+                                      "one.img"};
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(&word[0]);
+    bool help = false;
+    std::string error;
+    ASSERT_TRUE(parseSimFleet(static_cast<int>(argv.size()), argv.data(), &fleet, &help, &error)) << error;
+    ASSERT_EQ(3u, fleet.devices.size());
+    const SimOptions& third = fleet.devices[2];
+    EXPECT_EQ(0x7F00000Cu, third.address);
+    EXPECT_EQ("ORB0012347", third.serialNumber);
+    EXPECT_EQ("02:1a:2b:3c:4e:01", third.macAddress);
+    EXPECT_EQ(0x01, third.macBytes[5]);
+    EXPECT_EQ("7.0.2", third.softwareVersion);
+    EXPECT_EQ(4, third.errorAfterBlock);
+    EXPECT_EQ(2u, third.errorCode);
+    EXPECT_EQ("No: way", third.errorText);
+    EXPECT_TRUE(third.httpChunked);
+    EXPECT_EQ("admin", fleet.devices[1].user);
+    EXPECT_EQ("", fleet.devices[0].user);
+    EXPECT_EQ("one.img", fleet.devices[0].savePath);
+    EXPECT_EQ("", third.savePath);
+
+    const std::vector<std::vector<std::string>> wrong = {
+        {"--count", "2", "--on", "3", "--no-fetch"},
+        {"--on", "1", "--user", "a"},
+        {"--header-case", "camel"},
+        {"--after-restart-status", "401basic"},
+        {"--tftp-error-after", "1:x"},
+        {"--count", "0"},
+        {"--serial", "ORB9999999999999999", "--count", "2"},  // the second serial would be 20 characters
+    };
+    for (const auto& bad : wrong) {
+        SimOptions fresh;
+        EXPECT_FALSE(parse(bad, &fresh, &error)) << bad[0] << " " << bad[1];
+    }
+}
+
+TEST(SimPages, ChunkedStatusPageCutsInsideTheVersion) {
+    HttpStyle style;
+    style.chunked = true;
+    style.http10 = true;
+    style.headerCase = 1;
+    int chunks = 0;
+    std::string page = statusPage(PageFacts{"P", "M", "7.5.3", "1.0", "S"});
+    std::string response = httpResponse(200, {}, page, style, &chunks);
+    EXPECT_EQ(0u, response.find("HTTP/1.0 200 OK\r\ncontent-type: text/html\r\ntransfer-encoding: chunked\r\n"));
+    EXPECT_EQ(std::string::npos, response.find("content-length"));
+    EXPECT_NE(std::string::npos, response.find("<td>7.\r\n"));
+    EXPECT_GE(chunks, 3);
+    // Undone, the chunks give the page back.
+    std::string body, rest = response.substr(response.find("\r\n\r\n") + 4);
+    for (size_t size; (size = std::stoul(rest, nullptr, 16)) != 0;) {
+        size_t data = rest.find("\r\n") + 2;
+        body += rest.substr(data, size);
+        rest = rest.substr(data + size + 2);
+    }
+    EXPECT_EQ(page, body);
+    EXPECT_EQ(std::string::npos, httpResponse(404, {}, page, style).find("chunked"));
+    EXPECT_EQ("a\\x1b[1m\\r\\n\\\"\\\\\\xff", simEscape("a\x1b[1m\r\n\"\\\xff"));
 }

@@ -42,7 +42,7 @@ sim_pid() { cat "$WORK/$1.pid"; }
 wait_line() {
     local name=$1 pattern=$2 seconds=${3:-10} i
     for ((i = 0; i < seconds * 10; i++)); do
-        grep -Eq -- "$pattern" "$WORK/$name.log" && return 0
+        grep -Eqs -- "$pattern" "$WORK/$name.log" && return 0
         sleep 0.1
     done
     fail "$name: no line matching '$pattern' within $seconds s"

@@ -28,7 +28,14 @@ start_sim big --address 127.0.0.4 --save "$WORK/big.bin" --restart-seconds 0 --e
 start_sim stall --address 127.0.0.5 --stall-after 5 --tftp-retry-ms 200 --tftp-retries 3 --exit-after 0
 start_sim refuse --address 127.0.0.6 --refuse-options --exit-after 0
 start_sim mute --address 127.0.0.7 --restart-seconds 0 --mute-after-restart
-for name in plain faulty big stall refuse mute; do wait_line "$name" "web server listening"; done
+# Late to fetch, and starts over from a new port: a rogue host asks first.
+start_sim refetch --address 127.0.0.8 --fetch-delay 300 --refetch-after 3 --tftp-error-after 0 \
+    --on 1 --tftp-error-after 99999 --save "$WORK/refetch.bin" --restart-seconds 0 --exit-after 0 --stay-down
+for name in plain faulty big stall refuse mute refetch; do wait_line "$name" "web server listening"; done
+python3 "$(dirname "$0")/../support/rogue.py" steal --address 127.0.0.9 --sim-log "$WORK/refetch.log" \
+    >"$WORK/rogue.log" 2>&1 &
+STARTED_PIDS+=($!)
+wait_line rogue "^rogue: ready$"
 
 [ "$(trigger 127.0.0.2 orb1a2b.bi1)" = 200 ] || fail "trigger not answered with 200"
 grep -q "Software Version" "$WORK/body" && fail "the trigger's page carries the labels"
@@ -72,5 +79,23 @@ grep -q "restarting" "$WORK/refuse.log" && fail "refuse: restarted without an im
 wait_line mute "up again, software version 7.6.0"
 [ "$(http_code http://127.0.0.7/admin/advanced)" = empty ] || fail "mute: answered after the restart"
 stop_sim mute
+
+[ "$(trigger 127.0.0.8 orb1a2b.bi1)" = 200 ] || fail "refetch: trigger"
+wait_line rogue "^rogue: served 1000000 bytes$"
+wait_line rogue "^rogue: claiming software version 7.5.3$"
+[ "$(http_code http://127.0.0.9/admin/advanced)" = 200 ] || fail "rogue: no page"
+grep -q "<tr><td>Software Version:</td><td>7.5.3</td></tr>" "$WORK/body" || fail "rogue: page lacks the stolen version"
+wait_line rogue "^rogue: http GET /admin/advanced auth=no$"
+wait_line refetch "tftp: waiting 300 ms before the read request"
+wait_line refetch "tftp: abandoning the transfer after ACK 3, fetching again from a new port"
+wait_exit refetch 0
+cmp "$WORK/root/orb1a2b.bi1" "$WORK/refetch.bin" || fail "refetch: saved bytes differ"
+[ "$(grep -o 'TFTP RRQ /orb1a2b.bi1 to 127.0.0.1:69 from port [0-9]*' "$WORK/refetch.log" | sort -u | wc -l)" = 2 ] ||
+    fail "refetch: not two read requests from two ports"
+grep -q "tftp: sent ERROR" "$WORK/refetch.log" && fail "refetch: --on 1 did not replace the common --tftp-error-after 0"
+
+timeout 20 python3 "$(dirname "$0")/../support/rogue.py" flood --address 127.0.0.9 --to 127.0.0.1:9 --rate 200 \
+    --seconds 0.5 >"$WORK/flood.log" || fail "flood: did not end by itself"
+grep -Eq "^rogue: sent [1-9][0-9]+ datagrams$" "$WORK/flood.log" || fail "flood: $(cat "$WORK/flood.log")"
 
 echo "orbsim tftp client: all checks passed"

@@ -1,8 +1,11 @@
 // orbsim: a simulated ORB device on a loopback address, so the programs can
-// be tried end to end without hardware. See printSimUsage for the options.
+// be tried end to end without hardware; with --count, a fleet of them in one
+// process. See printSimUsage for the options.
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "tools/orbsim/sim_log.h"
 #include "tools/orbsim/sim_options.h"
@@ -26,14 +29,56 @@ void catchSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
+struct Device {
+    SimState state;
+    std::thread web;
+    std::thread responder;
+};
+
+void startDevice(Device* device) {
+    SimState& state = device->state;
+    const SimOptions& o = state.options;
+    setCurrentVersion(&state, o.softwareVersion);
+    state.inRecovery = o.recovery;
+    state.webUp = !o.recovery;
+    simLogSetPrefix(state.logPrefix);
+    simLog("device %s, serial %s, software version %s at %s%s", simEscape(o.productName).c_str(),
+           simEscape(o.serialNumber).c_str(), simEscape(o.softwareVersion).c_str(), simDotted(o.address).c_str(),
+           o.user.empty() ? ", pages open" : ", pages guarded by Digest");
+    simLogSetPrefix("");
+    device->web = std::thread(runWebServer, &state);
+    if (o.recovery) device->responder = std::thread(runRecoveryResponder, &state);
+}
+
+// A device that cannot listen ends the run at once with its code (2);
+// otherwise the run ends once every device's exit is due, with the highest code.
+bool fleetExitDue(std::vector<std::unique_ptr<Device>>& devices, int* exitCode) {
+    int highest = 0;
+    bool all = true;
+    for (auto& device : devices) {
+        int code = 0;
+        if (!exitDue(&device->state, &code)) {
+            all = false;
+            continue;
+        }
+        if (code == 2) {
+            *exitCode = 2;
+            return true;
+        }
+        if (code > highest) highest = code;
+    }
+    if (all) *exitCode = highest;
+    return all;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     simLogStart();
-    SimState state;
+    SimFleet fleet;
     bool help = false;
     std::string error;
-    if (!parseSimOptions(argc, argv, &state.options, &help, &error)) {
+    if (!parseSimFleet(argc, argv, &fleet, &help, &error)) {
         std::fprintf(stderr, "orbsim: %s\n", error.c_str());
         printSimUsage(stderr);
         return 2;
@@ -42,18 +87,19 @@ int main(int argc, char** argv) {
         printSimUsage(stdout);
         return 0;
     }
+    simLogShowTimes(fleet.logTimes);
     catchSignals();
-    const SimOptions& o = state.options;
-    setCurrentVersion(&state, o.softwareVersion);
-    state.inRecovery = o.recovery;
-    state.webUp = !o.recovery;
-    simLog("device %s, serial %s, software version %s at %s%s", o.productName.c_str(), o.serialNumber.c_str(),
-           o.softwareVersion.c_str(), simDotted(o.address).c_str(),
-           o.user.empty() ? ", pages open" : ", pages guarded by Digest");
-
-    std::thread web(runWebServer, &state);
-    std::thread responder;
-    if (o.recovery) responder = std::thread(runRecoveryResponder, &state);
+    const bool isFleet = fleet.devices.size() > 1;
+    std::vector<std::unique_ptr<Device>> devices;
+    for (const SimOptions& options : fleet.devices) {
+        devices.emplace_back(new Device);
+        devices.back()->state.options = options;
+        if (isFleet) devices.back()->state.logPrefix = "[" + simDotted(options.address) + "] ";
+    }
+    if (isFleet)
+        simLog("fleet of %zu devices, %s to %s", devices.size(), simDotted(fleet.devices.front().address).c_str(),
+               simDotted(fleet.devices.back().address).c_str());
+    for (auto& device : devices) startDevice(device.get());
 
     int exitCode = 0;
     while (true) {
@@ -61,13 +107,15 @@ int main(int argc, char** argv) {
             simLog("stopping on a signal");
             break;
         }
-        if (exitDue(&state, &exitCode)) break;
+        if (fleetExitDue(devices, &exitCode)) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    state.stop = true;
-    web.join();
-    if (responder.joinable()) responder.join();
-    joinUpgrade(&state);
+    for (auto& device : devices) device->state.stop = true;
+    for (auto& device : devices) {
+        device->web.join();
+        if (device->responder.joinable()) device->responder.join();
+        joinUpgrade(&device->state);
+    }
     simLog("exit %d", exitCode);
     return exitCode;
 }

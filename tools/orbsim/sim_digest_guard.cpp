@@ -158,21 +158,25 @@ void guardStart(DigestGuard* guard, const DigestGuardSettings& settings) {
 
 void guardRenewNonce(DigestGuard* guard) {
     guard->previousNonce = guard->nonce;
-    guard->nonce = makeNonce(++guard->nonceSerial);
+    guard->nonce = guard->settings.fixedNonce ? guard->settings.nonce : makeNonce(++guard->nonceSerial);
     guard->nonceShown = false;
     guard->requestsOnNonce = 0;
 }
 
 std::string guardChallengeLine(DigestGuard* guard, bool stale) {
+    return "WWW-Authenticate: " + guardChallenge(guard, stale) + "\r\n";
+}
+
+std::string guardChallenge(DigestGuard* guard, bool stale) {
     const DigestGuardSettings& s = guard->settings;
-    std::string line = "WWW-Authenticate: Digest realm=\"" + s.realm + "\",nonce=\"" + guard->nonce + "\"";
+    std::string line = "Digest realm=\"" + s.realm + "\",nonce=\"" + guard->nonce + "\"";
     if (!s.qop.empty()) line += ",qop=\"" + s.qop + "\"";
     if (!s.algorithm.empty())
         line += s.algorithmUnquoted ? ",algorithm=" + s.algorithm : ",algorithm=\"" + s.algorithm + "\"";
     if (!s.opaque.empty()) line += ",opaque=\"" + s.opaque + "\"";
     if (stale) line += ",stale=true";
     guard->nonceShown = true;
-    return line + "\r\n";
+    return line;
 }
 
 GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* authorization) {

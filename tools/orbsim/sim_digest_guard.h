@@ -15,6 +15,8 @@ struct DigestGuardSettings {
     std::string opaque;  // "" for none
     unsigned nonceEvery = 0;
     bool always401 = false;
+    bool fixedNonce = false;  // every nonce is this one
+    std::string nonce;
 };
 
 enum class GuardOutcome { Accepted, Challenge };
@@ -47,6 +49,8 @@ GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* auth
 // The whole header line, "WWW-Authenticate: Digest ...\r\n", for the current
 // nonce; marks the nonce as shown.
 std::string guardChallengeLine(DigestGuard* guard, bool stale);
+// The same line's value alone ("Digest realm=...").
+std::string guardChallenge(DigestGuard* guard, bool stale);
 
 // Parameters of an Authorization value, for the checks and the tests.
 struct DigestCredentials {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 struct SimOptions {
     // Where it lives and what it reports about itself.
@@ -16,6 +17,7 @@ struct SimOptions {
     std::string softwareVersion = "7.0.0";
     std::string hardwareVersion = "1.0.2";
     std::string serialNumber = "ORB0012345";
+    std::string macText;  // shown on the page instead of the MAC when set
 
     // Digest guard; no user means pages are open.
     std::string user;
@@ -27,10 +29,22 @@ struct SimOptions {
     std::string opaque;
     unsigned nonceEvery = 0;  // renew the nonce after this many requests; 0 never
     bool always401 = false;
+    bool fixedNonce = false;  // every challenge carries nonce
+    std::string nonce;
+    bool logHeaders = false;  // log every received header line, escaped
 
     // Web server misbehaviour.
-    unsigned httpHangSeconds = 0;  // accept, read, say nothing for this long
-    bool httpClose = false;        // read, then close without a word
+    unsigned httpHangSeconds = 0;       // accept, read, say nothing for this long
+    bool httpClose = false;             // read, then close without a word
+    unsigned httpTrickleMs = 0;         // write answers a byte at a time, this far apart
+    unsigned httpHoldSeconds = 0;       // keep the connection open this long after an answer
+    bool httpChunked = false;           // 2xx bodies in chunks, one cut inside the version
+    bool http10 = false;                // status lines say HTTP/1.0
+    std::string headerCase;             // "", "lower" or "upper": header names so written
+    int triggerStatus = 200;            // the upgrade trigger's answer
+    int afterRestartStatus = 0;         // the status page's after a restart; 0: 200
+    bool afterRestartBasic401 = false;  // ... or a 401 with a Basic challenge
+    std::string location;               // of 3xx answers; empty: http://ADDRESS/login
 
     // The upgrade.
     unsigned restartSeconds = 5;
@@ -38,6 +52,9 @@ struct SimOptions {
     bool stayDown = false;
     bool muteAfterRestart = false;  // back up, but closes every connection unanswered
     std::string savePath;
+    std::string saveDir;        // save to DIR/ADDRESS.img
+    unsigned fetchDelayMs = 0;  // between the trigger and the read request
+    bool noFetch = false;
     int exitAfterSeconds = -1;  // -1: run until a signal
 
     // TFTP client behaviour and misbehaviour.
@@ -49,15 +66,30 @@ struct SimOptions {
     std::set<unsigned long> dropAcks;
     bool duplicateAcks = false;
     bool refuseOptions = false;
+    long errorAfterBlock = -1;  // send ERROR instead of this block's ACK (0: the OACK's)
+    unsigned errorCode = 3;
+    std::string errorText = "Disk full or allocation exceeded";
+    long refetchAfterBlock = -1;  // after this block's ACK, start again from a new socket
     uint32_t seed = 1;
 
     // Recovery mode.
     bool recovery = false;
     unsigned answerSize = 100;
+    bool answerTwice = false;
+    unsigned ignoreFetches = 0;  // the first N fetch commands go unanswered
 };
 
-// Fills options from argv. On a mistake returns false with a message in error.
-// help is set (and true returned) for --help.
+// A process may run several devices on consecutive addresses.
+struct SimFleet {
+    std::vector<SimOptions> devices;
+    bool logTimes = false;
+};
+
+// Fills the fleet from argv. On a mistake returns false with a message in
+// error. help is set (and true returned) for --help.
+bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::string* error);
+
+// The same for a single device (the first of the fleet).
 bool parseSimOptions(int argc, char** argv, SimOptions* options, bool* help, std::string* error);
 
 void printSimUsage(FILE* out);

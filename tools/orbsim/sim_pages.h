@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct PageFacts {
     std::string productName, macAddress, softwareVersion, hardwareVersion, serialNumber;
@@ -14,7 +15,22 @@ std::string badTriggerPage();
 std::string notFoundPage();
 std::string unauthorizedPage();
 std::string notImplementedPage();
+std::string redirectPage();
+std::string serverErrorPage();
 
-// Status line, the extra header lines (each ending in CR LF), Content-Type,
-// Content-Length, Connection: close, the empty line and the body.
-std::string httpResponse(int status, const std::string& extraHeaders, const std::string& body);
+struct HttpHeader {
+    std::string name, value;
+};
+
+// How a response is written; the defaults are what the device normally sends.
+struct HttpStyle {
+    bool http10 = false;   // "HTTP/1.0" in the status line
+    int headerCase = 0;    // 0 as written, 1 lower case names, 2 upper case names
+    bool chunked = false;  // 2xx bodies chunked, one cut inside the Software Version value
+};
+
+// Status line, the extra headers, Content-Type, Content-Length (or
+// Transfer-Encoding), Connection: close, the empty line and the body.
+// chunks, when given, is set to the number of chunks (0 when not chunked).
+std::string httpResponse(int status, const std::vector<HttpHeader>& extraHeaders, const std::string& body,
+                         const HttpStyle& style = HttpStyle(), int* chunks = nullptr);

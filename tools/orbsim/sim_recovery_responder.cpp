@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "net/http/address_utils.h"
 #include "net/recovery/recovery_discovery.h"
@@ -48,7 +50,8 @@ int openSocket(uint32_t anyOrOwn, uint16_t port, std::string* problem) {
     return fd;
 }
 
-void handleDatagram(SimState* state, int sender, const uint8_t* bytes, size_t length, const sockaddr_in& from) {
+void handleDatagram(SimState* state, int sender, const uint8_t* bytes, size_t length, const sockaddr_in& from,
+                    unsigned* fetchesIgnored) {
     const SimOptions& o = state->options;
     uint32_t fromAddress = 0;
     uint16_t fromPort = 0;
@@ -59,7 +62,7 @@ void handleDatagram(SimState* state, int sender, const uint8_t* bytes, size_t le
         return;
     }
     if (command.serial != o.serialNumber) {
-        simLog("recovery: command %u for serial %s ignored", command.command, command.serial.c_str());
+        simLog("recovery: command %u for serial %s ignored", command.command, simEscape(command.serial).c_str());
         return;
     }
     if (command.command != 0 && command.command != 2) {
@@ -70,15 +73,26 @@ void handleDatagram(SimState* state, int sender, const uint8_t* bytes, size_t le
         simLog("recovery: command %u while fetching, ignored", command.command);
         return;
     }
+    if (command.command == 2 && *fetchesIgnored < o.ignoreFetches) {
+        ++*fetchesIgnored;
+        simLog("recovery: fetch %u of %u for serial %s ignored (--ignore-fetches): %s from port %u", *fetchesIgnored,
+               o.ignoreFetches, simEscape(command.serial).c_str(), simEscape(command.fileName).c_str(),
+               command.tftpPort);
+        return;
+    }
     std::vector<uint8_t> answer = makeRecoveryAnswer(o, currentVersion(state), o.answerSize);
     sockaddr_in to;
     makeSockaddr(fromAddress, kRecoveryAnswerPort, &to);
-    ssize_t sent = sendto(sender, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    simLog("recovery: %s for serial %s from %s -> answered with %zd bytes to port %u",
-           command.command == 0 ? "search" : "fetch", command.serial.c_str(), simDotted(fromAddress).c_str(), sent,
-           kRecoveryAnswerPort);
+    for (int copy = 0; copy < (o.answerTwice ? 2 : 1); ++copy) {
+        if (copy) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ssize_t sent =
+            sendto(sender, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        simLog("recovery: %s for serial %s from %s -> answered with %zd bytes to port %u%s",
+               command.command == 0 ? "search" : "fetch", simEscape(command.serial).c_str(),
+               simDotted(fromAddress).c_str(), sent, kRecoveryAnswerPort, copy ? " (again)" : "");
+    }
     if (command.command == 2) {
-        simLog("recovery: fetching %s from port %u through %s", command.fileName.c_str(), command.tftpPort,
+        simLog("recovery: fetching %s from port %u through %s", simEscape(command.fileName).c_str(), command.tftpPort,
                simDotted(kRecoveryGroup).c_str());
         startUpgrade(state, UpgradeSource{kRecoveryGroup, command.tftpPort, command.fileName, true});
     }
@@ -113,6 +127,7 @@ std::vector<uint8_t> makeRecoveryAnswer(const SimOptions& o, const std::string& 
 }
 
 void runRecoveryResponder(SimState* state) {
+    simLogSetPrefix(state->logPrefix);
     const SimOptions& o = state->options;
     std::string problem;
     // Requests come to the group; answers leave from our own address.
@@ -134,7 +149,8 @@ void runRecoveryResponder(SimState* state) {
         return;
     }
     simLog("recovery mode: listening on %s:%u for serial %s", simDotted(kRecoveryGroup).c_str(), kRecoveryRequestPort,
-           o.serialNumber.c_str());
+           simEscape(o.serialNumber).c_str());
+    unsigned fetchesIgnored = 0;
     uint8_t datagram[1024];
     while (!state->stop) {
         pollfd waiter{listener, POLLIN, 0};
@@ -145,7 +161,7 @@ void runRecoveryResponder(SimState* state) {
         if (got < 0) continue;
         // A recovered device no longer listens.
         if (!state->inRecovery) continue;
-        handleDatagram(state, sender, datagram, static_cast<size_t>(got), from);
+        handleDatagram(state, sender, datagram, static_cast<size_t>(got), from, &fetchesIgnored);
     }
     close(listener);
     close(sender);

@@ -12,6 +12,7 @@
 
 struct SimState {
     SimOptions options;
+    std::string logPrefix;  // "[ADDRESS] " in a fleet; each thread of the device shows it
     std::atomic<bool> stop{false};
     std::atomic<bool> webUp{false};
     std::atomic<bool> webListening{false};  // what the web server made of webUp

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
@@ -165,22 +166,20 @@ uint16_t boundPort(int fd) {
     return ntohs(local.sin_port);
 }
 
-}  // namespace
+// Transfers under way in this process, so a fleet's log shows how many overlap.
+std::atomic<int> gRunning{0};
 
-TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop) {
-    TftpFetchResult result;
-    Session s(request, result);
-    // Scrambled so that small seeds do not start with a run of small numbers.
-    s.random = (request.faults.seed ^ 0x9E3779B9u) * 0x85EBCA6Bu;
-    s.random ^= s.random >> 16;
-    if (!s.random) s.random = 1;
-    s.fd = openSocket(request, &result.failure);
-    if (s.fd < 0) return result;
+enum class Ending { Over, Refetch };
 
+// One read request from the session's socket, to its end.
+Ending runTransfer(Session& s, const TftpFaults& faults, const std::atomic<bool>& stop) {
+    const TftpFetchRequest& request = s.request;
+    TftpFetchResult& result = s.result;
     s.peer = Endpoint{request.serverAddress, request.serverPort};
     s.lastPacket = readRequest(request.fileName);
-    simLog("TFTP RRQ %s to %s:%u from port %u", request.fileName.c_str(), simDotted(request.serverAddress).c_str(),
-           request.serverPort, boundPort(s.fd));
+    simLog("TFTP RRQ %s to %s:%u from port %u", simEscape(request.fileName).c_str(),
+           simDotted(request.serverAddress).c_str(), request.serverPort, boundPort(s.fd));
+    simLog("tftp: transfer start, %d running", ++gRunning);
     sendTo(s, s.lastPacket, s.peer);
 
     const auto deadline = Clock::now() + std::chrono::seconds(request.deadlineSeconds);
@@ -190,7 +189,15 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
     unsigned long nextBlock = 1;  // absolute; the wire carries its low 16 bits
     bool stalled = false;
     bool dallying = false;  // done, but the last ACK may need repeating
+    Ending ending = Ending::Over;
     uint8_t packet[kTftpPacketSize];
+
+    auto sendErrorInstead = [&](unsigned long block) {
+        simLog("tftp: sent ERROR %u \"%s\" instead of ACK %lu", faults.errorCode, simEscape(faults.errorText).c_str(),
+               block);
+        sendError(s, faults.errorCode, faults.errorText.c_str());
+        result.failure = "sent ERROR " + std::to_string(faults.errorCode);
+    };
 
     while (true) {
         if (stop) {
@@ -205,7 +212,7 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
         if (now - lastHeard >= retry) {
             if (dallying) break;
             if (resends >= request.retries) {
-                result.failure = stalled ? "stalled after block " + std::to_string(request.faults.stallAfterBlock)
+                result.failure = stalled ? "stalled after block " + std::to_string(faults.stallAfterBlock)
                                          : "no answer from the server";
                 break;
             }
@@ -247,7 +254,7 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
             packet[sizeof packet - 1] = 0;
             if (length < static_cast<int>(sizeof packet)) packet[length] = 0;
             result.failure = "server sent ERROR " + std::to_string(tftpGet16(packet + 2)) + " " +
-                             reinterpret_cast<const char*>(packet + 4);
+                             simEscape(reinterpret_cast<const char*>(packet + 4));
             break;
         }
         if (opcode == kTftpOptionAck) {
@@ -256,10 +263,14 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
                 readOptions(packet, length, &result);
                 simLog("TFTP OACK, tsize %s", result.hasTsize ? std::to_string(result.tsize).c_str() : "absent");
             }
-            if (request.faults.refuseOptions) {
+            if (faults.refuseOptions) {
                 simLog("TFTP refusing the options with an ERROR");
                 sendError(s, 8, "options refused");
                 result.failure = "options refused";
+                break;
+            }
+            if (faults.errorAfterBlock == 0) {
+                sendErrorInstead(0);
                 break;
             }
             sendAck(s, 0, !s.acked0);
@@ -269,27 +280,62 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
         if (opcode != kTftpData || length > 4 + static_cast<int>(kTftpBlockSize)) continue;
         uint16_t block = tftpGet16(packet + 2);
         if (block == static_cast<uint16_t>(nextBlock) && !dallying) {
-            if (request.faults.stallAfterBlock >= 0 &&
-                nextBlock > static_cast<unsigned long>(request.faults.stallAfterBlock)) {
-                simLog("TFTP stalling: no ACK after block %ld", request.faults.stallAfterBlock);
+            if (faults.stallAfterBlock >= 0 && nextBlock > static_cast<unsigned long>(faults.stallAfterBlock)) {
+                simLog("TFTP stalling: no ACK after block %ld", faults.stallAfterBlock);
                 stalled = true;
                 continue;
+            }
+            if (faults.errorAfterBlock > 0 && nextBlock == static_cast<unsigned long>(faults.errorAfterBlock)) {
+                sendErrorInstead(nextBlock);
+                break;
             }
             result.bytes.insert(result.bytes.end(), packet + 4, packet + length);
             result.blocks = nextBlock;
             s.lastAcked = nextBlock;
             sendAck(s, nextBlock, true);
-            ++nextBlock;
             if (length < 4 + static_cast<int>(kTftpBlockSize)) {
                 result.finished = true;
                 dallying = true;
+            } else if (faults.refetchAfterBlock > 0 &&
+                       nextBlock == static_cast<unsigned long>(faults.refetchAfterBlock)) {
+                simLog("tftp: abandoning the transfer after ACK %lu, fetching again from a new port", nextBlock);
+                ending = Ending::Refetch;
+                break;
             }
+            ++nextBlock;
         } else if (nextBlock > 1 && block == static_cast<uint16_t>(nextBlock - 1)) {
             // Our ACK was lost: the server sent the block again.
             sendAck(s, nextBlock - 1, false);
         }
     }
-    close(s.fd);
+    simLog("tftp: transfer end, %d running", --gRunning);
+    return ending;
+}
+
+}  // namespace
+
+TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop) {
+    TftpFetchResult result;
+    TftpFaults faults = request.faults;
+    int fd = openSocket(request, &result.failure);
+    if (fd < 0) return result;
+    while (true) {
+        Session s(request, result);
+        // Scrambled so that small seeds do not start with a run of small numbers.
+        s.random = (faults.seed ^ 0x9E3779B9u) * 0x85EBCA6Bu;
+        s.random ^= s.random >> 16;
+        if (!s.random) s.random = 1;
+        s.fd = fd;
+        if (runTransfer(s, faults, stop) != Ending::Refetch) break;
+        // The new socket is opened before the old one closes, so its port differs.
+        int fresh = openSocket(request, &result.failure);
+        close(fd);
+        fd = fresh;
+        if (fd < 0) return result;
+        result = TftpFetchResult();
+        faults.refetchAfterBlock = -1;
+    }
+    close(fd);
     simLog("TFTP %s: %lu blocks, %zu bytes%s%s", result.finished ? "done" : "ended early", result.blocks,
            result.bytes.size(), result.failure.empty() ? "" : ", ", result.failure.c_str());
     if (result.acksDropped) simLog("TFTP left out %lu ACKs", result.acksDropped);

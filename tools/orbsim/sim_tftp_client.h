@@ -15,6 +15,10 @@ struct TftpFaults {
     std::set<unsigned long> dropAcks;  // leave out the first ACK of these blocks
     bool duplicateAcks = false;
     bool refuseOptions = false;  // answer the OACK with an ERROR
+    long errorAfterBlock = -1;   // an ERROR instead of this block's ACK (0: the OACK's)
+    uint16_t errorCode = 3;
+    std::string errorText = "Disk full or allocation exceeded";
+    long refetchAfterBlock = -1;  // after this ACK, once, start again from a new socket
     uint32_t seed = 1;
 };
 

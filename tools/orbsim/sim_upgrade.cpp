@@ -35,11 +35,24 @@ void restart(SimState* state, const ImageCheck& check) {
     // "Up" only once connections are taken again.
     for (int waited = 0; waited < 40 && !state->webListening; ++waited)
         if (!simSleep(*state, 50)) return;
-    simLog("up again, software version %s", version.c_str());
+    simLog("up again, software version %s", simEscape(version).c_str());
 }
 
 void runUpgrade(SimState* state, UpgradeSource source) {
+    simLogSetPrefix(state->logPrefix);
     const SimOptions& o = state->options;
+    if (o.noFetch) {
+        simLog("tftp: not fetching %s (--no-fetch)", simEscape(source.fileName).c_str());
+        state->upgrading = false;
+        return;
+    }
+    if (o.fetchDelayMs) {
+        simLog("tftp: waiting %u ms before the read request", o.fetchDelayMs);
+        if (!simSleep(*state, o.fetchDelayMs)) {
+            state->upgrading = false;
+            return;
+        }
+    }
     TftpFetchRequest request;
     request.localAddress = o.address;
     request.serverAddress = source.serverAddress;
@@ -55,6 +68,10 @@ void runUpgrade(SimState* state, UpgradeSource source) {
     request.faults.duplicateAcks = o.duplicateAcks;
     request.faults.refuseOptions = o.refuseOptions;
     request.faults.seed = o.seed;
+    request.faults.errorAfterBlock = o.errorAfterBlock;
+    request.faults.errorCode = static_cast<uint16_t>(o.errorCode);
+    request.faults.errorText = o.errorText;
+    request.faults.refetchAfterBlock = o.refetchAfterBlock;
 
     TftpFetchResult fetched = tftpFetch(request, state->stop);
     if (state->stop) {
@@ -65,16 +82,19 @@ void runUpgrade(SimState* state, UpgradeSource source) {
     simLog("%s", describeImageCheck(check, fetched.bytes.size()).c_str());
     if (fetched.hasTsize && fetched.tsize != fetched.bytes.size())
         simLog("announced tsize %llu differs from the bytes received", fetched.tsize);
-    if (!o.savePath.empty()) {
-        if (saveBytes(o.savePath, fetched.bytes))
-            simLog("saved %zu bytes to %s", fetched.bytes.size(), o.savePath.c_str());
+    std::string savePath = !o.savePath.empty()  ? o.savePath
+                           : !o.saveDir.empty() ? o.saveDir + "/" + simDotted(o.address) + ".img"
+                                                : "";
+    if (!savePath.empty()) {
+        if (saveBytes(savePath, fetched.bytes))
+            simLog("saved %zu bytes to %s", fetched.bytes.size(), savePath.c_str());
         else
-            simLog("cannot write %s", o.savePath.c_str());
+            simLog("cannot write %s", savePath.c_str());
     }
     if (check.complete) {
         restart(state, check);
     } else {
-        simLog("upgrade failed, keeping software version %s", currentVersion(state).c_str());
+        simLog("upgrade failed, keeping software version %s", simEscape(currentVersion(state)).c_str());
     }
     if (o.exitAfterSeconds >= 0) {
         simLog("exiting in %d s", o.exitAfterSeconds);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "net/http/address_utils.h"
 #include "tools/orbsim/sim_digest_guard.h"
@@ -31,6 +32,14 @@ struct HttpRequest {
     std::string path;
     bool hasAuthorization = false;
     std::string authorization;
+    std::vector<std::string> headerLines;  // as received, for --log-headers
+};
+
+// An answer before it is written out.
+struct HttpAnswer {
+    int status = 200;
+    std::vector<HttpHeader> headers;
+    std::string body;
 };
 
 int openListener(uint32_t address, uint16_t port) {
@@ -77,6 +86,7 @@ bool parseRequest(const std::string& head, HttpRequest* request) {
         size_t end = head.find("\r\n", at);
         if (end == std::string::npos || end == at) break;
         std::string header = head.substr(at, end - at);
+        request->headerLines.push_back(header);
         size_t colon = header.find(':');
         if (colon == 13 && strncasecmp(header.c_str(), "Authorization", 13) == 0) {
             size_t value = header.find_first_not_of(" \t", colon + 1);
@@ -88,42 +98,103 @@ bool parseRequest(const std::string& head, HttpRequest* request) {
     return true;
 }
 
-void sendAll(int fd, const std::string& data) {
+bool sendAll(int fd, const char* data, size_t size) {
     size_t sent = 0;
-    while (sent < data.size()) {
-        ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
+    while (sent < size) {
+        ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
         sent += static_cast<size_t>(n);
     }
+    return true;
+}
+
+HttpStyle styleOf(const SimOptions& o) {
+    HttpStyle style;
+    style.http10 = o.http10;
+    style.headerCase = o.headerCase == "lower" ? 1 : o.headerCase == "upper" ? 2 : 0;
+    style.chunked = o.httpChunked;
+    return style;
+}
+
+// Writes the answer as the options say: chunked, trickled. With
+// --http-hold the caller keeps the connection open afterwards.
+void sendAnswer(SimState* state, int fd, const HttpAnswer& answer) {
+    const SimOptions& o = state->options;
+    int chunks = 0;
+    std::string bytes = httpResponse(answer.status, answer.headers, answer.body, styleOf(o), &chunks);
+    if (chunks) simLog("http: body sent chunked in %d chunks", chunks);
+    if (o.httpTrickleMs) {
+        simLog("http: trickling %zu bytes, one every %u ms", bytes.size(), o.httpTrickleMs);
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (i && !simSleep(*state, o.httpTrickleMs)) return;
+            if (!sendAll(fd, &bytes[i], 1)) {
+                simLog("http: the client left after %zu of %zu bytes", i, bytes.size());
+                return;
+            }
+        }
+    } else if (!sendAll(fd, bytes.data(), bytes.size())) {
+        return;
+    }
+    if (o.httpHoldSeconds) simLog("http: answer sent, holding the connection open for %u s", o.httpHoldSeconds);
+}
+
+HttpAnswer plainAnswer(int status, const std::string& body) {
+    HttpAnswer answer;
+    answer.status = status;
+    answer.body = body;
+    return answer;
+}
+
+std::string locationOf(const SimOptions& o) {
+    return o.location.empty() ? "http://" + simDotted(o.address) + "/login" : o.location;
+}
+
+// A redirect carries a Location, whatever else the answer is.
+void addLocation(const SimOptions& o, HttpAnswer* answer) {
+    if (answer->status >= 300 && answer->status < 400) answer->headers.push_back({"Location", locationOf(o)});
 }
 
 PageFacts currentFacts(SimState* state) {
     const SimOptions& o = state->options;
-    return PageFacts{o.productName, o.macAddress, currentVersion(state), o.hardwareVersion, o.serialNumber};
+    return PageFacts{o.productName, o.macText.empty() ? o.macAddress : o.macText, currentVersion(state),
+                     o.hardwareVersion, o.serialNumber};
 }
 
-// The page a guarded or open request gets; "what" is for the log.
-std::string answer(SimState* state, const HttpRequest& request, std::string* what) {
+bool isStatusRead(const HttpRequest& request) { return request.method == "GET" && request.path == "/admin/advanced"; }
+
+// The answer a guarded or open request gets; "what" is for the log.
+HttpAnswer answer(SimState* state, const HttpRequest& request, std::string* what) {
+    const SimOptions& o = state->options;
     if (request.method != "GET") {
         *what = "501";
-        return httpResponse(501, "", notImplementedPage());
+        return plainAnswer(501, notImplementedPage());
     }
     if (request.path == "/admin/advanced") {
+        HttpAnswer page = plainAnswer(200, statusPage(currentFacts(state)));
+        if (o.afterRestartStatus && state->bootCount > 0) {
+            page.status = o.afterRestartStatus;
+            addLocation(o, &page);
+            *what = std::to_string(page.status) + " (after the restart, facts in the body)";
+            return page;
+        }
         *what = "200";
-        return httpResponse(200, "", statusPage(currentFacts(state)));
+        return page;
     }
     if (isUpgradePath(request.path)) {
         UpgradeTrigger trigger;
         if (!parseUpgradeTrigger(request.path, &trigger)) {
             *what = "400 (malformed trigger)";
-            return httpResponse(400, "", badTriggerPage());
+            return plainAnswer(400, badTriggerPage());
         }
         UpgradeSource source{trigger.serverAddress, trigger.serverPort, trigger.fileName, false};
-        *what = startUpgrade(state, source) ? "200 (upgrade started)" : "200 (busy, ignored)";
-        return httpResponse(200, "", upgradeStartedPage());
+        *what =
+            std::to_string(o.triggerStatus) + (startUpgrade(state, source) ? " (upgrade started)" : " (busy, ignored)");
+        HttpAnswer started = plainAnswer(o.triggerStatus, upgradeStartedPage());
+        addLocation(o, &started);
+        return started;
     }
     *what = "404";
-    return httpResponse(404, "", notFoundPage());
+    return plainAnswer(404, notFoundPage());
 }
 
 void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) {
@@ -134,12 +205,18 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
         return;
     }
     HttpRequest request;
-    if (!parseRequest(head, &request)) {
+    bool parsed = parseRequest(head, &request);
+    if (o.logHeaders) {
+        simLog("http: request line \"%s\"", simEscape(head.substr(0, head.find("\r\n"))).c_str());
+        for (const std::string& line : request.headerLines) simLog("http: header \"%s\"", simEscape(line).c_str());
+    }
+    if (!parsed) {
         simLog("malformed request -> 400");
-        sendAll(fd, httpResponse(400, "", badTriggerPage()));
+        sendAnswer(state, fd, plainAnswer(400, badTriggerPage()));
         return;
     }
-    const char* shown = request.path.c_str();
+    std::string shownPath = simEscape(request.path);
+    const char* shown = shownPath.c_str();
     if (o.httpClose || (o.muteAfterRestart && state->bootCount > 0)) {
         simLog("%s %s -> closed without an answer", request.method.c_str(), shown);
         return;
@@ -150,26 +227,56 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
         simLog("letting the held connection go");
         return;
     }
+    if (o.afterRestartBasic401 && state->bootCount > 0 && isStatusRead(request)) {
+        // The restarted device asks for Basic credentials and shows its facts anyway.
+        HttpAnswer basic = plainAnswer(401, statusPage(currentFacts(state)));
+        basic.headers.push_back({"WWW-Authenticate", "Basic realm=\"" + o.realm + "\""});
+        simLog("%s %s -> 401 (Basic challenge after the restart, facts in the body)", request.method.c_str(), shown);
+        sendAnswer(state, fd, basic);
+        return;
+    }
     if (guarded) {
         GuardVerdict verdict = guardCheck(guard, request.method.c_str(),
                                           request.hasAuthorization ? request.authorization.c_str() : nullptr);
         if (verdict.outcome == GuardOutcome::Challenge) {
-            std::string line = guardChallengeLine(guard, verdict.stale);
+            HttpAnswer refusal = plainAnswer(401, unauthorizedPage());
+            refusal.headers.push_back({"WWW-Authenticate", guardChallenge(guard, verdict.stale)});
             simLog("%s %s -> 401 (%s%s)", request.method.c_str(), shown, verdict.reason.c_str(),
                    verdict.newNonce ? ", new nonce" : "");
-            sendAll(fd, httpResponse(401, line, unauthorizedPage()));
+            sendAnswer(state, fd, refusal);
             return;
         }
     }
     std::string what;
-    std::string response = answer(state, request, &what);
+    HttpAnswer reply = answer(state, request, &what);
     simLog("%s %s -> %s", request.method.c_str(), shown, what.c_str());
-    sendAll(fd, response);
+    sendAnswer(state, fd, reply);
+}
+
+struct HeldConnection {
+    int fd;
+    Clock::time_point closeAt;
+};
+
+// Closes the held connections that are due, or all of them.
+void releaseHeld(std::vector<HeldConnection>* held, bool all) {
+    auto now = Clock::now();
+    for (size_t i = 0; i < held->size();) {
+        if (!all && now < (*held)[i].closeAt) {
+            ++i;
+            continue;
+        }
+        shutdown((*held)[i].fd, SHUT_WR);
+        close((*held)[i].fd);
+        simLog("http: closing the held connection");
+        held->erase(held->begin() + static_cast<long>(i));
+    }
 }
 
 }  // namespace
 
 void runWebServer(SimState* state) {
+    simLogSetPrefix(state->logPrefix);
     const SimOptions& o = state->options;
     const bool guarded = !o.user.empty() || o.always401;
     DigestGuardSettings settings;
@@ -182,14 +289,21 @@ void runWebServer(SimState* state) {
     settings.opaque = o.opaque;
     settings.nonceEvery = o.nonceEvery;
     settings.always401 = o.always401;
+    settings.fixedNonce = o.fixedNonce;
+    settings.nonce = o.nonce;
     DigestGuard guard;
     guardStart(&guard, settings);
     unsigned boot = state->bootCount;
+    if (o.fixedNonce) simLog("http: every challenge carries the nonce \"%s\"", simEscape(o.nonce).c_str());
+    if (o.http10) simLog("http: status lines say HTTP/1.0");
+    if (!o.headerCase.empty()) simLog("http: header names in %s case", o.headerCase.c_str());
 
+    std::vector<HeldConnection> held;
     int listener = -1;
     bool everListened = false;
     bool bindFailureShown = false;
     while (!state->stop) {
+        releaseHeld(&held, false);
         if (!state->webUp) {
             if (listener >= 0) {
                 close(listener);
@@ -230,10 +344,16 @@ void runWebServer(SimState* state) {
         int connection = accept(listener, nullptr, nullptr);
         if (connection < 0) continue;
         serveConnection(state, &guard, guarded, connection);
+        if (o.httpHoldSeconds) {
+            // Held open past the answer, while other requests are served.
+            held.push_back({connection, Clock::now() + std::chrono::seconds(o.httpHoldSeconds)});
+            continue;
+        }
         // Everything sent; the client reads until the close.
         shutdown(connection, SHUT_WR);
         close(connection);
     }
+    releaseHeld(&held, true);
     if (listener >= 0) close(listener);
     state->webListening = false;
 }

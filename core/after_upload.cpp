@@ -60,8 +60,8 @@ void checkAfterUpload(uint32_t deviceAddress, bool complete, const char* servedV
     if (got <= 0) endRun(RunOutcome::NotRespondingAfterUpload);
     debugTrace("[%d]%s %s\n", static_cast<int>(gContext.stage.load()), servedVersion,
                gContext.deviceFacts.softwareVersion);
-    if (gProgram->checksVersionAfterUpload && !gContext.isPhone &&
-        std::strcmp(servedVersion, gContext.deviceFacts.softwareVersion) != 0)
+    // Phones are exempt, as the staged check always made them.
+    if (!gContext.isPhone && std::strcmp(servedVersion, gContext.deviceFacts.softwareVersion) != 0)
         endRun(RunOutcome::VersionMismatch);
     if (!finalStage) return;
     showDialog(successDialogFor(gContext.modelName));

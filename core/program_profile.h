@@ -29,7 +29,6 @@ struct ProgramProfile {
     bool timeoutEndsRun;            // a timed-out transfer ends the run at once, without the restart wait
     bool connectFailureEndsRun;     // "Can't connect to ORB"; otherwise the request yields nothing
     int statusReadsAfterUpload;     // tries of the status read after the restart
-    bool checksVersionAfterUpload;  // the device must report the served image's version
     bool namesStageInTitles;        // "Uploading Target Firmware ..." rather than "Uploading Firmware ..."
     bool namesModelInAddressTitle;  // "%s Firmware Upgrade" rather than "ORB Firmware Upgrade"
     const RebootWait* rebootWaits;

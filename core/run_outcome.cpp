@@ -28,6 +28,8 @@ const OutcomeRow kOutcomes[] = {
     {RunOutcome::GroupJoinFailed, "group-join", nullptr},
     {RunOutcome::SessionAllocationFailed, "session-allocation", "Upgrade Failed: Can't malloc for TFTP session"},
     {RunOutcome::TftpTimeOut, "tftp-time-out", "Upgrade Failed: TFTP time out"},
+    {RunOutcome::TftpDeviceError, "tftp-device-error", "Upgrade Failed: TFTP error from ORB"},
+    {RunOutcome::FetchTimedOut, "fetch-timed-out", "Upgrade Failed: ORB did not request the firmware"},
     {RunOutcome::UploadIncomplete, "upload-incomplete", "Upgrade Failed: Firmware Upload Incomplete"},
     {RunOutcome::NotRespondingAfterUpload, "silent-after-upload",
      "Upgrade Failed: ORB not responding after firmware upload"},

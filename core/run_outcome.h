@@ -21,6 +21,8 @@ enum class RunOutcome {
     GroupJoinFailed,  // reported by its own box: no error box
     SessionAllocationFailed,
     TftpTimeOut,
+    TftpDeviceError,  // the device sent a TFTP ERROR; the message carries its code and text
+    FetchTimedOut,    // no read request came within the run's limit
     UploadIncomplete,
     NotRespondingAfterUpload,
     VersionMismatch,

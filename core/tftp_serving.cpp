@@ -6,6 +6,7 @@
 #include "core/debug_trace.h"
 #include "core/program_profile.h"
 #include "core/run_end.h"
+#include "core/run_options.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/tftp/tftp_listener.h"
@@ -18,6 +19,7 @@
 
 namespace {
 
+// The waiting window's bar sweeps once a second.
 const unsigned kWaitingSweep = 1000;
 // Window updates follow the blocks at most this often, so that a fast
 // device is not held up by the window.
@@ -25,23 +27,43 @@ const uint32_t kRefreshMs = 50;
 
 const char* stageName() { return gContext.stage.load() == Stage::Transition ? "Transition" : "Target"; }
 
-// The waiting window: its bar sweeps once per 1000 idle passes.
 struct Waiting {
     ProgressView* view;
-    unsigned position;
+    uint32_t start;
+    int noted;  // the trigger status last shown
+    bool cancelled;
 };
 
 bool isOfferedName(void*, const char* name) { return gContext.firmwareFileName.equals(name); }
 
+// What the device said to the trigger (or the fetch command), when that is
+// the likeliest reason no read request comes; the wait goes on.
+void noteTriggerAnswer(Waiting* waiting) {
+    int status = gContext.triggerStatus.load();
+    if (status == waiting->noted) return;
+    waiting->noted = status;
+    char note[96];
+    if (status < 0)
+        copyText(note, sizeof note, "The ORB did not confirm the fetch command");
+    else if (status != 0 && (status < 200 || status > 299))
+        formatText(note, sizeof note, "The ORB answered the upgrade request with HTTP %d", status);
+    else
+        return;
+    setProgressNote(waiting->view, note);
+}
+
 bool waitingTick(void* raw) {
     Waiting* waiting = static_cast<Waiting*>(raw);
-    waiting->position = waiting->position + 1 >= kWaitingSweep ? 0 : waiting->position + 1;
-    setProgressPosition(waiting->view, waiting->position);
-    return !progressCancelled(waiting->view);
+    uint32_t elapsed = clockMillis() - waiting->start;
+    setProgressPosition(waiting->view, elapsed % kWaitingSweep);
+    noteTriggerAnswer(waiting);
+    waiting->cancelled = progressCancelled(waiting->view);
+    if (waiting->cancelled) return false;
+    return gRunOptions.fetchTimeoutMs == 0 || elapsed < gRunOptions.fetchTimeoutMs;
 }
 
 TftpRequest awaitRequest(TftpListener* listener, bool withText) {
-    Waiting waiting{openProgress(ProgressKind::Waiting), 0};
+    Waiting waiting{openProgress(ProgressKind::Waiting), clockMillis(), 0, false};
     setProgressRange(waiting.view, kWaitingSweep);
     setProgressPosition(waiting.view, 0);
     if (withText) setProgressText(waiting.view, kWaitingText);
@@ -49,7 +71,7 @@ TftpRequest awaitRequest(TftpListener* listener, bool withText) {
     TftpWaitHooks hooks{&waiting, isOfferedName, waitingTick};
     bool arrived = tftpAwaitRequest(listener, hooks, &request);
     closeProgress(waiting.view);
-    if (!arrived) endRun(RunOutcome::UserAbort);
+    if (!arrived) endRun(waiting.cancelled ? RunOutcome::UserAbort : RunOutcome::FetchTimedOut);
     return request;
 }
 
@@ -109,10 +131,18 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
 
     Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, false, 0, 0};
     setProgressRange(upload.view, t->blockCount / upload.barUnit);
-    TftpResult result = tftpServeBlocks(t, gProgram->tftpRetryLimit, TftpTransferHooks{&upload, uploadTick});
+    TftpResult result =
+        tftpServeBlocks(t, gProgram->tftpRetryLimit, TftpTransferHooks{&upload, isOfferedName, uploadTick});
     if (result == TftpResult::Stopped) {
         closeProgress(upload.view);
         endRun(RunOutcome::UserAbort);
+    }
+    if (result == TftpResult::DeviceError) {
+        // The device gave up: waiting for it any longer would only end in a time-out.
+        char message[192];
+        formatText(message, sizeof message, "Upgrade Failed: TFTP error %u from ORB: %s", t->deviceError.code,
+                   t->deviceError.text);
+        endRun(RunOutcome::TftpDeviceError, message);
     }
     const bool complete = result == TftpResult::Complete;
     if (complete) {
@@ -126,7 +156,8 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
     char title[128];
     restartTitle(title, sizeof title);
     waitForReboot(upload.view, rebootWaitTicks(gContext.modelName), title);
-    checkAfterUpload(request.address, complete, imageVersion(image), finalStage);
+    // The device the run is about, whoever fetched.
+    checkAfterUpload(gContext.targetAddress, complete, imageVersion(image), finalStage);
     delete t;
 }
 
@@ -134,11 +165,11 @@ const FirmwareImage& servedImage() {
     return gContext.stage.load() == Stage::Transition ? gContext.transitionImage : gContext.image;
 }
 
-TftpListener* tftpBindListener(uint32_t localAddress, uint32_t groupAddress) {
+TftpListener* tftpBindListener(uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
     TftpOpenFailure failure;
     TftpListener* listener = tftpOpenListener(localAddress, groupAddress, &failure);
     switch (failure) {
-        case TftpOpenFailure::None: return listener;
+        case TftpOpenFailure::None: listener->deviceAddress = deviceAddress; return listener;
         case TftpOpenFailure::NoMemory: endRun(RunOutcome::ListenerAllocationFailed);
         case TftpOpenFailure::SocketFailed: endRun(RunOutcome::ListenerSocketFailed);
         case TftpOpenFailure::BindFailed: endRun(RunOutcome::ListenerBindFailed);
@@ -147,8 +178,8 @@ TftpListener* tftpBindListener(uint32_t localAddress, uint32_t groupAddress) {
     return nullptr;
 }
 
-uint16_t tftpStartListener(uint32_t localAddress, uint32_t groupAddress) {
-    TftpListener* listener = tftpBindListener(localAddress, groupAddress);
+uint16_t tftpStartListener(uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
+    TftpListener* listener = tftpBindListener(localAddress, groupAddress, deviceAddress);
     if (!listener) return 0;
     uint16_t port = listener->port;
     if (!threadStartDetached(listenThread, listener)) endRun(RunOutcome::ListenerThreadFailed);

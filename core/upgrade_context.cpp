@@ -1,6 +1,9 @@
 #include "core/upgrade_context.h"
 
+#include "core/run_options.h"
+
 UpgradeContext gContext{};
+RunOptions gRunOptions{};
 
 void resetUpgradeContext() {
     static_cast<UpgradeFields&>(gContext) = UpgradeFields{};

@@ -34,7 +34,7 @@ void runOrbflashFlow() {
     if (result <= 0) endBeforeServing(RunOutcome::NoResponse);
     if (showDialog(Dialog::Confirm) == 0) endBeforeServing(RunOutcome::UserAbort);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, upgrade ? 0 : kRecoveryGroup);
+    uint16_t port = tftpStartListener(gContext.localAddress, upgrade ? 0 : kRecoveryGroup, gContext.targetAddress);
     // The group could not be joined (already reported): telling the device
     // port 0 could only leave it waiting.
     if (port == 0) endBeforeServing(RunOutcome::GroupJoinFailed);

@@ -49,7 +49,6 @@ const ProgramProfile kOrbflashProfile = {
     .timeoutEndsRun = true,
     .connectFailureEndsRun = true,
     .statusReadsAfterUpload = 1,
-    .checksVersionAfterUpload = false,
     .namesStageInTitles = false,
     .namesModelInAddressTitle = false,
     .rebootWaits = kOrbflashRebootWaits,

@@ -21,7 +21,7 @@ void runOrbstageFlow() {
     const bool staged = gContext.stage.load() == Stage::Transition;
     if (showDialog(staged ? Dialog::StagedConfirm : Dialog::Confirm) == 0) endRun(RunOutcome::UserAbort);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, 0);
+    uint16_t port = tftpStartListener(gContext.localAddress, 0, gContext.targetAddress);
     sendUpgradeTrigger(port);
 
     if (staged) {

@@ -49,7 +49,6 @@ const ProgramProfile kOrbstageProfile = {
     .timeoutEndsRun = false,
     .connectFailureEndsRun = false,
     .statusReadsAfterUpload = 10,
-    .checksVersionAfterUpload = true,
     .namesStageInTitles = true,
     .namesModelInAddressTitle = true,
     .rebootWaits = kOrbstageRebootWaits,

@@ -1,6 +1,5 @@
 #include "net/tftp/tftp_listener.h"
 
-#include <cstring>
 #include <new>
 
 #include "core/debug_trace.h"
@@ -8,19 +7,42 @@
 
 namespace {
 
-// Whether the read request in the area names the expected file. The name
-// must end inside the datagram; anything else is not the expected one.
-bool isExpectedRequest(const uint8_t* area, int length, const TftpWaitHooks& hooks) {
-    const char* name = reinterpret_cast<const char*>(area + 2);
-    const void* end = std::memchr(name, '\0', static_cast<size_t>(length - 2));
-    if (!end) {
+const unsigned kWaitSliceMs = 50;
+
+// What a datagram at the listener means: the expected request, or nothing.
+bool takeDatagram(TftpListener* listener, int got, const sockaddr_in& from, const TftpWaitHooks& hooks,
+                  TftpRequest* request) {
+    const uint8_t* area = listener->receiveArea;
+    switch (tftpGet16(area)) {
+        case kTftpReadRequest: break;
+        case kTftpWriteRequest: debugTrace("TFTP Rx WRQ?\n"); return false;
+        case kTftpData: debugTrace("TFTP Rx Data?\n"); return false;
+        case kTftpAck: debugTrace("TFTP Rx ACK?\n"); return false;
+        case kTftpError: debugTrace("TFTP Rx Error?\n"); return false;
+        default: return false;
+    }
+    TftpReadRequest parsed;
+    // The name must end inside the datagram; anything else is not the expected one.
+    if (!tftpParseReadRequest(area, got, &parsed)) {
         debugTrace("+++ Bad TFTP RRQ filename (unterminated)\n");
         return false;
     }
-    debugTrace("TFTP RRQ %s\n", name);
-    if (hooks.isExpectedName(hooks.context, name)) return true;
-    debugTrace("+++ Bad TFTP RRQ filename %s\n", name);
-    return false;
+    debugTrace("TFTP RRQ %s\n", parsed.name);
+    if (!hooks.isExpectedName(hooks.context, parsed.name)) {
+        debugTrace("+++ Bad TFTP RRQ filename %s\n", parsed.name);
+        return false;
+    }
+    readSockaddr(from, &request->address, &request->port);
+    if (listener->deviceAddress != 0 && request->address != listener->deviceAddress) {
+        // Another host that knows the name: refused, the wait goes on.
+        debugTrace("+++ TFTP RRQ from %x refused\n", request->address);
+        uint8_t packet[64];
+        socketSendTo(listener->socket, packet, tftpBuildError(packet, kTftpErrorAccessViolation, "Access violation"),
+                     from);
+        return false;
+    }
+    request->withOptions = parsed.optionCount > 0;
+    return true;
 }
 
 }  // namespace
@@ -71,26 +93,15 @@ void tftpCloseListener(TftpListener* listener) {
 bool tftpAwaitRequest(TftpListener* listener, const TftpWaitHooks& hooks, TftpRequest* request) {
     socketSetNonBlocking(listener->socket);
     for (;;) {
-        sockaddr_in from;
-        int got = socketReceiveFrom(listener->socket, listener->receiveArea, kTftpPacketSize, &from);
-        if (got >= 2) {
-            switch (tftpGet16(listener->receiveArea)) {
-                case kTftpReadRequest:
-                    if (!isExpectedRequest(listener->receiveArea, got, hooks)) break;
-                    readSockaddr(from, &request->address, &request->port);
-                    request->withOptions = tftpRequestHasOptions(listener->receiveArea, got);
-                    return true;
-                case kTftpWriteRequest: debugTrace("TFTP Rx WRQ?\n"); break;
-                case kTftpData: debugTrace("TFTP Rx Data?\n"); break;
-                case kTftpAck: debugTrace("TFTP Rx ACK?\n"); break;
-                case kTftpError: debugTrace("TFTP Rx Error?\n"); break;
-                default: break;
+        if (socketWaitReadable(listener->socket, kWaitSliceMs)) {
+            for (;;) {
+                sockaddr_in from;
+                int got = socketReceiveFrom(listener->socket, listener->receiveArea, kTftpPacketSize, &from);
+                if (got == kRecvTooBig) continue;  // does not fit the area: dropped
+                if (got < 0) break;
+                if (got >= 2 && takeDatagram(listener, got, from, hooks, request)) return true;
             }
-            continue;
         }
-        if (got >= 0) continue;  // too short to name an opcode
-        // Idle (also a datagram too big for the area, which is dropped).
-        socketWaitReadable(listener->socket, 1);
         if (!hooks.tick(hooks.context)) return false;
     }
 }

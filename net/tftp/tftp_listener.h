@@ -16,7 +16,8 @@ struct TftpListener {
     uint16_t port;
     OrbSocket socket;
     uint8_t receiveArea[kTftpPacketSize];
-    uint32_t groupAddress;  // the multicast group joined (recovery); 0 otherwise
+    uint32_t groupAddress;   // the multicast group joined (recovery); 0 otherwise
+    uint32_t deviceAddress;  // the one host served; 0 serves any
 };
 
 enum class TftpOpenFailure { None, NoMemory, SocketFailed, BindFailed, GroupJoinFailed };
@@ -31,7 +32,7 @@ struct TftpWaitHooks {
     void* context;
     // Whether a requested name is the one on offer.
     bool (*isExpectedName)(void* context, const char* name);
-    // Called on every idle pass; false ends the wait.
+    // Called at least every 50 ms while the listener waits; false ends the wait.
     bool (*tick)(void* context);
 };
 
@@ -41,6 +42,8 @@ struct TftpRequest {
     bool withOptions;  // the request carried options: answer with the OACK
 };
 
-// True with the request once the expected one has come; false when a tick
-// ended the wait. Other datagrams are ignored (traced).
+// True with the request once the expected one has come from the device;
+// false when a tick ended the wait. A request for the expected name from
+// another host is refused with an ERROR; other datagrams are ignored (traced).
+// Between datagrams it blocks rather than polls.
 bool tftpAwaitRequest(TftpListener* listener, const TftpWaitHooks& hooks, TftpRequest* request);

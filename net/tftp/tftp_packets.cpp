@@ -11,13 +11,41 @@ void tftpPut16(uint32_t value, uint8_t* bytes) {
     bytes[1] = static_cast<uint8_t>(value & 0xFF);
 }
 
-bool tftpRequestHasOptions(const uint8_t* packet, int length) {
+// The NUL-terminated field at offset, or null when it does not end inside
+// the datagram; *next is the offset behind its NUL.
+static const char* takeField(const uint8_t* packet, int length, int at, int* next) {
+    if (at >= length) return nullptr;
+    const void* end = std::memchr(packet + at, 0, static_cast<size_t>(length - at));
+    if (!end) return nullptr;
+    *next = static_cast<int>(static_cast<const uint8_t*>(end) - packet) + 1;
+    return reinterpret_cast<const char*>(packet + at);
+}
+
+bool tftpParseReadRequest(const uint8_t* packet, int length, TftpReadRequest* request) {
+    if (length < 2 || tftpGet16(packet) != kTftpReadRequest) return false;
     int at = 2;
-    for (int field = 0; field < 2; ++field) {  // name, then mode
-        while (at < length && packet[at] != 0) ++at;
-        ++at;
+    request->name = takeField(packet, length, at, &at);
+    if (!request->name) return false;
+    request->mode = takeField(packet, length, at, &at);
+    if (!request->mode) return false;
+    // Options are counted, not read: every request gets the same answer.
+    request->optionCount = 0;
+    while (at < length && packet[at] != 0) {
+        if (!takeField(packet, length, at, &at) || !takeField(packet, length, at, &at)) break;
+        ++request->optionCount;
     }
-    return at < length && packet[at] != 0;
+    return true;
+}
+
+bool tftpParseError(const uint8_t* packet, int length, TftpErrorReport* error) {
+    if (length < 4 || tftpGet16(packet) != kTftpError) return false;
+    error->code = tftpGet16(packet + 2);
+    // The text may lack its NUL: take what came, cut to fit.
+    size_t i = 0;
+    for (int at = 4; at < length && packet[at] != 0 && i + 1 < sizeof error->text; ++at)
+        error->text[i++] = static_cast<char>(packet[at]);
+    error->text[i] = '\0';
+    return true;
 }
 
 int tftpBuildData(uint8_t* packet, const uint8_t* payload, uint32_t length, uint32_t block) {
@@ -33,6 +61,12 @@ static int appendField(uint8_t* packet, int offset, const char* text) {
     char* at = reinterpret_cast<char*>(packet + offset);
     int written = formatText(at, static_cast<size_t>(kTftpPacketSize - offset), "%s", text);
     return offset + written + 1;
+}
+
+int tftpBuildError(uint8_t* packet, uint16_t code, const char* text) {
+    tftpPut16(kTftpError, packet);
+    tftpPut16(code, packet + 2);
+    return appendField(packet, 4, text);
 }
 
 int tftpBuildOptionAck(uint8_t* packet, uint32_t imageSize) {

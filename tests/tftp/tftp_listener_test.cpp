@@ -26,7 +26,7 @@ std::atomic<int> gFetchesDone{0};
 class ListenerRun {
 public:
     explicit ListenerRun(uint32_t group = 0) {
-        listener_ = tftpBindListener(kLoopback, group);
+        listener_ = tftpBindListener(kLoopback, group, kLoopback);
         if (!listener_) return;
         port = listener_->port;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -103,21 +103,21 @@ TEST_F(TftpListenerTest, IgnoresEverythingButTheExpectedNameThenServesIt) {
 TEST_F(TftpListenerTest, TakenPortsAreSkippedUpTo168) {
     TestSocket other = openTestSocket(kLoopback, 69);
     ASSERT_GE(other.fd, 0);
-    TftpListener* listener = tftpBindListener(kLoopback, 0);
+    TftpListener* listener = tftpBindListener(kLoopback, 0, kLoopback);
     ASSERT_NE(listener, nullptr);
     EXPECT_EQ(listener->port, 70);
     tftpCloseListener(listener);
 
     std::vector<TestSocket> taken;
     for (uint16_t port = 70; port <= 168; ++port) taken.push_back(openTestSocket(kLoopback, port));
-    EXPECT_EQ(runUntilEnd([] { tftpBindListener(kLoopback, 0); }), RunOutcome::ListenerBindFailed);
+    EXPECT_EQ(runUntilEnd([] { tftpBindListener(kLoopback, 0, kLoopback); }), RunOutcome::ListenerBindFailed);
     EXPECT_EQ(countEvents("error Upgrade Failed: Can't bind TFTP listener socket"), 1);
     for (TestSocket& socket : taken) closeTestSocket(socket);
     closeTestSocket(other);
 }
 
 TEST_F(TftpListenerTest, FailedGroupJoinReturnsZeroWithoutAThread) {
-    EXPECT_EQ(tftpStartListener(kLoopback, 0x0A010203), 0);  // not a group address
+    EXPECT_EQ(tftpStartListener(kLoopback, 0x0A010203, kLoopback), 0);  // not a group address
     EXPECT_EQ(frontEndEvents(), std::vector<std::string>{"message Error|setsockopt"});
     TestSocket again = openTestSocket(kLoopback, 69);  // the socket was closed
     EXPECT_GE(again.fd, 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "net/tftp/tftp_packets.h"
@@ -56,18 +57,44 @@ TEST(TftpPackets, DataCarriesTheBlockNumberAndAtMost512Bytes) {
     EXPECT_EQ(tftpBuildData(packet, payload.data(), 600, 2), 516);  // never more than a block
 }
 
-TEST(TftpPackets, RequestOptionsAreSeenAfterNameAndMode) {
-    auto has = [](const std::vector<uint8_t>& request) {
-        return tftpRequestHasOptions(request.data(), static_cast<int>(request.size()));
+TEST(TftpPackets, ReadRequestsAreReadInsideTheDatagramOnly) {
+    struct Case {
+        std::string bytes;
+        bool parsed;
+        int options;
     };
-    const char plain[] = "\0\1/orb1.bi1\0octet";
-    const char withSize[] =
-        "\0\1/orb1.bi1\0octet\0tsize\0"
-        "0";
-    const char padded[] = "\0\1/orb1.bi1\0octet\0\0";
-    const char cut[] = "\0\1/orb1.bi1";
-    EXPECT_FALSE(has({plain, plain + sizeof plain}));
-    EXPECT_TRUE(has({withSize, withSize + sizeof withSize}));
-    EXPECT_FALSE(has({padded, padded + sizeof padded}));
-    EXPECT_FALSE(has({cut, cut + sizeof cut - 1}));  // no terminator at all
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {"\0\1/orb1.bi1\0octet\0"s, true, 0},
+        {"\0\1/orb1.bi1\0octet\0tsize\0"
+         "0\0timeout\0"
+         "5\0"s,
+         true, 2},
+        {"\0\1/orb1.bi1\0octet\0\0"s, true, 0},  // padding after the mode
+        {"\0\1/orb1.bi1\0octet\0tsize\0"
+         "0"s,
+         true, 0},                              // an option cut short is no option
+        {"\0\1/orb1.bi1\0octet"s, false, 0},    // the mode does not end
+        {"\0\1/orb1.bi1"s, false, 0},           // no terminator at all
+        {"\0\2/orb1.bi1\0octet\0"s, false, 0},  // a write request
+        {"\0"s, false, 0},
+    };
+    for (const Case& c : cases) {
+        TftpReadRequest request;
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
+        ASSERT_EQ(tftpParseReadRequest(bytes, static_cast<int>(c.bytes.size()), &request), c.parsed) << c.bytes;
+        if (!c.parsed) continue;
+        EXPECT_STREQ(request.name, "/orb1.bi1");
+        EXPECT_EQ(request.optionCount, c.options) << c.bytes;
+    }
+}
+
+TEST(TftpPackets, ErrorsAreBuiltAndReadBack) {
+    uint8_t packet[kTftpPacketSize];
+    int length = tftpBuildError(packet, 5, "Unknown transfer ID");
+    EXPECT_EQ(built(packet, length), built(reinterpret_cast<const uint8_t*>("\0\5\0\5Unknown transfer ID"), 24));
+    TftpErrorReport error;
+    ASSERT_TRUE(tftpParseError(packet, length - 1, &error));  // a text without its NUL still counts
+    EXPECT_EQ(error.code, 5);
+    EXPECT_STREQ(error.text, "Unknown transfer ID");
 }

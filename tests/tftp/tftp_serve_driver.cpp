@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     setRunEndListener(printEvents);
     if (web) answerStatusReads(gContext.localAddress);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, group ? 0xEA04080Au : 0);
+    uint16_t port = tftpStartListener(gContext.localAddress, group ? 0xEA04080Au : 0, gContext.targetAddress);
     std::printf("port %u\n", port);
     std::fflush(stdout);
     if (port == 0) endRun(RunOutcome::GroupJoinFailed);

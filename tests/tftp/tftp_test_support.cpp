@@ -1,6 +1,7 @@
 #include "tests/tftp/tftp_test_support.h"
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,16 @@ void installImage(const std::vector<uint8_t>& bytes, bool transition) {
 namespace {
 std::atomic<uint32_t> fakeNow{0};
 std::atomic<uint32_t> sleeps{0};
-uint32_t fakeClock() { return fakeNow.load(); }
+std::atomic<bool> running{false};
+std::chrono::steady_clock::time_point realStart;
+uint32_t fakeClock() {
+    uint32_t now = fakeNow.load();
+    if (running.load())
+        now += static_cast<uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - realStart)
+                .count());
+    return now;
+}
 // No wait here lasts longer than this many sleeps; a wait that does is
 // broken, and fails rather than hangs.
 const uint32_t kSleepBudget = 100000;
@@ -68,9 +78,11 @@ int readCount = 0;
 std::function<void()> beforeRead;
 }  // namespace
 
-void useFakeClock(uint32_t start) {
+void useFakeClock(uint32_t start, bool runs) {
     fakeNow.store(start);
     sleeps.store(0);
+    realStart = std::chrono::steady_clock::now();
+    running.store(runs);
     setClockHooks(fakeClock, fakeSleep);
 }
 
@@ -113,9 +125,10 @@ void resetTftpTest(const ProgramProfile* program) {
     std::strcpy(gContext.modelName, "ORB-A110");
     gContext.firmwareFileName.set("/orb1a2b.bi1");
     gContext.localAddress = 0x7F000001;
+    gContext.targetAddress = 0x7F000001;
     scriptStatusReads({});
     setBeforeStatusRead(nullptr);
-    useFakeClock(1000);
+    useFakeClock(1000, true);
 }
 
 int countEvents(const std::string& prefix) {

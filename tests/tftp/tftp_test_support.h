@@ -21,8 +21,9 @@ extern ProgramProfile gQuickFlash;
 extern ProgramProfile gQuickStage;
 const int kQuickRetryLimit = 4;
 
-// A clock that only moves when slept on; starts at the given time.
-void useFakeClock(uint32_t start);
+// A clock that moves when slept on (a sleep takes no time) and, when it
+// runs, also with real time, so that waits on sockets still end.
+void useFakeClock(uint32_t start, bool runs = false);
 void useRealClock();
 uint32_t fakeSleepCount();
 

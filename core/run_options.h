@@ -1,0 +1,13 @@
+// Choices a run is made with that the wizard leaves at their defaults and
+// the command line sets.
+#pragma once
+
+#include <cstdint>
+
+struct RunOptions {
+    // How long to wait for the device's read request after the trigger;
+    // 0: until the user cancels (the wizard).
+    uint32_t fetchTimeoutMs;
+};
+
+extern RunOptions gRunOptions;

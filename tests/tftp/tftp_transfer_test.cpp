@@ -111,6 +111,52 @@ TEST_F(TftpStageTransfer, AlignedImageEndsOnlyWhenTheEmptyBlockIsAcknowledged) {
     EXPECT_EQ(statusReadCount(), 0);
 }
 
+TEST_F(TftpStageTransfer, StrayDatagramsCostNoTime) {
+    // A retry limit of four 100 ms periods; a flood of junk far above four
+    // hundred datagrams before the device answers must not end the transfer.
+    gProgram = &gQuickStage;
+    std::vector<uint8_t> image = makeTestImage(3000, 15, "7.5.3");
+    installImage(image);
+    scriptStatusReads({{300, ""}});
+    FetchResult got;
+    int refusals = 0;
+    serve([&](TestSocket& client, uint16_t serverPort) {
+        TestSocket stranger = openTestSocket(0x7F000003, 0);
+        for (int i = 0; i < 3000; ++i) sendTo(stranger, ackPacket(static_cast<uint16_t>(i)), kLoopback, serverPort);
+        Datagram d;
+        while (receiveFrom(stranger, &d, 50)) refusals += opcodeOf(d) == 5;
+        closeTestSocket(stranger);
+        got = fetchFile(client, FetchOptions{});
+    });
+    ASSERT_TRUE(got.complete) << got.problem;
+    EXPECT_TRUE(got.bytes == image);
+    EXPECT_GE(refusals, 1);
+    EXPECT_LT(refusals, 3000) << "every stray datagram answered";
+}
+
+TEST_F(TftpStageTransfer, AFetchAskedAgainFromANewPortStartsOver) {
+    std::vector<uint8_t> image = makeTestImage(9000, 16, "7.5.3");
+    installImage(image);
+    scriptStatusReads({{300, ""}});
+    FetchResult got;
+    serve([&](TestSocket& client, uint16_t serverPort) {
+        Datagram d;
+        if (!receiveFrom(client, &d, 2000) || opcodeOf(d) != 6) return;
+        sendTo(client, ackPacket(0), kLoopback, serverPort);  // block 1 comes, then the device gives up
+        if (!receiveFrom(client, &d, 2000)) return;
+        TestSocket again = openTestSocket(kLoopback, 0);
+        FetchOptions options;
+        options.sendRequest = true;
+        options.name = "/orb1a2b.bi1";
+        options.serverPort = serverPort;
+        got = fetchFile(again, options);
+        closeTestSocket(again);
+    });
+    ASSERT_TRUE(got.complete) << got.problem;
+    EXPECT_TRUE(got.bytes == image);
+    EXPECT_EQ(countEvents("error"), 0) << allEvents();
+}
+
 TEST_F(TftpStageTransfer, DuplicateAcksTriggerNoResend) {
     std::vector<uint8_t> image = makeTestImage(20 * 512 + 77, 5, "7.5.3");
     installImage(image);

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# orbflash on a LAN that holds more than the device: a second host that
+# knows the file name or floods the listener, and a device that bends the
+# protocols. Each case checks what the user sees and what the device got.
+source "$(dirname "$0")/e2e_lib.sh"
+P=orbflash-fast
+ROGUE=$(dirname "$0")/../support/rogue.py
+
+# start_rogue ARGS...: the second host, its log in rogue.log.
+start_rogue() {
+  python3 "$ROGUE" "$@" >"$WORK/rogue.log" 2>&1 &
+  ROGUE_PID=$!
+  trap 'kill $ROGUE_PID 2>/dev/null; cleanup' EXIT
+}
+
+case ${1:?case} in
+# Who is served, and who is believed.
+foreign_host_refused)
+  # The other host asks for the right name before the device does: it is
+  # refused, and the status read after the upload goes to the device.
+  start_sim --restart-seconds 1 --fetch-delay 1500
+  start_rogue steal --address 127.0.0.3 --sim-log "$WORK/sim.log"
+  wait_for_log rogue.log 'rogue: ready' 10
+  run_program $P "$FLASH_TO_STATUS\n\n"
+  expect_exit_zero
+  expect_no_error
+  expect_out 'Upgrade Successful!'
+  grep -q 'rogue: refused ERROR 2' "$WORK/rogue.log" || fail "the other host was not refused: $(cat "$WORK/rogue.log")"
+  ! grep -q 'rogue: http GET' "$WORK/rogue.log" || fail "the other host was asked for the status page"
+  expect_received $P
+  ;;
+
+other_version_after_restart)
+  start_sim --restart-seconds 1 --version-after 9.9.9
+  run_program $P "$FLASH_TO_STATUS\n"
+  expect_exit_zero
+  expect_error 'Upgrade Failed: Version not matching'
+  expect_no_out 'Upgrade Successful'
+  expect_received $P
+  ;;
+
+# Waiting.
+flood_during_upload)
+  start_sim --restart-seconds 1
+  start_rogue flood --address 127.0.0.3 --to 127.0.0.1:69 --rate 2000
+  wait_for_log rogue.log 'rogue: flooding' 10
+  run_program $P "$FLASH_TO_STATUS\n\n"
+  expect_exit_zero
+  expect_no_error
+  expect_out 'Upgrade Successful!'
+  expect_received $P
+  ;;
+
+# The device's own words.
+device_tftp_error)
+  start_sim --restart-seconds 1 --tftp-error-after 10
+  run_program $P "$FLASH_TO_STATUS\n"
+  expect_exit_zero
+  expect_error 'Upgrade Failed: TFTP error 3 from ORB: Disk full or allocation exceeded'
+  expect_no_out 'Updating Firmware'
+  ;;
+
+refetch_from_new_port)
+  start_sim --restart-seconds 1 --refetch-after 30
+  run_program $P "$FLASH_TO_STATUS\n\n"
+  expect_exit_zero
+  expect_no_error
+  expect_out 'Upgrade Successful!'
+  [ "$(grep -c 'TFTP RRQ' "$WORK/sim.log")" = 2 ] || fail "two read requests expected"
+  expect_received $P
+  ;;
+
+device_text_escaped)
+  # Escape sequences in what the device reports are shown, not obeyed.
+  start_sim --product $'ORB\e[2J\e]0;owned\a' --serial $'SN\e[31m1' --restart-seconds 1
+  run_program $P "$FLASH_TO_STATUS""cancel\n"
+  expect_exit_zero
+  expect_out 'Product Name: ORB\\x1b\[2J\\x1b\]0;owned\\x07'
+  expect_out 'Serial Number: SN\\x1b\[31m1'
+  ! grep -q $'\e' "$WORK/out" "$WORK/err" || fail "an escape byte reached the terminal"
+  ;;
+
+*) fail "unknown case $1" ;;
+esac
+pass

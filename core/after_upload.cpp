@@ -7,6 +7,7 @@
 #include "core/program_profile.h"
 #include "core/reboot_tick.h"
 #include "core/run_end.h"
+#include "core/run_report.h"
 #include "core/upgrade_context.h"
 #include "platform/platform_clock.h"
 
@@ -32,6 +33,8 @@ void waitForReboot(ProgressView* view, unsigned ticks, const char* title) {
         uint64_t now = clockMillis() / kRebootTickMs;
         if (now < start) now += wrap;
         setProgressPosition(view, static_cast<unsigned>(now - start));
+        reportRunStep(RunReport{RunStep::RestartWait, gContext.targetAddress, 0, 0,
+                                static_cast<uint32_t>((now - start) * kRebootTickMs), ticks * kRebootTickMs, nullptr});
         if (progressCancelled(view)) {
             closeProgress(view);
             endRun(RunOutcome::UserAbort);
@@ -58,6 +61,7 @@ void checkAfterUpload(uint32_t deviceAddress, bool complete, const char* servedV
     // Ending without a word would leave the user guessing whether the
     // device took its image.
     if (got <= 0) endRun(RunOutcome::NotRespondingAfterUpload);
+    reportRunStep(RunReport{RunStep::VersionRead, deviceAddress, 0, 0, 0, 0, gContext.deviceFacts.softwareVersion});
     debugTrace("[%d]%s %s\n", static_cast<int>(gContext.stage.load()), servedVersion,
                gContext.deviceFacts.softwareVersion);
     // Phones are exempt, as the staged check always made them.

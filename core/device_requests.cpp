@@ -1,13 +1,30 @@
 #include "core/device_requests.h"
 
+#include <cstring>
+
 #include "core/request_runner.h"
+#include "core/run_end.h"
+#include "core/run_options.h"
+#include "core/run_report.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/http/http_exchange.h"
 
 int readStatusPage(uint32_t deviceAddress) {
+    reportRunStep(RunReport{RunStep::StatusRead, deviceAddress, kDeviceHttpPort, 0, 0, 0, nullptr});
     return runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
                       "/admin/advanced", gContext.responseBuffer, kResponseCapacity);
+}
+
+void reportDeviceFacts() { reportRunStep(RunReport{RunStep::Facts, gContext.targetAddress, 0, 0, 0, 0, nullptr}); }
+
+void endIfAlreadyCurrent() {
+    if (!gRunOptions.skipCurrent) return;
+    const char* version = imageVersion(gContext.image);
+    if (std::strcmp(version, gContext.deviceFacts.softwareVersion) != 0) return;
+    char message[192];
+    formatText(message, sizeof message, "already at %s", version);
+    endRun(RunOutcome::AlreadyCurrent, message);
 }
 
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName) {
@@ -22,4 +39,5 @@ void sendUpgradeTrigger(uint16_t port) {
     formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, name);
     runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
                gContext.responseBuffer, kResponseCapacity);
+    reportRunStep(RunReport{RunStep::Trigger, gContext.targetAddress, port, gContext.triggerStatus.load(), 0, 0, name});
 }

@@ -7,6 +7,11 @@
 
 // Reads "/admin/advanced" (refreshing deviceFacts); the byte count.
 int readStatusPage(uint32_t deviceAddress);
+// The facts just read (or taken from a recovery answer), for those who listen.
+void reportDeviceFacts();
+// With gRunOptions.skipCurrent, ends the run when the device already
+// reports the version of the image it would get.
+void endIfAlreadyCurrent();
 
 // "/admin/upgrade?tftp://<localAddress>:<port><fileName>".
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);

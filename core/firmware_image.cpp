@@ -1,6 +1,10 @@
 #include "core/firmware_image.h"
 
+#include <cstdio>
 #include <cstring>
+#include <new>
+
+#include "core/text.h"
 
 #include "platform/platform_resource.h"
 
@@ -18,4 +22,40 @@ FirmwareImage loadFirmwareImage(unsigned resourceId) {
 
 const char* imageVersion(const FirmwareImage& image) {
     return reinterpret_cast<const char*>(image.header + kImageVersionOffset);
+}
+
+bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, size_t errorSize) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        formatText(error, errorSize, "cannot read %s", path);
+        return false;
+    }
+    std::fseek(file, 0, SEEK_END);
+    long length = std::ftell(file);
+    std::fseek(file, 0, SEEK_SET);
+    if (length > 0x7FFFFFFFL) {
+        std::fclose(file);
+        formatText(error, errorSize, "%s: too large for a firmware image", path);
+        return false;
+    }
+    // Never freed: an image lives as long as the run, like the embedded ones.
+    uint8_t* bytes = length > 0 ? new (std::nothrow) uint8_t[static_cast<size_t>(length)] : nullptr;
+    bool read = bytes && std::fread(bytes, 1, static_cast<size_t>(length), file) == static_cast<size_t>(length);
+    std::fclose(file);
+    if (length < static_cast<long>(kImageHeaderSize) || !read) {
+        formatText(error, errorSize, "%s: not a firmware image (shorter than its 128-byte header)", path);
+        delete[] bytes;
+        return false;
+    }
+    if (!imageHeaderIsSound(bytes, static_cast<uint32_t>(length))) {
+        formatText(error, errorSize, "%s: not a firmware image (its version at offset 92 does not end in the header)",
+                   path);
+        delete[] bytes;
+        return false;
+    }
+    *image = FirmwareImage{};
+    image->data = bytes;
+    image->size = static_cast<uint32_t>(length);
+    std::memcpy(image->header, bytes, kImageHeaderSize);
+    return true;
 }

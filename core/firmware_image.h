@@ -2,6 +2,7 @@
 // a copy of the 128-byte header from which the product code and version are read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -25,3 +26,8 @@ inline bool imageHeaderIsSound(const uint8_t* data, uint32_t size) {
 }
 
 const char* imageVersion(const FirmwareImage& image);
+
+// An image from a file, with the same header checks as the embedded ones.
+// The bytes stay in memory until the process ends. False with a reason in
+// error when the file cannot be read or is no usable image.
+bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, size_t errorSize);

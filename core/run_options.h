@@ -8,6 +8,9 @@ struct RunOptions {
     // How long to wait for the device's read request after the trigger;
     // 0: until the user cancels (the wizard).
     uint32_t fetchTimeoutMs;
+    // A device that already runs the image's version is left alone (the
+    // command line without --force); the wizard always serves.
+    bool skipCurrent;
 };
 
 extern RunOptions gRunOptions;

@@ -11,6 +11,7 @@ struct OutcomeRow {
 // In the order of the enumeration.
 const OutcomeRow kOutcomes[] = {
     {RunOutcome::Success, "success", nullptr},
+    {RunOutcome::AlreadyCurrent, "already-current", nullptr},
     {RunOutcome::Declined, "declined", nullptr},
     {RunOutcome::UserAbort, "user-abort", "Upgrade Failed: User Abort"},
     {RunOutcome::SearchCancelled, "search-cancelled", "Recovery Failed: Cannot find the specified device!"},
@@ -21,6 +22,8 @@ const OutcomeRow kOutcomes[] = {
     {RunOutcome::HttpBindFailed, "http-bind", "Upgrade Failed: Can't bind HTTP socket"},
     {RunOutcome::HttpConnectFailed, "http-connect", "Upgrade Failed: Can't connect to ORB"},
     {RunOutcome::NoResponse, "no-response", "Upgrade Failed: No Response From ORB"},
+    {RunOutcome::PasswordNeeded, "password-needed", "Upgrade Failed: ORB requires a password"},
+    {RunOutcome::PasswordRefused, "password-refused", "Upgrade Failed: ORB refused the user name and password"},
     {RunOutcome::ListenerAllocationFailed, "listener-allocation", "Upgrade Failed: Can't malloc for TFTP listener"},
     {RunOutcome::ListenerSocketFailed, "listener-socket", "Upgrade Failed: Can't create TFTP listener socket"},
     {RunOutcome::ListenerBindFailed, "listener-bind", "Upgrade Failed: Can't bind TFTP listener socket"},

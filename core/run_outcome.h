@@ -4,6 +4,7 @@
 
 enum class RunOutcome {
     Success,             // the device took the image and answered after its restart
+    AlreadyCurrent,      // command line: the device already runs the image's version
     Declined,            // a dialog before the confirmation was declined: no message
     UserAbort,           // Cancel, or the confirmation or password dialog declined
     SearchCancelled,     // Cancel while the recovery search (or its window) was up
@@ -13,7 +14,9 @@ enum class RunOutcome {
     HttpSocketFailed,
     HttpBindFailed,
     HttpConnectFailed,
-    NoResponse,  // the status page could not be read
+    NoResponse,       // the status page could not be read
+    PasswordNeeded,   // command line: the device asks for a password and none was given
+    PasswordRefused,  // command line: the device refused the password given
     ListenerAllocationFailed,
     ListenerSocketFailed,
     ListenerBindFailed,

@@ -7,6 +7,7 @@
 #include "core/program_profile.h"
 #include "core/run_end.h"
 #include "core/run_options.h"
+#include "core/run_report.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
 #include "net/tftp/tftp_listener.h"
@@ -63,6 +64,9 @@ bool waitingTick(void* raw) {
 }
 
 TftpRequest awaitRequest(TftpListener* listener, bool withText) {
+    char name[128];
+    gContext.firmwareFileName.copyTo(name, sizeof name);
+    reportRunStep(RunReport{RunStep::Waiting, listener->localAddress, listener->port, 0, 0, 0, name});
     Waiting waiting{openProgress(ProgressKind::Waiting), clockMillis(), 0, false};
     setProgressRange(waiting.view, kWaitingSweep);
     setProgressPosition(waiting.view, 0);
@@ -104,6 +108,8 @@ bool uploadTick(void* raw, const TftpTransfer* t) {
         uint32_t now = clockMillis();
         if (!upload->refreshed || now - upload->lastRefresh >= kRefreshMs) {
             showUploadProgress(upload, t);
+            reportRunStep(RunReport{RunStep::Transfer, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
+                                    t->imageSize, nullptr});
             upload->refreshed = true;
             upload->lastRefresh = now;
         }
@@ -129,6 +135,7 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
     const bool finalStage = gContext.stage.load() == Stage::Target;
     tftpPrepareTransfer(t, socket, groupAddress, localAddress, request, image.data, image.size);
 
+    reportRunStep(RunReport{RunStep::TransferStart, request.address, request.port, 0, 0, image.size, nullptr});
     Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, false, 0, 0};
     setProgressRange(upload.view, t->blockCount / upload.barUnit);
     TftpResult result =
@@ -147,6 +154,8 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
     const bool complete = result == TftpResult::Complete;
     if (complete) {
         showUploadProgress(&upload, t);
+        reportRunStep(RunReport{RunStep::TransferDone, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
+                                t->imageSize, nullptr});
         debugTrace("All blocks ack'd\n");
     } else {
         debugTrace("Timeout for ack; upgrade failed\n");

@@ -19,3 +19,7 @@ struct InterfaceAddress {
 // Addresses of interfaces that are up: non-loopback ones first in the given
 // order, then loopback ones; at most 8; the rest of out is 0. Returns the count.
 int orderLocalAddresses(const InterfaceAddress* list, int count, uint32_t out[kMaxLocalAddresses]);
+
+// The network mask of the interface that holds a local address; false
+// when no interface holds it (or the system does not tell).
+bool localAddressMask(uint32_t address, uint32_t* mask);

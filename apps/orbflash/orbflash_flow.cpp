@@ -27,11 +27,16 @@ void runOrbflashFlow() {
         if (showDialog(Dialog::Recovery) == 0) endRun(RunOutcome::Declined);
         searchForDevice();
         takeRecoveryAnswer();
+        reportDeviceFacts();
     }
     if (result == 0 || gContext.targetAddress == 0) endBeforeServing(RunOutcome::Declined);
 
-    if (upgrade) result = readStatusPage(gContext.targetAddress);
-    if (result <= 0) endBeforeServing(RunOutcome::NoResponse);
+    if (upgrade) {
+        result = readStatusPage(gContext.targetAddress);
+        if (result <= 0) endBeforeServing(RunOutcome::NoResponse);
+        reportDeviceFacts();
+        endIfAlreadyCurrent();
+    }
     if (showDialog(Dialog::Confirm) == 0) endBeforeServing(RunOutcome::UserAbort);
 
     uint16_t port = tftpStartListener(gContext.localAddress, upgrade ? 0 : kRecoveryGroup, gContext.targetAddress);

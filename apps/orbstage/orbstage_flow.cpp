@@ -16,6 +16,8 @@ void runOrbstageFlow() {
     if (gContext.targetAddress == 0) endRun(RunOutcome::Declined);
 
     if (readStatusPage(gContext.targetAddress) <= 0) endRun(RunOutcome::NoResponse);
+    reportDeviceFacts();
+    endIfAlreadyCurrent();
     // Decided before serving starts, so a fast first stage cannot make a
     // staged run look single-stage.
     const bool staged = gContext.stage.load() == Stage::Transition;

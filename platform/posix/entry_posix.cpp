@@ -1,6 +1,3 @@
 #include "platform/program_entry.h"
 
-int main() {
-    // The command line is ignored.
-    return orbMain(nullptr);
-}
+int main(int argc, char** argv) { return orbMain(nullptr, argc, argv); }

@@ -27,3 +27,17 @@ void listLocalAddresses(char* hostName, size_t hostNameSize, uint32_t out[kMaxLo
     }
     orderLocalAddresses(found, count, out);
 }
+
+bool localAddressMask(uint32_t address, uint32_t* mask) {
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0) return false;
+    bool found = false;
+    for (ifaddrs* entry = all; entry && !found; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_netmask) continue;
+        if (ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr) != address) continue;
+        *mask = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
+        found = true;
+    }
+    freeifaddrs(all);
+    return found;
+}

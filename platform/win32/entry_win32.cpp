@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // The command line is ignored.
-    return orbMain(instance);
+    // The C runtime has split the command line already.
+    return orbMain(instance, __argc, __argv);
 }

@@ -11,7 +11,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from pe_resources import read_resources, subsystem  # noqa: E402
 
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'comctl32.dll', 'ws2_32.dll',
-               'winmm.dll', 'msvcrt.dll', 'bcrypt.dll', 'advapi32.dll'}
+               'winmm.dll', 'msvcrt.dll', 'bcrypt.dll', 'advapi32.dll', 'iphlpapi.dll'}
 ENGLISH_US = 1033
 
 

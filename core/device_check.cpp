@@ -1,0 +1,161 @@
+#include "core/device_check.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "core/text.h"
+#include "core/upgrade_context.h"
+#include "net/http/http_exchange.h"
+#include "net/tftp/tftp_listener.h"
+#include "platform/local_addresses.h"
+
+namespace {
+
+void dotted(uint32_t a, char* out, size_t size) {
+    formatText(out, size, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+}
+
+void checkSubnet(const CheckHooks& hooks) {
+    char local[16], target[16], text[160];
+    dotted(gContext.localAddress, local, sizeof local);
+    dotted(gContext.targetAddress, target, sizeof target);
+    uint32_t mask = 0;
+    if (gContext.localAddress == 0 || !localAddressMask(gContext.localAddress, &mask)) {
+        formatText(text, sizeof text, "subnet: the mask of %s is not known", local);
+        hooks.report(hooks.context, Finding::Warning, text);
+    } else if ((gContext.localAddress & mask) == (gContext.targetAddress & mask)) {
+        formatText(text, sizeof text, "subnet: %s and %s are on the same subnet", local, target);
+        hooks.report(hooks.context, Finding::Ok, text);
+    } else {
+        formatText(text, sizeof text, "subnet: %s is not on the subnet of %s: the device may not reach this PC", target,
+                   local);
+        hooks.report(hooks.context, Finding::Warning, text);
+    }
+}
+
+bool checkTftpPort(const CheckHooks& hooks) {
+    TftpOpenFailure failure;
+    TftpListener* listener = tftpOpenListener(gContext.localAddress, 0, &failure);
+    char text[160];
+    if (!listener) {
+        hooks.report(hooks.context, Finding::Problem, "TFTP: no UDP port from 69 to 168 is free");
+        return false;
+    }
+    if (listener->port == kTftpFirstPort)
+        formatText(text, sizeof text, "TFTP: the listener can use port 69");
+    else
+        formatText(text, sizeof text, "TFTP: port 69 is taken; the listener would use port %u", listener->port);
+    hooks.report(hooks.context, listener->port == kTftpFirstPort ? Finding::Ok : Finding::Warning, text);
+    tftpCloseListener(listener);
+    return true;
+}
+
+int statusCodeOf(const uint8_t* response, int count) {
+    const char* text = reinterpret_cast<const char*>(response);
+    if (count < 12 || std::strncmp(text, "HTTP/1.", 7) != 0) return 0;
+    int code = 0;
+    for (int i = 9; i < 12 && std::isdigit(static_cast<unsigned char>(text[i])); ++i) code = code * 10 + text[i] - '0';
+    return code;
+}
+
+// The status page as the request runner would read it: credentials when
+// asked, one more try for a fresh nonce.
+RunOutcome checkWebServer(const CheckHooks& hooks) {
+    bool credentialsGiven = false;
+    bool freshNonceTried = false;
+    for (;;) {
+        HttpSession session{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
+        int got = httpGet(gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort,
+                          "/admin/advanced", gContext.responseBuffer, kResponseCapacity, &session);
+        if (session.failure != HttpFailure::None || got == 0) {
+            hooks.report(hooks.context, Finding::Problem,
+                         session.failure == HttpFailure::ConnectFailed || got == 0
+                             ? "web server: no answer from the device"
+                             : "web server: no local TCP port from 23456 to 23556 could be used");
+            return session.failure == HttpFailure::ConnectFailed || got == 0 ? RunOutcome::NoResponse
+                                                                             : RunOutcome::HttpBindFailed;
+        }
+        if (got > 0) {
+            int status = statusCodeOf(gContext.responseBuffer, got);
+            if (status < 200 || status > 299) {
+                char text[96];
+                formatText(text, sizeof text, "web server: the status page answered HTTP %d", status);
+                hooks.report(hooks.context, Finding::Problem, text);
+                return RunOutcome::NoResponse;
+            }
+            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
+            hooks.report(hooks.context, Finding::Ok,
+                         credentialsGiven ? "credentials: accepted" : "credentials: none needed");
+            return RunOutcome::Success;
+        }
+        if (credentialsGiven && gContext.digest.nonceCount == 0 && !freshNonceTried) {
+            freshNonceTried = true;
+            continue;
+        }
+        if (credentialsGiven) {
+            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
+            hooks.report(hooks.context, Finding::Problem, "credentials: refused by the device");
+            return RunOutcome::PasswordRefused;
+        }
+        if (!hooks.credentials(hooks.context)) {
+            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
+            hooks.report(hooks.context, Finding::Problem, "credentials: the device asks for a password; none given");
+            return RunOutcome::PasswordNeeded;
+        }
+        credentialsGiven = true;
+    }
+}
+
+bool containsIgnoringCase(const char* text, const char* part) {
+    size_t length = std::strlen(part);
+    if (length == 0) return false;
+    for (const char* at = text; *at; ++at) {
+        size_t i = 0;
+        while (i < length && at[i] &&
+               std::tolower(static_cast<unsigned char>(at[i])) == std::tolower(static_cast<unsigned char>(part[i])))
+            ++i;
+        if (i == length) return true;
+    }
+    return false;
+}
+
+void checkFacts(const CheckHooks& hooks) {
+    const DeviceFacts& facts = gContext.deviceFacts;
+    char shown[5][132];
+    const char* values[5] = {facts.productName, facts.serialNumber, facts.macAddress, facts.softwareVersion,
+                             facts.hardwareVersion};
+    for (int i = 0; i < 5; ++i) escapeControls(shown[i], sizeof shown[i], values[i]);
+    char text[700];
+    formatText(text, sizeof text, "device: %s, serial %s, MAC %s, software %s, hardware %s", shown[0], shown[1],
+               shown[2], shown[3], shown[4]);
+    bool complete = true;
+    for (const char* value : values) complete = complete && value[0] != '\0';
+    hooks.report(hooks.context, complete ? Finding::Ok : Finding::Warning, text);
+
+    const char* model = gContext.modelName;
+    bool fits = containsIgnoringCase(facts.productName, model) || containsIgnoringCase(model, facts.productName);
+    formatText(text, sizeof text,
+               fits ? "model: the image is for %s, the device is %s"
+                    : "model: the image is for %s, but the device says it is %s",
+               model, shown[0]);
+    hooks.report(hooks.context, fits ? Finding::Ok : Finding::Warning, text);
+
+    const char* version = imageVersion(gContext.image);
+    bool current = std::strcmp(version, facts.softwareVersion) == 0;
+    formatText(text, sizeof text,
+               current ? "version: the device already runs %s (an upgrade leaves it alone unless forced)"
+                       : "version: %s would be served; the device runs %s",
+               version, shown[3]);
+    hooks.report(hooks.context, Finding::Ok, text);
+}
+
+}  // namespace
+
+RunOutcome checkDevice(const CheckHooks& hooks) {
+    checkSubnet(hooks);
+    bool portFree = checkTftpPort(hooks);
+    RunOutcome outcome = checkWebServer(hooks);
+    if (outcome == RunOutcome::Success) checkFacts(hooks);
+    if (outcome == RunOutcome::Success && !portFree) return RunOutcome::ListenerBindFailed;
+    return outcome;
+}

@@ -1,0 +1,22 @@
+// The command line as a front end: the wizard's dialogs answered from the
+// options, progress windows that only watch for Ctrl+C, and the run's
+// steps as lines, a live bar and JSON events.
+#pragma once
+
+#include <string>
+
+#include "core/run_outcome.h"
+#include "ui/cli/cli_options.h"
+
+struct CliRun {
+    CliOptions options;
+    std::string password;  // never printed
+    bool havePassword = false;
+    int localIndex = 0;  // into localAddresses; -1: none listed
+    std::string device;  // how lines name the device
+};
+
+void useCommandLineFrontEnd(CliRun* run);
+
+// The exit status of an outcome, the same in both programs and builds.
+int cliExitCode(RunOutcome outcome);

@@ -1,0 +1,44 @@
+// The command line of both programs: what was asked, checked before
+// anything touches the network. A mistake is one line naming the option,
+// and exit status 2.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/program_profile.h"
+
+enum class CliCommand { None, Upgrade, Recover, Check, Help, Version, ListAddresses };
+
+struct CliOptions {
+    CliCommand command = CliCommand::None;
+    std::vector<std::string> targets;  // device addresses, or the serial of a recovery
+    std::string devicesFile;           // --devices: one device per line
+    std::string local;                 // --local, as typed
+    std::string user = "admin";
+    std::string passwordFile;
+    bool yes = false;
+    std::string image;
+    std::string transitionImage;
+    bool force = false;
+    unsigned fetchTimeoutSeconds = 120;
+    bool quiet = false;
+    bool verbose = false;
+    bool json = false;
+    unsigned jobs = 8;
+    std::string logDir;
+};
+
+// Fills options from argv (argv[0] is the program). False with a one-line
+// message in error for a usage mistake.
+bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* options, std::string* error);
+
+// The --help text of the program, and --version's line.
+std::string commandLineHelp(const ProgramProfile& program);
+
+// A dotted quad that names a usable unicast host: not 0.0.0.0, multicast,
+// reserved or broadcast.
+bool parseHostAddress(const char* text, uint32_t* address);
+// A serial number as devices print it: 1 to 19 letters, digits or dashes.
+bool isSerialNumber(const char* text);

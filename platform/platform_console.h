@@ -20,3 +20,5 @@ bool consoleReadLine(char* out, size_t size, bool hidden);
 // Ctrl+C (and a closed console) raises a flag instead of ending the process.
 void consoleCatchInterrupt();
 bool consoleInterrupted();
+// How many times Ctrl+C was pressed so far.
+int consoleInterruptCount();

@@ -12,7 +12,7 @@ namespace {
 std::atomic<int> interrupted{0};
 static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-void onInterrupt(int) { interrupted.store(1); }
+void onInterrupt(int) { interrupted.fetch_add(1); }
 }  // namespace
 
 void consoleAttach() {}
@@ -68,3 +68,5 @@ void consoleCatchInterrupt() {
 }
 
 bool consoleInterrupted() { return interrupted.load() != 0; }
+
+int consoleInterruptCount() { return interrupted.load(); }

@@ -11,7 +11,7 @@ std::atomic<int> interrupted{0};
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        interrupted.store(1);
+        interrupted.fetch_add(1);
         return TRUE;
     }
     return FALSE;
@@ -76,3 +76,5 @@ bool consoleReadLine(char* out, size_t size, bool hidden) {
 void consoleCatchInterrupt() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 bool consoleInterrupted() { return interrupted.load() != 0; }
+
+int consoleInterruptCount() { return interrupted.load(); }

@@ -1,0 +1,114 @@
+#include "platform/platform_child.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <new>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct OrbChild {
+    pid_t pid;
+    int output;  // read end of its standard output; -1 once it ended
+    bool ended;
+    int status;
+    rusage usage;
+};
+
+OrbChild* childStart(char* const* argv, const char* errorPath) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return nullptr;
+    OrbChild* child = new (std::nothrow) OrbChild{};
+    if (!child) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        return nullptr;
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        delete child;
+        return nullptr;
+    }
+    if (pid == 0) {
+        // Its own group: the terminal's Ctrl+C goes to the parent, which decides.
+        setpgid(0, 0);
+        int nothing = open("/dev/null", O_RDWR);
+        int error = errorPath ? open(errorPath, O_WRONLY | O_CREAT | O_APPEND, 0644) : nothing;
+        dup2(nothing, STDIN_FILENO);
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        dup2(error < 0 ? nothing : error, STDERR_FILENO);
+        for (int fd = 3; fd < 1024; ++fd) close(fd);
+        execv(argv[0], argv);
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
+    fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
+    child->pid = pid;
+    child->output = pipeEnds[0];
+    return child;
+}
+
+int childRead(OrbChild* child, char* buffer, int size) {
+    if (child->output < 0) return -1;
+    ssize_t got = read(child->output, buffer, static_cast<size_t>(size));
+    if (got > 0) return static_cast<int>(got);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    close(child->output);
+    child->output = -1;
+    return -1;
+}
+
+void childWaitForOutput(OrbChild* const* children, int count, unsigned timeoutMs) {
+    pollfd fds[256];
+    int used = 0;
+    for (int i = 0; i < count && used < 256; ++i)
+        if (children[i] && children[i]->output >= 0) fds[used++] = pollfd{children[i]->output, POLLIN, 0};
+    poll(fds, static_cast<nfds_t>(used), static_cast<int>(timeoutMs));
+}
+
+bool childEnded(OrbChild* child, int* status) {
+    if (!child->ended) {
+        int raw = 0;
+        pid_t done = wait4(child->pid, &raw, WNOHANG, &child->usage);
+        if (done != child->pid) return false;
+        child->ended = true;
+        child->status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
+    }
+    *status = child->status;
+    return true;
+}
+
+void childInterrupt(OrbChild* child) {
+    if (!child->ended) kill(child->pid, SIGINT);
+}
+
+void childRelease(OrbChild* child, ChildUsage* usage) {
+    if (usage && child->ended) {
+        usage->cpuSeconds += child->usage.ru_utime.tv_sec + child->usage.ru_utime.tv_usec / 1e6 +
+                             child->usage.ru_stime.tv_sec + child->usage.ru_stime.tv_usec / 1e6;
+        uint64_t peak = static_cast<uint64_t>(child->usage.ru_maxrss) * 1024;
+        if (peak > usage->peakBytes) usage->peakBytes = peak;
+    }
+    if (child->output >= 0) close(child->output);
+    delete child;
+}
+
+double processCpuSeconds() {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    return self.ru_utime.tv_sec + self.ru_utime.tv_usec / 1e6 + self.ru_stime.tv_sec + self.ru_stime.tv_usec / 1e6;
+}
+
+bool currentProgramPath(char* out, unsigned size) {
+    ssize_t length = readlink("/proc/self/exe", out, size - 1);
+    if (length <= 0) return false;
+    out[length] = '\0';
+    return true;
+}

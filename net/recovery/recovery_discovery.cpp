@@ -62,14 +62,14 @@ bool waitTicking(unsigned waitMs, const RecoveryHooks& hooks) {
 }
 
 // Reads what is waiting until the socket is empty or an answer to request
-// arrives (copied to answer).
+// arrives (copied to answer). No request: everything is dropped.
 bool readWaiting(const RecoveryRequest* request, uint8_t* answer) {
     for (int read = 0; read < kMostReadsPerPoll; ++read) {
         uint8_t datagram[kRecoveryAnswerSize];
         // A longer datagram does not fit: it is dropped (kRecvTooBig).
         int got = socketReceiveFrom(recoverySocket, datagram, static_cast<int>(sizeof datagram), nullptr);
         if (got == kRecvNothing) return false;
-        if (recoveryAnswerMatches(*request, datagram, got)) {
+        if (request && recoveryAnswerMatches(*request, datagram, got)) {
             std::memcpy(answer, datagram, kRecoveryAnswerSize);
             return true;
         }
@@ -86,6 +86,10 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
     std::memcpy(outgoing.bytes + 4, "RECM", 4);
     sockaddr_in group;
     makeSockaddr(kRecoveryGroup, kRecoveryRequestPort, &group);
+    // Left over from an earlier request (a second answer to the search):
+    // taken now, it would stand for an answer to this one. Each poll below
+    // empties the socket, so later sends need no drain of their own.
+    readWaiting(nullptr, nullptr);
     for (int cycle = 0; cycle < kSendCycles; ++cycle) {
         if (socketSendTo(recoverySocket, outgoing.bytes, kRecoveryRequestSize, group) !=
             static_cast<int>(kRecoveryRequestSize)) {

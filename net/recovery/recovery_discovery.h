@@ -48,9 +48,9 @@ struct RecoveryHooks {
 
 const unsigned kRecoveryTickMs = 100;
 
-// Sends the request to the group and waits for an answer: 1 when one that
-// recoveryAnswerMatches arrived in answer (100 bytes), 0 otherwise. Creates
-// the recovery socket on first use.
+// Drops what is pending, sends the request to the group and waits for an
+// answer: 1 when one that recoveryAnswerMatches arrived in answer (100
+// bytes), 0 otherwise. Creates the recovery socket on first use.
 int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
                      const RecoveryHooks& hooks);
 void recoveryClose();

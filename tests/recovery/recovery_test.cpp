@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -264,6 +265,52 @@ TEST_F(Exchange, StraysAreIgnoredAndTheDeviceBehindThemIsFound) {
         EXPECT_EQ(exchange(), 1) << row.name;
         EXPECT_EQ(std::memcmp(answer + 8, "SN-42", 6), 0) << row.name;
         EXPECT_EQ(answer[97], 2) << row.name << ": the device's own address";
+    }
+    EXPECT_TRUE(reports.empty());
+}
+
+// Bytes waiting in the socket bound to the answer port, as the kernel lists them.
+unsigned long waitingAtAnswerPort() {
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    while (std::getline(table, line)) {
+        char local[32];
+        unsigned long waiting = 0;
+        if (std::sscanf(line.c_str(), " %*d: %31s %*s %*x %*x:%lx", local, &waiting) == 2 && std::strlen(local) == 13 &&
+            std::strcmp(local + 9, "12CB") == 0)
+            return waiting;
+    }
+    return 0;
+}
+
+// A second answer to the search, still waiting when the next request goes out.
+void leaveAnswerWaiting(const Datagram& answer) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kRecoveryAnswerPort);
+    to.sin_addr.s_addr = htonl(kLoopback);
+    sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(fd);
+    for (int polls = 0; polls < 5000 && waitingAtAnswerPort() == 0; ++polls) usleep(1000);
+    ASSERT_NE(waitingAtAnswerPort(), 0u);
+}
+
+TEST_F(Exchange, ALeftOverSearchAnswerDoesNotConfirmTheFetch) {
+    std::strcpy(gContext.recoverySerial, "SN-42");
+    gContext.localAddress = kLoopback;
+    gContext.firmwareFileName.set("/orb1a2b.bin");
+    struct Row {
+        int fetchesIgnored;
+        bool confirmed;
+        int fetchesSent;
+    };
+    for (const Row& row : {Row{0, true, 1}, Row{1, true, 2}, Row{5, false, 5}}) {
+        Responder device(100, 1, {}, row.fetchesIgnored);
+        ASSERT_EQ(exchange(), 1);
+        leaveAnswerWaiting(answerFor("SN-42", 0x7F000002));
+        EXPECT_EQ(sendFetchCommand(69), row.confirmed) << row.fetchesIgnored;
+        EXPECT_EQ(device.fetchesHeard(), row.fetchesSent) << row.fetchesIgnored;
     }
     EXPECT_TRUE(reports.empty());
 }

@@ -46,8 +46,10 @@ void runOrbflashFlow() {
     if (upgrade) {
         sendUpgradeTrigger(port);
         sleepMillis(10);
-    } else {
-        sendFetchCommand(port);
+    } else if (!sendFetchCommand(port)) {
+        // Shown while the wait goes on: the device may have acted on a
+        // fetch whose answer was lost.
+        gContext.triggerStatus.store(-1);
     }
     // The TFTP side or a Cancel ends the run from here on.
     for (;;) sleepMillis(1000);

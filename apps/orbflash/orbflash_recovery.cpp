@@ -66,11 +66,11 @@ void takeRecoveryAnswer() {
     gContext.targetAddress = answer.address;
 }
 
-void sendFetchCommand(uint16_t port) {
+bool sendFetchCommand(uint16_t port) {
     char name[128];
     gContext.firmwareFileName.copyTo(name, sizeof name);
     RecoveryRequest fetch;
     makeFetchRequest(&fetch, gContext.recoverySerial, port, name);
-    recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress,
-                     RecoveryHooks{nullptr, reportInBox, keepGoing});
+    return recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress,
+                            RecoveryHooks{nullptr, reportInBox, keepGoing}) == 1;
 }

@@ -9,5 +9,6 @@
 void searchForDevice();
 // The device's facts and address, from its answer.
 void takeRecoveryAnswer();
-// Tells the device to fetch firmwareFileName from the listener's port.
-void sendFetchCommand(uint16_t port);
+// Tells the device to fetch firmwareFileName from the listener's port; true
+// when the device confirmed it (an answer for its serial).
+bool sendFetchCommand(uint16_t port);

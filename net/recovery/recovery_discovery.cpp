@@ -12,6 +12,9 @@ namespace {
 const int kSendCycles = 5;
 const int kReceiveTries = 5;
 const unsigned kReceiveWaitMs = 500;
+// Bounds one poll's reading, so that a flood cannot keep the ticks (and
+// Cancel) away; far more than the socket's buffer holds at once.
+const int kMostReadsPerPoll = 1024;
 
 // The run's one recovery socket.
 OrbSocket recoverySocket = kInvalidSocket;
@@ -58,6 +61,22 @@ bool waitTicking(unsigned waitMs, const RecoveryHooks& hooks) {
     return true;
 }
 
+// Reads what is waiting until the socket is empty or an answer to request
+// arrives (copied to answer). No request: everything is dropped.
+bool readWaiting(const RecoveryRequest* request, uint8_t* answer) {
+    for (int read = 0; read < kMostReadsPerPoll; ++read) {
+        uint8_t datagram[kRecoveryAnswerSize];
+        // A longer datagram does not fit: it is dropped (kRecvTooBig).
+        int got = socketReceiveFrom(recoverySocket, datagram, static_cast<int>(sizeof datagram), nullptr);
+        if (got == kRecvNothing) return false;
+        if (request && recoveryAnswerMatches(*request, datagram, got)) {
+            std::memcpy(answer, datagram, kRecoveryAnswerSize);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
@@ -67,6 +86,10 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
     std::memcpy(outgoing.bytes + 4, "RECM", 4);
     sockaddr_in group;
     makeSockaddr(kRecoveryGroup, kRecoveryRequestPort, &group);
+    // Left over from an earlier request (a second answer to the search):
+    // taken now, it would stand for an answer to this one. Each poll below
+    // empties the socket, so later sends need no drain of their own.
+    readWaiting(nullptr, nullptr);
     for (int cycle = 0; cycle < kSendCycles; ++cycle) {
         if (socketSendTo(recoverySocket, outgoing.bytes, kRecoveryRequestSize, group) !=
             static_cast<int>(kRecoveryRequestSize)) {
@@ -75,11 +98,7 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
         }
         for (int attempt = 0; attempt < kReceiveTries; ++attempt) {
             if (!waitTicking(kReceiveWaitMs, hooks)) return 0;
-            // Anything but exactly 100 bytes is not an answer; a longer one
-            // does not fit and is dropped.
-            if (socketReceiveFrom(recoverySocket, answer, kRecoveryAnswerSize, nullptr) ==
-                static_cast<int>(kRecoveryAnswerSize))
-                return 1;
+            if (readWaiting(&outgoing, answer)) return 1;
         }
     }
     return 0;

@@ -29,6 +29,11 @@ void makeSearchRequest(RecoveryRequest* request, const char* serial);
 void makeFetchRequest(RecoveryRequest* request, const char* serial, uint16_t port, const char* fileName);
 void readRecoveryAnswer(const uint8_t* bytes, RecoveryAnswer* answer);
 void formatMacHex(const uint8_t* bytes, char* out, size_t count);
+// Whether the length bytes at answer are an answer to request: exactly 100 bytes, the
+// serial the request carried (bytes 8..27, up to the first NUL) and an
+// address a single host can have (not 0.0.0.0, 224.0.0.0/4 or 240.0.0.0/4).
+// Bytes 0..7 and 98..99 are not read.
+bool recoveryAnswerMatches(const RecoveryRequest& request, const uint8_t* answer, int length);
 
 // What the exchange reports on the way, and how it is stopped.
 struct RecoveryHooks {
@@ -43,8 +48,9 @@ struct RecoveryHooks {
 
 const unsigned kRecoveryTickMs = 100;
 
-// Sends the request to the group and waits for an answer: 1 when a 100-byte
-// answer arrived in answer, 0 otherwise. Creates the recovery socket on first use.
+// Drops what is pending, sends the request to the group and waits for an
+// answer: 1 when one that recoveryAnswerMatches arrived in answer (100
+// bytes), 0 otherwise. Creates the recovery socket on first use.
 int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
                      const RecoveryHooks& hooks);
 void recoveryClose();

@@ -8,6 +8,7 @@ const size_t kSerialField = 20;
 const size_t kPortOffset = 28;
 const size_t kFileNameOffset = 32;
 const size_t kFileNameField = 128;
+const size_t kAddressOffset = 94;
 
 static void putField(uint8_t* field, size_t width, const char* text) {
     // The last byte of a field stays NUL.
@@ -29,6 +30,17 @@ void makeFetchRequest(RecoveryRequest* request, const char* serial, uint16_t por
     putField(request->bytes + kFileNameOffset, kFileNameField, fileName);
 }
 
+// Up to the first NUL, never beyond the 20-byte field.
+static size_t fieldLength(const uint8_t* field) {
+    size_t length = 0;
+    while (length < kSerialField && field[length]) ++length;
+    return length;
+}
+
+static uint32_t takeAddress(const uint8_t* field) {
+    return (uint32_t{field[0]} << 24) | (uint32_t{field[1]} << 16) | (uint32_t{field[2]} << 8) | field[3];
+}
+
 static void takeText(char* out, const uint8_t* field) {
     // Up to the first NUL, never beyond the 20-byte field.
     size_t i = 0;
@@ -42,8 +54,7 @@ void readRecoveryAnswer(const uint8_t* bytes, RecoveryAnswer* answer) {
     std::memcpy(answer->mac, bytes + 48, 6);
     takeText(answer->softwareVersion, bytes + 54);
     takeText(answer->hardwareVersion, bytes + 74);
-    answer->address =
-        (uint32_t{bytes[94]} << 24) | (uint32_t{bytes[95]} << 16) | (uint32_t{bytes[96]} << 8) | bytes[97];
+    answer->address = takeAddress(bytes + kAddressOffset);
 }
 
 void formatMacHex(const uint8_t* bytes, char* out, size_t count) {
@@ -53,4 +64,18 @@ void formatMacHex(const uint8_t* bytes, char* out, size_t count) {
         out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
     }
     out[2 * count] = '\0';
+}
+
+static bool usableHostAddress(uint32_t address) {
+    // 224.0.0.0/4 is multicast; 240.0.0.0/4 holds 255.255.255.255 too.
+    return address != 0 && (address >> 28) != 0xE && (address >> 28) != 0xF;
+}
+
+bool recoveryAnswerMatches(const RecoveryRequest& request, const uint8_t* answer, int length) {
+    if (length != static_cast<int>(kRecoveryAnswerSize)) return false;
+    const uint8_t* asked = request.bytes + kSerialOffset;
+    const uint8_t* told = answer + kSerialOffset;
+    size_t serialLength = fieldLength(asked);
+    if (fieldLength(told) != serialLength || std::memcmp(asked, told, serialLength) != 0) return false;
+    return usableHostAddress(takeAddress(answer + kAddressOffset));
 }

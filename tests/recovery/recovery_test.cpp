@@ -2,10 +2,15 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <random>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "apps/orbflash/orbflash_recovery.h"
 #include "core/program_profile.h"
@@ -57,11 +62,65 @@ TEST(RecoveryPackets, AnswerFieldsStayInsideTheirTwentyBytes) {
     EXPECT_STREQ(text, "021A2B3C4D5E");
 }
 
+using Datagram = std::vector<uint8_t>;
+
+// A 100-byte answer for serial at address; every byte the rule does not
+// read (0..7, past the serial's NUL, 98..99) holds 0xAB.
+Datagram answerFor(const char* serial, uint32_t address) {
+    Datagram answer(100, 0xAB);
+    size_t length = std::strlen(serial);
+    std::memcpy(answer.data() + 8, serial, length);
+    if (length < 20) answer[8 + length] = 0;
+    for (int i = 0; i < 4; ++i) answer[94 + i] = static_cast<uint8_t>(address >> (24 - 8 * i));
+    return answer;
+}
+
+TEST(RecoveryPackets, AnAnswerCountsOnlyForTheRequestsSerialFromAHostAddress) {
+    struct Row {
+        const char* serial;
+        uint32_t address;
+        size_t length;
+        bool matches;
+    };
+    const Row rows[] = {
+        {"SN-42", 0x7F000002, 100, true},                                     // loopback stays usable
+        {"SN-42", 0x0A000001, 100, true},  {"SN-42", 0xDFFFFFFF, 100, true},  // the last address below multicast
+        {"SN-42", 0x7F000002, 99, false},  {"SN-42", 0x7F000002, 101, false},  {"SN-43", 0x7F000002, 100, false},
+        {"SN-4", 0x7F000002, 100, false},  {"SN-421", 0x7F000002, 100, false}, {"sn-42", 0x7F000002, 100, false},
+        {"", 0x7F000002, 100, false},      {"SN-42", 0x00000000, 100, false},  {"SN-42", 0xE0000001, 100, false},
+        {"SN-42", 0xEA04080A, 100, false},  // the recovery group itself
+        {"SN-42", 0xEFFFFFFF, 100, false}, {"SN-42", 0xF0000001, 100, false},  {"SN-42", 0xFFFFFFFF, 100, false},
+    };
+    for (int command : {0, 2}) {
+        RecoveryRequest request;
+        if (command == 0)
+            makeSearchRequest(&request, "SN-42");
+        else
+            makeFetchRequest(&request, "SN-42", 69, "/orb1a2b.bin");
+        for (const Row& row : rows) {
+            Datagram answer = answerFor(row.serial, row.address);
+            answer.resize(row.length, 0);
+            EXPECT_EQ(recoveryAnswerMatches(request, answer.data(), static_cast<int>(row.length)), row.matches)
+                << command << " " << row.serial << " " << std::hex << row.address << " " << std::dec << row.length;
+        }
+    }
+    // The whole field when the request fills it (19 characters and its NUL).
+    RecoveryRequest longest;
+    makeSearchRequest(&longest, "ABCDEFGHIJKLMNOPQRS");
+    EXPECT_TRUE(recoveryAnswerMatches(longest, answerFor("ABCDEFGHIJKLMNOPQRS", 0x7F000002).data(), 100));
+    EXPECT_FALSE(recoveryAnswerMatches(longest, answerFor("ABCDEFGHIJKLMNOPQRST", 0x7F000002).data(), 100));
+}
+
+// What a host sends for each request it hears, before the answer if any.
+using Strays = std::function<std::vector<Datagram>(const uint8_t* request)>;
+
 // A device in recovery mode: answers the n-th search it hears with a
-// datagram of the given size.
+// datagram of the given size, after the strays; leaves the first fetches
+// unanswered when told to.
 class Responder {
 public:
-    Responder(int answerSize, int answerOnRequest) : size(answerSize), answerOn(answerOnRequest) {
+    Responder(int answerSize, int answerOnRequest, Strays straysFor = {}, int ignoredFetches = 0)
+        : size(answerSize), answerOn(answerOnRequest), strays(std::move(straysFor)), fetchesIgnored(ignoredFetches) {
         fd = socket(AF_INET, SOCK_DGRAM, 0);
         int on = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -83,6 +142,7 @@ public:
         close(fd);
     }
     int heard() const { return requests.load(); }
+    int fetchesHeard() const { return fetches.load(); }
 
 private:
     void run() {
@@ -92,19 +152,26 @@ private:
             socklen_t length = sizeof from;
             ssize_t got = recvfrom(fd, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &length);
             if (got != 160 || std::memcmp(request + 4, "RECM", 4) != 0) continue;
+            from.sin_port = htons(kRecoveryAnswerPort);
+            if (request[0] == 2 && ++fetches <= fetchesIgnored) continue;
+            if (strays)
+                for (const Datagram& stray : strays(request))
+                    sendto(fd, stray.data(), stray.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
             if (++requests < answerOn) continue;
             uint8_t answer[128] = {};
             std::memcpy(answer + 8, request + 8, 20);
             answer[94] = 127, answer[97] = 2;
-            from.sin_port = htons(kRecoveryAnswerPort);
             sendto(fd, answer, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
         }
     }
     int fd;
     int size;
     int answerOn;
+    Strays strays;
+    int fetchesIgnored;
     std::atomic<bool> stop{false};
     std::atomic<int> requests{0};
+    std::atomic<int> fetches{0};
     std::thread worker;
 };
 
@@ -154,6 +221,96 @@ TEST_F(Exchange, AnswersOfOtherSizesAreNotAnswers) {
         Responder device(size, 1);
         EXPECT_EQ(exchange(), 0) << size;
         EXPECT_EQ(device.heard(), 5) << "five send cycles";
+    }
+    EXPECT_TRUE(reports.empty());
+}
+
+Datagram junk() {
+    static std::mt19937 random(1);
+    Datagram datagram(100);
+    for (uint8_t& byte : datagram) byte = static_cast<uint8_t>(random());
+    return datagram;
+}
+
+TEST_F(Exchange, StraysAreIgnoredAndTheDeviceBehindThemIsFound) {
+    struct Row {
+        const char* name;
+        Strays strays;
+    };
+    const Row rows[] = {
+        {"another serial", [](const uint8_t*) { return std::vector<Datagram>{answerFor("SN-43", 0x7F000003)}; }},
+        {"bad addresses",
+         [](const uint8_t* heard) {
+             std::vector<Datagram> out;
+             for (uint32_t bad : {0x00000000u, 0xE0000001u, 0xF0000001u, 0xFFFFFFFFu})
+                 out.push_back(answerFor(reinterpret_cast<const char*>(heard + 8), bad));
+             return out;
+         }},
+        {"junk", [](const uint8_t*) { return std::vector<Datagram>{junk()}; }},
+        {"a burst of 30",
+         [](const uint8_t*) {
+             std::vector<Datagram> out;
+             for (int i = 0; i < 30; ++i) out.push_back(junk());
+             return out;
+         }},
+    };
+    for (const Row& row : rows) {
+        {
+            Responder straysOnly(100, 99, row.strays);
+            EXPECT_EQ(exchange(), 0) << row.name;
+            EXPECT_EQ(straysOnly.heard(), 5) << row.name << ": five send cycles";
+        }
+        std::memset(answer, 0, sizeof answer);
+        Responder device(100, 1, row.strays);
+        EXPECT_EQ(exchange(), 1) << row.name;
+        EXPECT_EQ(std::memcmp(answer + 8, "SN-42", 6), 0) << row.name;
+        EXPECT_EQ(answer[97], 2) << row.name << ": the device's own address";
+    }
+    EXPECT_TRUE(reports.empty());
+}
+
+// Bytes waiting in the socket bound to the answer port, as the kernel lists them.
+unsigned long waitingAtAnswerPort() {
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    while (std::getline(table, line)) {
+        char local[32];
+        unsigned long waiting = 0;
+        if (std::sscanf(line.c_str(), " %*d: %31s %*s %*x %*x:%lx", local, &waiting) == 2 && std::strlen(local) == 13 &&
+            std::strcmp(local + 9, "12CB") == 0)
+            return waiting;
+    }
+    return 0;
+}
+
+// A second answer to the search, still waiting when the next request goes out.
+void leaveAnswerWaiting(const Datagram& answer) {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kRecoveryAnswerPort);
+    to.sin_addr.s_addr = htonl(kLoopback);
+    sendto(fd, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(fd);
+    for (int polls = 0; polls < 5000 && waitingAtAnswerPort() == 0; ++polls) usleep(1000);
+    ASSERT_NE(waitingAtAnswerPort(), 0u);
+}
+
+TEST_F(Exchange, ALeftOverSearchAnswerDoesNotConfirmTheFetch) {
+    std::strcpy(gContext.recoverySerial, "SN-42");
+    gContext.localAddress = kLoopback;
+    gContext.firmwareFileName.set("/orb1a2b.bin");
+    struct Row {
+        int fetchesIgnored;
+        bool confirmed;
+        int fetchesSent;
+    };
+    for (const Row& row : {Row{0, true, 1}, Row{1, true, 2}, Row{5, false, 5}}) {
+        Responder device(100, 1, {}, row.fetchesIgnored);
+        ASSERT_EQ(exchange(), 1);
+        leaveAnswerWaiting(answerFor("SN-42", 0x7F000002));
+        EXPECT_EQ(sendFetchCommand(69), row.confirmed) << row.fetchesIgnored;
+        EXPECT_EQ(device.fetchesHeard(), row.fetchesSent) << row.fetchesIgnored;
     }
     EXPECT_TRUE(reports.empty());
 }

@@ -16,6 +16,7 @@ namespace {
 struct TtyRun {
     std::string screen;
     int exitCode = -1;
+    int endSignal = 0;  // the signal that ended it, if one did
     bool echo = false;  // settings of the terminal after the end
     bool lineMode = false;
 };
@@ -23,6 +24,7 @@ struct TtyRun {
 struct Step {
     std::string awaited;  // on screen before the keys are typed
     std::string keys;
+    int signal = 0;  // sent instead of the keys
 };
 
 const int kLimitMs = 30000;
@@ -53,8 +55,12 @@ TtyRun runOnTty(const std::vector<std::string>& arguments, const std::vector<Ste
             size_t at = run.screen.find(steps[step].awaited, searchFrom);
             if (at != std::string::npos) {
                 searchFrom = at + steps[step].awaited.size();
-                ssize_t put = write(master, steps[step].keys.data(), steps[step].keys.size());
-                EXPECT_EQ(put, static_cast<ssize_t>(steps[step].keys.size()));
+                if (steps[step].signal != 0) {
+                    EXPECT_EQ(kill(child, steps[step].signal), 0);
+                } else {
+                    ssize_t put = write(master, steps[step].keys.data(), steps[step].keys.size());
+                    EXPECT_EQ(put, static_cast<ssize_t>(steps[step].keys.size()));
+                }
                 ++step;
             }
         }
@@ -71,6 +77,7 @@ TtyRun runOnTty(const std::vector<std::string>& arguments, const std::vector<Ste
     }
     close(master);
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.endSignal = WTERMSIG(status);
     EXPECT_EQ(step, steps.size()) << run.screen;
     return run;
 }
@@ -101,6 +108,27 @@ TEST(TerminalOnATty, PasswordIsNotEchoedAndSettingsComeBack) {
     EXPECT_TRUE(has(run.screen, "Waiting For Firmware Download Request From ORB ["));
     EXPECT_TRUE(run.echo);
     EXPECT_TRUE(run.lineMode);
+}
+
+TEST(TerminalOnATty, EndSignalsPutTheTerminalBackAndStillEndTheProcess) {
+    // Without echo at the password; single keys without echo in a window.
+    struct Place {
+        std::vector<std::string> arguments;
+        std::vector<Step> before;
+        std::string awaited;
+    };
+    const std::vector<Place> places = {{{"flash", "dialog", "104"}, {{"User [admin]: ", "\r"}}, "Password: "},
+                                       {{"flash", "wait", "114"}, {}, "From ORB ["}};
+    for (int number : {SIGTERM, SIGHUP}) {
+        for (const Place& place : places) {
+            std::vector<Step> steps = place.before;
+            steps.push_back({place.awaited, "", number});
+            TtyRun run = runOnTty(place.arguments, steps);
+            EXPECT_EQ(run.endSignal, number) << place.awaited;
+            EXPECT_TRUE(run.echo) << number << " at " << place.awaited;
+            EXPECT_TRUE(run.lineMode) << number << " at " << place.awaited;
+        }
+    }
 }
 
 }  // namespace

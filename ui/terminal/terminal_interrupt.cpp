@@ -21,6 +21,25 @@ void onInterrupt(int) {
     }
     interrupted.store(1);
 }
+
+// SIGTERM, SIGHUP: the terminal as the user had it, then the end the signal
+// would have brought, so that the exit status still names it.
+void onEndSignal(int number) {
+    restoreTerminalFromSignal();
+    signal(number, SIG_DFL);
+    // Blocked until the handler returns, then delivered.
+    raise(number);
+}
+
+void catchEndSignal(int number) {
+    struct sigaction action {};
+    // One ignored from the start (nohup) stays ignored.
+    if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
+    action = {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+}
 }  // namespace
 
 void installInterruptHandler() {
@@ -31,6 +50,8 @@ void installInterruptHandler() {
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
         sigaction(SIGINT, &action, nullptr);
+        catchEndSignal(SIGTERM);
+        catchEndSignal(SIGHUP);
     });
 }
 

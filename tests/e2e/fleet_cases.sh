@@ -80,6 +80,25 @@ interrupted)
     fail "the two running devices should be cancelled"
   ;;
 
+ansible)
+  # The playbook of docs/FLEETS.md, run by ansible-core on this host as one
+  # site, against three simulated devices.
+  start_fleet 3 --user admin --password secret --restart-seconds 1
+  devices_file 2 4
+  echo secret >"$WORK/pw"
+  printf '[orb_sites]\nsite-a ansible_connection=local ansible_python_interpreter=/usr/bin/python3\n' >"$WORK/inventory"
+  ANSIBLE_LOCAL_TEMP=$WORK/ansible ANSIBLE_NOCOLOR=1 ansible-playbook -i "$WORK/inventory" \
+    "$(dirname "$0")/../../docs/ansible/orb-fleet.yml" -e "orb_program=$(program_path $P)" \
+    -e "orb_devices_file=$WORK/devices" -e "orb_password_file=$WORK/pw" -e "orb_results_dir=$WORK/results" \
+    >"$WORK/out" 2>"$WORK/err" || fail "ansible-playbook failed"
+  python3 -c 'import json,sys; s=json.load(open(sys.argv[1])); assert s["upgraded"] == 3 and s["failed"] == 0, s' \
+    "$WORK/results/site-a.json" || fail "no summary for the site"
+  for i in 2 3 4; do
+    cmp -s "$WORK/received/127.0.0.$i.img" "$(image_of $P)" || fail "127.0.0.$i did not receive the image"
+  done
+  grep -q 'site-a: 3 upgraded, 0 already current' "$WORK/out" || fail "no report line"
+  ;;
+
 *) fail "unknown case $1" ;;
 esac
 pass

@@ -18,6 +18,12 @@ int readStatusPage(uint32_t deviceAddress) {
 
 void reportDeviceFacts() { reportRunStep(RunReport{RunStep::Facts, gContext.targetAddress, 0, 0, 0, 0, nullptr}); }
 
+void reportWaiting(uint16_t port) {
+    char name[128];
+    gContext.firmwareFileName.copyTo(name, sizeof name);
+    reportRunStep(RunReport{RunStep::Waiting, gContext.localAddress, port, 0, 0, 0, name});
+}
+
 void endIfAlreadyCurrent() {
     if (!gRunOptions.skipCurrent) return;
     const char* version = imageVersion(gContext.image);

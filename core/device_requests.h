@@ -9,6 +9,8 @@
 int readStatusPage(uint32_t deviceAddress);
 // The facts just read (or taken from a recovery answer), for those who listen.
 void reportDeviceFacts();
+// The listener waits on port for firmwareFileName, for those who listen.
+void reportWaiting(uint16_t port);
 // With gRunOptions.skipCurrent, ends the run when the device already
 // reports the version of the image it would get.
 void endIfAlreadyCurrent();

@@ -64,9 +64,6 @@ bool waitingTick(void* raw) {
 }
 
 TftpRequest awaitRequest(TftpListener* listener, bool withText) {
-    char name[128];
-    gContext.firmwareFileName.copyTo(name, sizeof name);
-    reportRunStep(RunReport{RunStep::Waiting, listener->localAddress, listener->port, 0, 0, 0, name});
     Waiting waiting{openProgress(ProgressKind::Waiting), clockMillis(), 0, false};
     setProgressRange(waiting.view, kWaitingSweep);
     setProgressPosition(waiting.view, 0);

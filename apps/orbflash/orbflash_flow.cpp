@@ -43,6 +43,7 @@ void runOrbflashFlow() {
     // The group could not be joined (already reported): telling the device
     // port 0 could only leave it waiting.
     if (port == 0) endBeforeServing(RunOutcome::GroupJoinFailed);
+    reportWaiting(port);
     if (upgrade) {
         sendUpgradeTrigger(port);
         sleepMillis(10);

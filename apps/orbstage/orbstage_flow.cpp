@@ -24,12 +24,14 @@ void runOrbstageFlow() {
     if (showDialog(staged ? Dialog::StagedConfirm : Dialog::Confirm) == 0) endRun(RunOutcome::UserAbort);
 
     uint16_t port = tftpStartListener(gContext.localAddress, 0, gContext.targetAddress);
+    reportWaiting(port);
     sendUpgradeTrigger(port);
 
     if (staged) {
         while (gContext.stage.load() != Stage::Target) sleepMillis(kStagePollMs);
         // The listener now waits for the target image under a new name.
         drawFirmwareFileName("bi1");
+        reportWaiting(port);
         sendUpgradeTrigger(port);
     }
     for (;;) sleepMillis(1000);

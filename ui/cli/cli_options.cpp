@@ -226,8 +226,9 @@ std::string commandLineHelp(const ProgramProfile& program) {
     help +=
         "  -f, --force               serve even a device that already runs that version\n"
         "      --fetch-timeout SECS  wait at most SECS for the device's fetch (default 120)\n"
-        "  -d, --devices FILE        upgrade the devices listed in FILE (ADDRESS [USER\n"
-        "                            [PASSWORD-FILE]] per line), -j N at once (default 8)\n"
+        "  -d, --devices FILE        upgrade the devices listed in FILE, one per line:\n"
+        "                            ADDRESS [USER [PASSWORD-FILE]]\n"
+        "  -j, --jobs N              at most N devices at once (default 8)\n"
         "      --log-dir DIR         keep each device's output in DIR\n"
         "  -q, --quiet / -v, --verbose   less or more on standard error\n"
         "      --json                one JSON object per event on standard output\n"

@@ -6,8 +6,11 @@
 #include "net/http/http_exchange.h"
 
 int readStatusPage(uint32_t deviceAddress) {
-    return runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
-                      "/admin/advanced", gContext.responseBuffer, kResponseCapacity);
+    int status = 0;
+    int got = runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
+                         "/admin/advanced", gContext.responseBuffer, kResponseCapacity, &status);
+    // An error page is no status page, whatever facts its body shows.
+    return status >= 200 && status < 300 ? got : 0;
 }
 
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName) {
@@ -20,6 +23,8 @@ void sendUpgradeTrigger(uint16_t port) {
     gContext.firmwareFileName.copyTo(name, sizeof name);
     char path[192];
     formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, name);
+    int status = 0;
     runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
-               gContext.responseBuffer, kResponseCapacity);
+               gContext.responseBuffer, kResponseCapacity, &status);
+    gContext.triggerStatus.store(status);
 }

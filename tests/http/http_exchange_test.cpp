@@ -370,7 +370,7 @@ TEST(ClassifyResponse, HeaderNameInAnyCaseAndUnquotedValues) {
     }
 }
 
-TEST(ParseStatusCode, StatusLines) {
+TEST(HttpStatusCode, StatusLines) {
     const std::pair<const char*, int> cases[] = {
         {"HTTP/1.1 200 OK", 200}, {"HTTP/1.0 404", 404}, {"HTTP/1.1\t 503 x", 503}, {"HTTP/1.1 20", 0},
         {"HTTP/1.1 2000", 0},     {"HTTP/2 200", 0},     {"http/1.1 200", 0},       {"", 0},
@@ -396,7 +396,7 @@ std::pair<std::string, bool> readInPieces(const std::string& raw, size_t step, s
     return {std::string(buffer.data(), count), reader.complete};
 }
 
-TEST(ResponseReader, LengthChunksAndCloseInAnySplit) {
+TEST(HttpResponseReader, LengthChunksAndCloseInAnySplit) {
     const std::string ok = "HTTP/1.1 200 OK\r\n";
     const std::string chunkedOk = ok + "Transfer-Encoding: chunked\r\n\r\n";
     const std::string letters = "abcdefghijklmnopqrstuvwxyz";

@@ -50,14 +50,6 @@ bool checkTftpPort(const CheckHooks& hooks) {
     return true;
 }
 
-int statusCodeOf(const uint8_t* response, int count) {
-    const char* text = reinterpret_cast<const char*>(response);
-    if (count < 12 || std::strncmp(text, "HTTP/1.", 7) != 0) return 0;
-    int code = 0;
-    for (int i = 9; i < 12 && std::isdigit(static_cast<unsigned char>(text[i])); ++i) code = code * 10 + text[i] - '0';
-    return code;
-}
-
 // The status page as the request runner would read it: credentials when
 // asked, one more try for a fresh nonce.
 RunOutcome checkWebServer(const CheckHooks& hooks) {
@@ -76,7 +68,7 @@ RunOutcome checkWebServer(const CheckHooks& hooks) {
                                                                              : RunOutcome::HttpBindFailed;
         }
         if (got > 0) {
-            int status = statusCodeOf(gContext.responseBuffer, got);
+            int status = session.statusCode;
             if (status < 200 || status > 299) {
                 char text[96];
                 formatText(text, sizeof text, "web server: the status page answered HTTP %d", status);

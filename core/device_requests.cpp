@@ -12,8 +12,11 @@
 
 int readStatusPage(uint32_t deviceAddress) {
     reportRunStep(RunReport{RunStep::StatusRead, deviceAddress, kDeviceHttpPort, 0, 0, 0, nullptr});
-    return runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
-                      "/admin/advanced", gContext.responseBuffer, kResponseCapacity);
+    int status = 0;
+    int got = runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
+                         "/admin/advanced", gContext.responseBuffer, kResponseCapacity, &status);
+    // An error page is no status page, whatever facts its body shows.
+    return status >= 200 && status < 300 ? got : 0;
 }
 
 void reportDeviceFacts() { reportRunStep(RunReport{RunStep::Facts, gContext.targetAddress, 0, 0, 0, 0, nullptr}); }
@@ -43,7 +46,9 @@ void sendUpgradeTrigger(uint16_t port) {
     gContext.firmwareFileName.copyTo(name, sizeof name);
     char path[192];
     formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, name);
+    int status = 0;
     runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
-               gContext.responseBuffer, kResponseCapacity);
-    reportRunStep(RunReport{RunStep::Trigger, gContext.targetAddress, port, gContext.triggerStatus.load(), 0, 0, name});
+               gContext.responseBuffer, kResponseCapacity, &status);
+    gContext.triggerStatus.store(status);
+    reportRunStep(RunReport{RunStep::Trigger, gContext.targetAddress, port, status, 0, 0, name});
 }

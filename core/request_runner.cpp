@@ -70,7 +70,7 @@ void cancelConnecting() {
 }
 
 int runRequest(void*, uint32_t localAddress, uint16_t localPort, uint32_t targetAddress, uint16_t targetPort,
-               const char* path, uint8_t* buffer, int capacity) {
+               const char* path, uint8_t* buffer, int capacity, int* httpStatus) {
     unsigned position = 0;
     int silentRetries = 0;
     for (;;) {
@@ -111,6 +111,7 @@ int runRequest(void*, uint32_t localAddress, uint16_t localPort, uint32_t target
             letGo(args);
         }
         HttpFailure failure = args->session.failure;
+        if (httpStatus) *httpStatus = args->session.statusCode;
         letGo(args);
         endOnConnectionFailure(failure);
         closeProgress(view);

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 
-// Byte count, 0 or more. Ends the run when the user cancels or declines
+// Byte count, 0 or more; *httpStatus (when given) the status code of the
+// answer, 0 when none came. Ends the run when the user cancels or declines
 // credentials, and on socket failures (and, where the program says so, a
 // failed connection).
 int runRequest(void* instance, uint32_t localAddress, uint16_t localPort, uint32_t targetAddress, uint16_t targetPort,
-               const char* path, uint8_t* buffer, int capacity);
+               const char* path, uint8_t* buffer, int capacity, int* httpStatus = nullptr);
 
 // "Connecting with ORB@<targetText>".
 void connectingTitle(char* out, unsigned size);

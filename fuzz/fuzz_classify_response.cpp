@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DigestChallenge before = challenge;
     bool usable = classifyResponse(response.data(), static_cast<int>(response.size()), &challenge);
     if (usable) {
-        fuzzCheck(size >= 12 && std::memcmp(data, "HTTP/1.1", 8) == 0);
+        fuzzCheck(size >= 12 && (std::memcmp(data, "HTTP/1.1", 8) == 0 || std::memcmp(data, "HTTP/1.0", 8) == 0));
         fuzzCheckTerminated(challenge.realm, sizeof challenge.realm);
         fuzzCheckTerminated(challenge.nonce, sizeof challenge.nonce);
         fuzzCheckTerminated(challenge.qop, sizeof challenge.qop);

@@ -46,6 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int length = buildAuthorizationLine(challenge, line, sizeof line);
     fuzzCheck(length > 2 && static_cast<size_t>(length) <= kMaxAuthorizationLine);
     fuzzCheck(line[length - 2] == '\r' && line[length - 1] == '\n' && line[length] == '\0');
+    // No value from the device adds a line of its own.
+    for (int i = 0; i < length - 2; ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        fuzzCheck(c >= 0x20 && c != 0x7F);
+    }
 
     // The same challenge again keeps the count.
     uint32_t count = challenge.nonceCount;

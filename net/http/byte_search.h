@@ -12,3 +12,9 @@ size_t findBytes(const char* text, size_t length, const char* needle);
 
 // Offset of the first byte equal to c in text[0, length), or kNotFound.
 size_t findByte(const char* text, size_t length, char c);
+
+// Whether text[0, length) begins with prefix (NUL-terminated), ASCII
+// letters matched in any case.
+bool startsWithIgnoringCase(const char* text, size_t length, const char* prefix);
+// findBytes with ASCII letters matched in any case.
+size_t findBytesIgnoringCase(const char* text, size_t length, const char* needle);

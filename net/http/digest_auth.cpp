@@ -1,6 +1,7 @@
 #include "net/http/digest_auth.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "core/text.h"
 #include "net/http/byte_search.h"
@@ -17,15 +18,23 @@ bool equalsIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-// Finds key (with its '="') in text and copies the quoted value behind it
-// into field, cut to the field. The value ends at the next double quote, the
-// end of the data or a NUL byte; no unescaping.
-bool copyQuotedValue(const char* text, size_t length, const char* key, char* field, size_t fieldSize) {
+// Finds key (with its '=') in text and copies the value behind it into
+// field, cut to the field. A quoted value ends at the next double quote,
+// the end of the data or a NUL byte (no unescaping); an unquoted one also
+// at a comma, a blank or a line end. A key with nothing behind it in the
+// data is missing.
+bool copyValue(const char* text, size_t length, const char* key, char* field, size_t fieldSize) {
     size_t at = findBytes(text, length, key);
     if (at == kNotFound) return false;
     size_t start = at + std::strlen(key);
+    if (start == length) return false;
+    const bool quoted = text[start] == '"';
+    if (quoted) ++start;
     size_t end = start;
-    while (end < length && text[end] != '"' && text[end] != '\0') ++end;
+    while (end < length && text[end] != '"' && text[end] != '\0' &&
+           (quoted ||
+            (text[end] != ',' && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' && text[end] != '\n')))
+        ++end;
     size_t take = end - start;
     if (take > fieldSize - 1) take = fieldSize - 1;
     std::memcpy(field, text + start, take);
@@ -34,8 +43,17 @@ bool copyQuotedValue(const char* text, size_t length, const char* key, char* fie
 }
 
 template <size_t N>
-void copyQuotedValueOrEmpty(const char* text, size_t length, const char* key, char (&field)[N]) {
-    if (!copyQuotedValue(text, length, key, field, N)) field[0] = '\0';
+void copyValueOrEmpty(const char* text, size_t length, const char* key, char (&field)[N]) {
+    if (!copyValue(text, length, key, field, N)) field[0] = '\0';
+}
+
+// Control bytes in a value written back would break or add header lines.
+bool holdsControl(const char* value) {
+    for (; *value; ++value) {
+        unsigned char c = static_cast<unsigned char>(*value);
+        if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -109,12 +127,21 @@ void computeDigestResponse(const char* nonce, const char* cnonce, const char* us
 }
 
 bool parseDigestChallenge(const char* text, size_t length, DigestChallenge* challenge) {
-    // Both found before anything changes: a rejected challenge must not
-    // leave a realm behind that the next Authorization line would use.
+    // All found and checked before anything changes: a rejected challenge
+    // must not leave a value behind that the next Authorization line would use.
     char realm[sizeof challenge->realm];
     char nonce[sizeof challenge->nonce];
-    if (!copyQuotedValue(text, length, "realm=\"", realm, sizeof realm)) return false;
-    if (!copyQuotedValue(text, length, "nonce=\"", nonce, sizeof nonce)) return false;
+    char algorithm[sizeof challenge->algorithm];
+    char qop[sizeof challenge->qop];
+    char opaque[sizeof challenge->opaque];
+    if (!copyValue(text, length, "realm=", realm, sizeof realm)) return false;
+    if (!copyValue(text, length, "nonce=", nonce, sizeof nonce)) return false;
+    copyValueOrEmpty(text, length, "algorithm=", algorithm);
+    copyValueOrEmpty(text, length, "qop=", qop);
+    copyValueOrEmpty(text, length, "opaque=", opaque);
+    for (const char* value : {realm, nonce, algorithm, qop, opaque}) {
+        if (holdsControl(value)) return false;
+    }
 
     copyText(challenge->realm, sizeof challenge->realm, realm);
     copyText(challenge->nonce, sizeof challenge->nonce, nonce);
@@ -123,9 +150,9 @@ bool parseDigestChallenge(const char* text, size_t length, DigestChallenge* chal
         challenge->nonceCount = 0;
     }
     formatText(challenge->cnonce, sizeof challenge->cnonce, "%x", osRandom15());
-    copyQuotedValueOrEmpty(text, length, "algorithm=\"", challenge->algorithm);
-    copyQuotedValueOrEmpty(text, length, "qop=\"", challenge->qop);
-    copyQuotedValueOrEmpty(text, length, "opaque=\"", challenge->opaque);
+    copyText(challenge->algorithm, sizeof challenge->algorithm, algorithm);
+    copyText(challenge->qop, sizeof challenge->qop, qop);
+    copyText(challenge->opaque, sizeof challenge->opaque, opaque);
     return true;
 }
 
@@ -134,6 +161,14 @@ bool parseDigestChallenge(const char* text, DigestChallenge* challenge) {
 }
 
 int buildAuthorizationLine(const DigestChallenge& challenge, char* out, size_t size) {
+    const bool withQop = challenge.qop[0] != '\0';
+    for (const char* value : {challenge.userName, challenge.realm, challenge.nonce, challenge.digestUri,
+                              challenge.algorithm, challenge.opaque, challenge.qop, withQop ? challenge.cnonce : ""}) {
+        if (holdsControl(value)) {
+            if (size > 0) out[0] = '\0';
+            return 0;
+        }
+    }
     char ncText[16] = "";
     if (challenge.qop[0] != '\0') formatText(ncText, sizeof ncText, "%09x", challenge.nonceCount);
     char response[kMd5HexSize];

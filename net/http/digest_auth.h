@@ -26,16 +26,18 @@ void computeDigestResponse(const char* nonce, const char* cnonce, const char* us
 
 // Parses a challenge from text[0, length), which starts at the
 // "WWW-Authenticate:" header name and runs to the end of the received data.
-// Keys are found quoted and case-sensitive anywhere in it; values run to the
-// next double quote and are cut to fit their fields. Returns false, leaving
-// the record as it was, when the realm or the nonce is missing. On success a
-// nonce that differs from the last one resets nonceCount, and a new cnonce
-// is drawn.
+// Keys are found case-sensitive anywhere in it; values are quoted (to the
+// next double quote) or unquoted tokens (to a comma, blank or line end),
+// cut to fit their fields. Returns false, leaving the record as it was,
+// when the realm or the nonce is missing or a value holds a control byte
+// (below 0x20, or 0x7F). On success a nonce that differs from the last one
+// resets nonceCount, and a new cnonce is drawn.
 bool parseDigestChallenge(const char* text, size_t length, DigestChallenge* challenge);
 bool parseDigestChallenge(const char* text, DigestChallenge* challenge);
 
 // Writes the Authorization header line for a GET, CR LF included, and
-// returns its length; 0 (and an empty text) if it does not fit in size.
+// returns its length; 0 (and an empty text) if it does not fit in size or
+// a value it would write holds a control byte.
 int buildAuthorizationLine(const DigestChallenge& challenge, char* out, size_t size);
 
 // The longest line buildAuthorizationLine can write, NUL not counted.

@@ -7,8 +7,9 @@
 #include "net/http/byte_search.h"
 #include "net/http/digest_auth.h"
 #include "net/http/status_page.h"
+#include "platform/platform_clock.h"
 
-HttpTimeouts gHttpTimeouts = {20000, 30000};
+HttpTimeouts gHttpTimeouts = {20000, 30000, 30000};
 
 namespace {
 
@@ -32,7 +33,193 @@ int composeRequest(const char* path, DigestChallenge& digest, char* buffer, int 
                       authorization);
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Offset of the status code behind "HTTP/1.0" or "HTTP/1.1" (the ninth
+// character skipped whatever it is, then blanks), or kNotFound.
+size_t statusCodeOffset(const char* response, size_t length) {
+    if (length < 9) return kNotFound;
+    if (std::memcmp(response, "HTTP/1.1", 8) != 0 && std::memcmp(response, "HTTP/1.0", 8) != 0) return kNotFound;
+    size_t at = 9;
+    while (at < length && isBlank(response[at])) ++at;
+    return at;
+}
+
+int hexValue(char c) {
+    if (isDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A chunk size of more hex digits than this is no chunk of ours.
+const uint8_t kMaxChunkSizeDigits = 8;
+// More than any buffer; keeps sums below the overflow.
+const size_t kLengthCeiling = 0x7FFFFFFF;
+
+// Whether the last coding of a Transfer-Encoding value is "chunked".
+bool lastCodingIsChunked(const char* value, size_t length) {
+    while (length > 0 && isBlank(value[length - 1])) --length;
+    size_t start = length;
+    while (start > 0 && value[start - 1] != ',' && !isBlank(value[start - 1])) --start;
+    return length - start == 7 && startsWithIgnoringCase(value + start, 7, "chunked");
+}
+
+// A Content-Length value: digits between blanks, saturated; false otherwise.
+bool parseContentLength(const char* value, size_t length, size_t* result) {
+    size_t i = 0;
+    while (i < length && isBlank(value[i])) ++i;
+    const size_t first = i;
+    size_t number = 0;
+    for (; i < length && isDigit(value[i]); ++i) {
+        number = number > kLengthCeiling / 10 ? kLengthCeiling : number * 10 + static_cast<size_t>(value[i] - '0');
+        if (number > kLengthCeiling) number = kLengthCeiling;
+    }
+    const bool digits = i > first;
+    while (i < length && isBlank(value[i])) ++i;
+    if (!digits || i != length) return false;
+    *result = number;
+    return true;
+}
+
+// The framing the header text[0, headerEnd) names: chunked (it wins over a
+// length), else a valid Content-Length, else until the close.
+BodyFraming framingOf(const char* text, size_t headerEnd, size_t* contentLength) {
+    const char kEncoding[] = "Transfer-Encoding:";
+    const char kLength[] = "Content-Length:";
+    bool chunked = false;
+    bool hasLength = false;
+    size_t at = findBytes(text, headerEnd, "\r\n");  // the status line's end
+    while (at != kNotFound && at + 2 < headerEnd) {
+        const char* line = text + at + 2;
+        const size_t lineLength = findBytes(line, headerEnd - at - 2, "\r\n");
+        if (lineLength == kNotFound) break;
+        if (startsWithIgnoringCase(line, lineLength, kEncoding)) {
+            chunked = lastCodingIsChunked(line + sizeof kEncoding - 1, lineLength - (sizeof kEncoding - 1));
+        } else if (startsWithIgnoringCase(line, lineLength, kLength)) {
+            hasLength =
+                parseContentLength(line + sizeof kLength - 1, lineLength - (sizeof kLength - 1), contentLength) ||
+                hasLength;
+        }
+        at += 2 + lineLength;
+    }
+    if (chunked) return BodyFraming::Chunked;
+    return hasLength ? BodyFraming::Length : BodyFraming::Close;
+}
+
+void startChunkSize(ChunkedDecoder* decoder) {
+    decoder->phase = ChunkPhase::Size;
+    decoder->digits = 0;
+    decoder->left = 0;
+}
+
+void endChunkSizeLine(ChunkedDecoder* decoder) {
+    decoder->phase = decoder->left == 0 ? ChunkPhase::Done : ChunkPhase::Data;
+}
+
 }  // namespace
+
+int parseStatusCode(const char* response, size_t length) {
+    size_t at = statusCodeOffset(response, length);
+    if (at == kNotFound || length - at < 3) return 0;
+    if (!isDigit(response[at]) || !isDigit(response[at + 1]) || !isDigit(response[at + 2])) return 0;
+    if (length - at > 3 && isDigit(response[at + 3])) return 0;
+    return (response[at] - '0') * 100 + (response[at + 1] - '0') * 10 + (response[at + 2] - '0');
+}
+
+size_t decodeChunkedInPlace(char* text, size_t from, size_t count, ChunkedDecoder* decoder) {
+    size_t out = from;
+    size_t in = from;
+    while (in < count && decoder->phase != ChunkPhase::Done && decoder->phase != ChunkPhase::Broken) {
+        if (decoder->phase == ChunkPhase::Data) {
+            size_t take = count - in < decoder->left ? count - in : decoder->left;
+            std::memmove(text + out, text + in, take);
+            out += take;
+            in += take;
+            decoder->left -= take;
+            if (decoder->left == 0) decoder->phase = ChunkPhase::DataCr;
+            continue;
+        }
+        const char c = text[in++];
+        switch (decoder->phase) {
+            case ChunkPhase::Size: {
+                int digit = hexValue(c);
+                if (digit >= 0 && decoder->digits < kMaxChunkSizeDigits) {
+                    decoder->left = decoder->left * 16 + static_cast<size_t>(digit);
+                    ++decoder->digits;
+                } else if (digit >= 0 || decoder->digits == 0) {
+                    decoder->phase = ChunkPhase::Broken;
+                } else if (c == ';' || c == ' ' || c == '\t') {
+                    decoder->phase = ChunkPhase::Extension;
+                } else if (c == '\r') {
+                    decoder->phase = ChunkPhase::SizeLineEnd;
+                } else if (c == '\n') {
+                    endChunkSizeLine(decoder);
+                } else {
+                    decoder->phase = ChunkPhase::Broken;
+                }
+                break;
+            }
+            case ChunkPhase::Extension:
+                if (c == '\n') endChunkSizeLine(decoder);
+                break;
+            case ChunkPhase::SizeLineEnd:
+                if (c == '\n')
+                    endChunkSizeLine(decoder);
+                else
+                    decoder->phase = ChunkPhase::Broken;
+                break;
+            case ChunkPhase::DataCr:
+                if (c == '\r')
+                    decoder->phase = ChunkPhase::DataLf;
+                else if (c == '\n')
+                    startChunkSize(decoder);
+                else
+                    decoder->phase = ChunkPhase::Broken;
+                break;
+            case ChunkPhase::DataLf:
+                if (c == '\n')
+                    startChunkSize(decoder);
+                else
+                    decoder->phase = ChunkPhase::Broken;
+                break;
+            case ChunkPhase::Data:
+            case ChunkPhase::Done:
+            case ChunkPhase::Broken: break;
+        }
+    }
+    return out;
+}
+
+size_t takeResponseBytes(char* text, size_t from, size_t count, ResponseReader* reader) {
+    if (reader->complete) return from;
+    if (reader->headerEnd == 0) {
+        // The empty line may straddle two receives.
+        const size_t searchFrom = from >= 3 ? from - 3 : 0;
+        size_t at = findBytes(text + searchFrom, count - searchFrom, "\r\n\r\n");
+        if (at == kNotFound) return count;
+        reader->headerEnd = searchFrom + at + 4;
+        reader->framing = framingOf(text, reader->headerEnd, &reader->contentLength);
+        from = reader->headerEnd;
+    }
+    switch (reader->framing) {
+        case BodyFraming::Length: {
+            const size_t end = reader->headerEnd + reader->contentLength;
+            if (count < end) return count;
+            reader->complete = true;
+            return end;
+        }
+        case BodyFraming::Chunked: {
+            size_t end = decodeChunkedInPlace(text, from, count, &reader->chunked);
+            const ChunkPhase phase = reader->chunked.phase;
+            reader->complete = phase == ChunkPhase::Done || phase == ChunkPhase::Broken;
+            return end;
+        }
+        case BodyFraming::Close: break;
+    }
+    return count;
+}
 
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
                              HttpFailure* failure) {
@@ -69,11 +256,9 @@ OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t
 bool classifyResponse(const char* response, int length, DigestChallenge* challenge) {
     if (length < 9) return false;
     const size_t end = static_cast<size_t>(length);
-    if (std::memcmp(response, "HTTP/1.1", 8) != 0) return false;
-    size_t at = 9;  // the character after the version is skipped whatever it is
-    while (at < end && (response[at] == ' ' || response[at] == '\t')) ++at;
-    if (end - at < 3 || std::memcmp(response + at, "401", 3) != 0) return false;
-    size_t header = findBytes(response + at, end - at, "WWW-Authenticate:");
+    if (parseStatusCode(response, end) != 401) return false;
+    size_t at = statusCodeOffset(response, end);
+    size_t header = findBytesIgnoringCase(response + at, end - at, "WWW-Authenticate:");
     if (header == kNotFound) return false;
     at += header;
     return parseDigestChallenge(response + at, end - at, challenge);
@@ -82,6 +267,7 @@ bool classifyResponse(const char* response, int length, DigestChallenge* challen
 int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort, const char* path,
             uint8_t* buffer, int capacity, HttpSession* session) {
     buffer[0] = 0;
+    session->statusCode = 0;
     OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, &session->failure);
     if (s == kInvalidSocket) return 0;
 
@@ -89,21 +275,33 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     int requestLength = composeRequest(path, *session->digest, text, capacity);
     if (requestLength > 0) socketSend(s, buffer, requestLength);
 
-    // Until the device closes, an error, a full buffer, or idleMs of silence.
+    // Until the answer is complete, the device closes, an error, a full
+    // buffer, idleMs of silence or exchangeMs in all: a device that sends a
+    // byte now and then must not hold the exchange.
+    const uint32_t start = clockMillis();
+    ResponseReader reader;
     int count = 0;
     buffer[0] = 0;  // no stale request text behind an empty answer
-    for (;;) {
-        int got = socketReceive(s, buffer + count, capacity - count, gHttpTimeouts.idleMs);
+    while (!reader.complete && count < capacity) {
+        const uint32_t elapsed = clockMillis() - start;  // wraps with the clock
+        if (elapsed >= gHttpTimeouts.exchangeMs) break;
+        const unsigned left = gHttpTimeouts.exchangeMs - elapsed;
+        int got = socketReceive(s, buffer + count, capacity - count,
+                                left < gHttpTimeouts.idleMs ? left : gHttpTimeouts.idleMs);
         if (got <= 0) break;
-        count += got;
+        count = static_cast<int>(takeResponseBytes(text, static_cast<size_t>(count),
+                                                   static_cast<size_t>(count) + static_cast<size_t>(got), &reader));
         buffer[count] = 0;
     }
+    socketClose(s);
 
-    if (classifyResponse(text, count, session->digest)) {
-        socketClose(s);
+    session->statusCode = parseStatusCode(text, static_cast<size_t>(count));
+    if (session->statusCode == 401) {
+        // A demand for credentials whether or not its challenge is usable.
+        classifyResponse(text, count, session->digest);
         return -1;
     }
-    if (count > 0) extractDeviceFacts(text, static_cast<size_t>(count), session->facts);
-    socketClose(s);
+    if (session->statusCode >= 200 && session->statusCode < 300)
+        extractDeviceFacts(text, static_cast<size_t>(count), session->facts);
     return count;
 }

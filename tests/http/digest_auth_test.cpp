@@ -89,6 +89,22 @@ TEST(AuthorizationLine, SessionAlgorithmInMixedCaseIsRepeatedAsReceived) {
               "cnonce=\"0a4f113b\"\r\n");
 }
 
+TEST(AuthorizationLine, UnquotedValuesGiveTheSameLineAsQuotedOnes) {
+    // The unquoted session algorithm must select the session form too.
+    for (const std::string& parameters :
+         {"realm=\"testrealm@host.com\", qop=auth, algorithm=MD5-Sess, nonce=" + std::string(kNonce) + ", opaque=abc",
+          "realm=testrealm@host.com,qop=auth,algorithm=MD5-Sess,nonce=" + std::string(kNonce) + ",opaque=abc\r\n"}) {
+        DigestChallenge challenge = withCredentials();
+        ASSERT_TRUE(parse(header(parameters), &challenge)) << parameters;
+        EXPECT_EQ(nextLine(&challenge),
+                  "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
+                  "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"MD5-Sess\","
+                  "response=\"8e412c50a11182de43f3af9554198718\",opaque=\"abc\",qop=auth,nc=000000001,"
+                  "cnonce=\"0a4f113b\"\r\n")
+            << parameters;
+    }
+}
+
 TEST(AuthorizationLine, QopListIsHashedAndSentWhole) {
     DigestChallenge challenge = withCredentials();
     ASSERT_TRUE(
@@ -127,8 +143,10 @@ TEST(AuthorizationLine, ALaterChallengeWithoutOptionalKeysClearsThem) {
     ASSERT_TRUE(parse(header("realm=\"r\", qop=\"auth\", algorithm=\"MD5\", opaque=\"o\", nonce=\"one\""), &challenge));
     ASSERT_TRUE(parse(header("realm=\"r\", nonce=\"two\", algorithm=MD5"), &challenge));
     EXPECT_STREQ(challenge.qop, "");
-    EXPECT_STREQ(challenge.algorithm, "");  // only the quoted form counts
+    EXPECT_STREQ(challenge.algorithm, "MD5");  // the unquoted form counts too
     EXPECT_STREQ(challenge.opaque, "");
+    ASSERT_TRUE(parse(header("realm=\"r\", nonce=\"three\""), &challenge));
+    EXPECT_STREQ(challenge.algorithm, "");
     std::string line = nextLine(&challenge);
     EXPECT_NE(line.find(",algorithm=\"\",response=\""), std::string::npos);
     EXPECT_EQ(line.find("opaque"), std::string::npos);
@@ -158,6 +176,58 @@ TEST(ChallengeParse, MissingRealmOrNonceIsRejectedAndChangesNothing) {
     EXPECT_FALSE(parse("WWW-Authenticate: Basic realm=\"x\"", &challenge));
     EXPECT_FALSE(parse("WWW-Authenticate: Digest Realm=\"x\", Nonce=\"y\"", &challenge));
     EXPECT_EQ(std::memcmp(&before, &challenge, sizeof challenge), 0);
+}
+
+TEST(ChallengeParse, ControlBytesInAnyValueMakeTheChallengeUnusable) {
+    DigestChallenge challenge = withCredentials();
+    ASSERT_TRUE(parse(header("realm=\"old\", nonce=\"n\", qop=\"auth\", opaque=\"o\""), &challenge));
+    const DigestChallenge before = challenge;
+    for (const char* parameters : {
+             "realm=\"r\", nonce=\"abc\r\nX-Injected: 1\"",
+             "realm=\"r\r\nX-Injected: 1\", nonce=\"m\"",
+             "realm=\"r\", nonce=\"m\", opaque=\"o\nX: 1\"",
+             "realm=\"r\", nonce=\"m\", qop=\"auth\x01\"",
+             "realm=\"r\", nonce=\"m\", algorithm=\"MD5\x7f\"",
+             "realm=\"r\", nonce=m\x1b[2J, qop=auth",
+             "realm=\"r\tx\", nonce=\"m\"",
+         }) {
+        EXPECT_FALSE(parse(header(parameters), &challenge)) << parameters;
+    }
+    EXPECT_EQ(std::memcmp(&before, &challenge, sizeof challenge), 0);
+}
+
+TEST(AuthorizationLine, NoLineWhenAValueItWouldWriteHoldsAControlByte) {
+    DigestChallenge clean = withCredentials();
+    ASSERT_TRUE(parse(header("realm=\"r\", nonce=\"n\", qop=\"auth\", opaque=\"o\", algorithm=\"MD5\""), &clean));
+    struct Case {
+        char* (*field)(DigestChallenge&);
+        bool written;
+    };
+    const Case cases[] = {
+        {[](DigestChallenge& c) { return c.userName; }, true},  {[](DigestChallenge& c) { return c.realm; }, true},
+        {[](DigestChallenge& c) { return c.nonce; }, true},     {[](DigestChallenge& c) { return c.digestUri; }, true},
+        {[](DigestChallenge& c) { return c.algorithm; }, true}, {[](DigestChallenge& c) { return c.opaque; }, true},
+        {[](DigestChallenge& c) { return c.qop; }, true},       {[](DigestChallenge& c) { return c.cnonce; }, true},
+        {[](DigestChallenge& c) { return c.password; }, false},
+    };
+    for (const Case& c : cases) {
+        DigestChallenge challenge = clean;
+        std::strcpy(c.field(challenge), "x\r\nX: 1");  // fits the shortest field
+        char out[kMaxAuthorizationLine + 1] = "stale";
+        int length = buildAuthorizationLine(challenge, out, sizeof out);
+        if (c.written) {
+            EXPECT_EQ(length, 0) << out;
+            EXPECT_STREQ(out, "");
+        } else {
+            EXPECT_EQ(std::string(out).find('\n'), static_cast<size_t>(length) - 1);  // the password never goes out
+        }
+    }
+    // Without qop the client nonce is not written, so it does not count.
+    DigestChallenge noQop = clean;
+    noQop.qop[0] = '\0';
+    std::strcpy(noQop.cnonce, "\x01");
+    char out[kMaxAuthorizationLine + 1];
+    EXPECT_GT(buildAuthorizationLine(noQop, out, sizeof out), 0);
 }
 
 TEST(ChallengeParse, OverlongValuesAreCutToTheirFields) {

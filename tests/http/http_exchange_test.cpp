@@ -6,8 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/upgrade_context.h"
@@ -35,6 +39,21 @@ std::string statusPage(size_t size) {
     page.append(size - page.size() - 7, ' ');
     return page + "</html>";
 }
+
+std::string hex(size_t n) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%zx", n);
+    return text;
+}
+
+// The pieces as chunks, the last chunk and the empty trailer behind them.
+std::string chunked(const std::vector<std::string>& pieces) {
+    std::string body;
+    for (const std::string& piece : pieces) body += hex(piece.size()) + "\r\n" + piece + "\r\n";
+    return body + "0\r\n\r\n";
+}
+
+const char kChunkedHeader[] = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 class HttpExchange : public ::testing::Test {
 protected:
@@ -72,57 +91,6 @@ TEST_F(HttpExchange, PageOf5000BytesRefreshesTheFacts) {
     EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "3.1.4");
     EXPECT_STREQ(gContext.deviceFacts.hardwareVersion, "B");
     EXPECT_STREQ(gContext.deviceFacts.serialNumber, "SN42");
-}
-
-TEST_F(HttpExchange, ChallengeThenRequestsWithAuthorizationCountingUp) {
-    ScriptedHttpServer server;
-    server.serve({{kChallenge}, {statusPage(600)}, {"HTTP/1.1 200 OK\r\n\r\nstarted"}});
-    ASSERT_EQ(get(server), -1);
-    EXPECT_STREQ(gContext.digest.realm, "testrealm@host.com");
-    EXPECT_STREQ(gContext.deviceFacts.productName, "");  // a challenge refreshes nothing
-    EXPECT_EQ(gContext.digest.nonceCount, 0u);
-
-    std::strcpy(gContext.digest.userName, "Mufasa");
-    std::strcpy(gContext.digest.password, "Circle Of Life");
-    std::strcpy(gContext.digest.cnonce, "0a4f113b");
-    EXPECT_EQ(get(server), 600);
-    EXPECT_EQ(get(server, "/admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1"), 26);
-    server.finish();
-    ASSERT_EQ(server.requests.size(), 3u);
-    EXPECT_EQ(server.requests[0], kPlainRequest);
-    EXPECT_EQ(server.requests[1],
-              "GET /admin/advanced HTTP/1.1\r\nHost: 192.168.2.110\r\n"
-              "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
-              "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
-              "response=\"27e3bf1d66f6fa6b92f91eb006a74d1f\",qop=auth,nc=000000001,cnonce=\"0a4f113b\"\r\n\r\n");
-    EXPECT_EQ(server.requests[2],
-              "GET /admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1 HTTP/1.1\r\nHost: 192.168.2.110\r\n"
-              "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
-              "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
-              "response=\"699537d13427e601131ee4752fcd34ef\",qop=auth,nc=000000002,cnonce=\"0a4f113b\"\r\n\r\n");
-    EXPECT_EQ(gContext.digest.nonceCount, 2u);
-}
-
-TEST_F(HttpExchange, AnswersThatAreNotChallengesReturnTheirCount) {
-    const std::string notFound =
-        "HTTP/1.1 404 Not Found\r\n\r\n<html>No such page<td>Software Version:</td><td>9.9</td></html>";
-    const std::string http10 = std::string(kChallenge).replace(5, 3, "1.0");
-    const std::string lowerCase = std::string(kChallenge).replace(27, 17, "www-authenticate:");
-    const std::string noNonce =
-        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"r\", qop=\"auth\"\r\n\r\n";
-    const std::string noRealm = "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest nonce=\"n\"\r\n\r\n";
-    ScriptedHttpServer server;
-    server.serve({{notFound}, {http10}, {lowerCase}, {noNonce}, {noRealm}});
-    EXPECT_EQ(get(server), static_cast<int>(notFound.size()));
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "9.9");
-    for (const std::string* answer : {&http10, &lowerCase, &noNonce, &noRealm}) {
-        EXPECT_EQ(get(server), static_cast<int>(answer->size())) << *answer;
-    }
-    server.finish();
-    EXPECT_EQ(server.requests.size(), 5u);
-    EXPECT_STREQ(gContext.digest.nonce, "");
-    EXPECT_STREQ(gContext.digest.realm, "");
-    EXPECT_STREQ(gContext.digest.cnonce, "");
 }
 
 TEST_F(HttpExchange, DeviceThatClosesWithoutAnsweringGivesZero) {
@@ -211,8 +179,91 @@ TEST_F(HttpExchange, NoSocketIsReported) {
     setrlimit(RLIMIT_NOFILE, &saved);
 }
 
-// The client closes first in these two, so port 23456 stays in TIME_WAIT
-// for a while: they come last when the whole binary runs in one namespace.
+// The client closes first from here on (an answer complete by its length,
+// a cut), so its port stays in TIME_WAIT for a while: these come last when
+// the whole binary runs in one namespace.
+TEST_F(HttpExchange, ChallengeThenRequestsWithAuthorizationCountingUp) {
+    ScriptedHttpServer server;
+    server.serve({{kChallenge}, {statusPage(600)}, {"HTTP/1.1 200 OK\r\n\r\nstarted"}});
+    ASSERT_EQ(get(server), -1);
+    EXPECT_STREQ(gContext.digest.realm, "testrealm@host.com");
+    EXPECT_STREQ(gContext.deviceFacts.productName, "");  // a challenge refreshes nothing
+    EXPECT_EQ(gContext.digest.nonceCount, 0u);
+
+    std::strcpy(gContext.digest.userName, "Mufasa");
+    std::strcpy(gContext.digest.password, "Circle Of Life");
+    std::strcpy(gContext.digest.cnonce, "0a4f113b");
+    EXPECT_EQ(get(server), 600);
+    EXPECT_EQ(get(server, "/admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1"), 26);
+    server.finish();
+    ASSERT_EQ(server.requests.size(), 3u);
+    EXPECT_EQ(server.requests[0], kPlainRequest);
+    EXPECT_EQ(server.requests[1],
+              "GET /admin/advanced HTTP/1.1\r\nHost: 192.168.2.110\r\n"
+              "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
+              "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
+              "response=\"27e3bf1d66f6fa6b92f91eb006a74d1f\",qop=auth,nc=000000001,cnonce=\"0a4f113b\"\r\n\r\n");
+    EXPECT_EQ(server.requests[2],
+              "GET /admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1 HTTP/1.1\r\nHost: 192.168.2.110\r\n"
+              "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
+              "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
+              "response=\"699537d13427e601131ee4752fcd34ef\",qop=auth,nc=000000002,cnonce=\"0a4f113b\"\r\n\r\n");
+    EXPECT_EQ(gContext.digest.nonceCount, 2u);
+}
+
+TEST_F(HttpExchange, OnlyA2xxPageRefreshesTheFactsAndEvery401AsksForCredentials) {
+    const std::string page = "<html><td>Software Version:</td><td>9.9</td></html>";
+    const std::string http10 = std::string(kChallenge).replace(5, 3, "1.0");
+    const std::string lowerCase = std::string(kChallenge).replace(27, 17, "www-authenticate:");
+    struct Case {
+        std::string answer;
+        int status;
+        bool challenge;  // a usable one: the realm is taken
+        const char* version;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 404 Not Found\r\n\r\n" + page, 404, false, ""},
+        {"HTTP/1.1 500 Internal Server Error\r\n\r\n" + page, 500, false, ""},
+        {"HTTP/1.1 302 Found\r\nLocation: /login\r\n\r\n" + page, 302, false, ""},
+        {"<html>no status line</html>" + page, 0, false, ""},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"r\", qop=\"auth\"\r\n\r\n", 401, false, ""},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest nonce=\"n\"\r\n\r\n", 401, false, ""},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\"\r\n\r\n" + page, 401, false, ""},
+        {http10, 401, true, ""},
+        {lowerCase, 401, true, ""},
+        {"HTTP/1.0 204 No Content\r\n\r\n" + page, 204, false, "9.9"},
+        {"HTTP/1.1 200 OK\r\n\r\n<html>a page without facts</html>", 200, false, "9.9"},
+    };
+    std::vector<ScriptedAnswer> answers;
+    for (const Case& c : cases) answers.push_back({c.answer});
+    ScriptedHttpServer server;
+    server.serve(answers);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        std::memset(gContext.digest.realm, 0, sizeof gContext.digest.realm);
+        int expected = c.status == 401 ? -1 : static_cast<int>(c.answer.size());
+        EXPECT_EQ(get(server), expected);
+        EXPECT_EQ(session.statusCode, c.status);
+        EXPECT_STREQ(gContext.digest.realm, c.challenge ? "testrealm@host.com" : "");
+        EXPECT_STREQ(gContext.deviceFacts.softwareVersion, c.version);
+    }
+    server.finish();
+    EXPECT_EQ(server.requests.size(), std::size(cases));
+}
+
+TEST_F(HttpExchange, ChunkedPageIsDecodedInPlaceEvenWithABoundaryInsideAValue) {
+    const std::string first = "<td>Software Version:</td><td>7.0", second = ".0</td><td>Serial Number:</td><td>SN7";
+    ScriptedHttpServer server;
+    // Held open after the last chunk: the reading ends there all the same.
+    server.serve({{kChunkedHeader + chunked({first, second, "</td>"}), 7, true}});
+    const std::string plain = kChunkedHeader + first + second + "</td>";
+    ASSERT_EQ(get(server), static_cast<int>(plain.size()));
+    EXPECT_EQ(received(static_cast<int>(plain.size())), plain);
+    EXPECT_EQ(gContext.responseBuffer[plain.size()], 0);
+    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "7.0.0");
+    EXPECT_STREQ(gContext.deviceFacts.serialNumber, "SN7");
+}
+
 TEST_F(HttpExchange, LongerResponseIsCutAtTheCapacity) {
     std::string big = "HTTP/1.1 200 OK\r\n\r\n";
     for (size_t i = 0; big.size() < 200000; ++i) big += static_cast<char>('a' + i % 26);
@@ -221,6 +272,44 @@ TEST_F(HttpExchange, LongerResponseIsCutAtTheCapacity) {
     ASSERT_EQ(get(server), kResponseCapacity);
     EXPECT_EQ(received(kResponseCapacity), big.substr(0, kResponseCapacity));
     EXPECT_EQ(gContext.responseBuffer[kResponseCapacity], 0);
+}
+
+TEST_F(HttpExchange, AnswersAreCutAtTheirLengthAndAtTheCapacity) {
+    const int capacity = 1000;
+    const std::string page(3000, 'p');
+    const std::string lengthHeader = "HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n";
+    const std::string bigLength = "HTTP/1.1 200 OK\r\nContent-Length: 3000\r\n\r\n";
+    struct Case {
+        ScriptedAnswer answer;
+        std::string expected;
+    };
+    const Case cases[] = {
+        // Bytes behind the length are not the answer's; the device holds on.
+        {{lengthHeader + "<td>12</td>+trailing bytes", 1, true}, lengthHeader + "<td>12</td>+"},
+        {{bigLength + page}, (bigLength + page).substr(0, capacity)},
+        {{kChunkedHeader + chunked({page.substr(0, 700), page.substr(700)}), 3},
+         (kChunkedHeader + page).substr(0, capacity)},
+    };
+    for (const Case& c : cases) {
+        ScriptedHttpServer server;
+        server.serve({c.answer});
+        int count = get(server, kStatusPath, capacity);
+        EXPECT_EQ(received(count), c.expected);
+        EXPECT_EQ(gContext.responseBuffer[count], 0);
+        server.finish();
+    }
+}
+
+TEST_F(HttpExchange, TrickleIsCutByTheWholeExchangeBound) {
+    // A byte every few milliseconds never lets the idle bound strike.
+    gHttpTimeouts.exchangeMs = 200;
+    const std::string answer = "HTTP/1.1 200 OK\r\n\r\n" + std::string(400, 'x');
+    ScriptedHttpServer server;
+    server.serve({{answer, static_cast<int>(answer.size())}});
+    int count = get(server);
+    EXPECT_GE(count, 0);
+    EXPECT_LT(count, static_cast<int>(answer.size()));
+    EXPECT_EQ(gContext.responseBuffer[count], 0);
 }
 
 TEST_F(HttpExchange, SilentDeviceEndsTheReadingWithWhatCame) {
@@ -244,14 +333,112 @@ TEST(ClassifyResponse, StatusLineForms) {
     EXPECT_TRUE(classify("HTTP/1.1x401"));  // the ninth character is skipped whatever it is
     EXPECT_TRUE(classify("HTTP/1.1  \t 401"));
     EXPECT_FALSE(classify("HTTP/1.1 200 OK"));
+    EXPECT_TRUE(classify("HTTP/1.0 401 Unauthorized"));
     EXPECT_FALSE(classify("HTTP/1.1 402"));
-    EXPECT_FALSE(classify("HTTP/1.0 401"));
+    EXPECT_FALSE(classify("HTTP/1.1 4010"));
+    EXPECT_FALSE(classify("HTTP/1.2 401"));
     EXPECT_FALSE(classify("http/1.1 401"));
     EXPECT_FALSE(classify(" HTTP/1.1 401"));
     EXPECT_FALSE(classify("HTTP/1.1401"));
     // A challenge before the status code does not count.
     std::string early = "HTTP/1.1 " + header + "401";
     EXPECT_FALSE(classifyResponse(early.data(), static_cast<int>(early.size()), &challenge));
+}
+
+TEST(ClassifyResponse, HeaderNameInAnyCaseAndUnquotedValues) {
+    struct Case {
+        const char* text;
+        bool usable;
+        const char* algorithm;
+        const char* qop;
+    };
+    const Case cases[] = {
+        {"HTTP/1.0 401\r\nwww-authenticate: Digest realm=\"r\", nonce=\"n\"", true, "", ""},
+        {"HTTP/1.1 401\r\nWWW-AUTHENTICATE: Digest realm=r, nonce=n, algorithm=MD5-sess, qop=auth\r\n", true,
+         "MD5-sess", "auth"},
+        {"HTTP/1.1 401\r\nWww-Authenticate: Digest realm=\"r\",nonce=n,qop=\"auth,auth-int\",algorithm=MD5", true,
+         "MD5", "auth,auth-int"},
+        {"HTTP/1.1 401\r\nWWW-Authenticate : Digest realm=r, nonce=n", false, "", ""},
+        {"HTTP/1.1 401\r\nWWW-Authenticate: Digest realm=r, nonce=", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        DigestChallenge challenge{};
+        std::vector<char> bytes(c.text, c.text + std::strlen(c.text));
+        EXPECT_EQ(classifyResponse(bytes.data(), static_cast<int>(bytes.size()), &challenge), c.usable) << c.text;
+        EXPECT_STREQ(challenge.algorithm, c.algorithm) << c.text;
+        EXPECT_STREQ(challenge.qop, c.qop) << c.text;
+    }
+}
+
+TEST(HttpStatusCode, StatusLines) {
+    const std::pair<const char*, int> cases[] = {
+        {"HTTP/1.1 200 OK", 200}, {"HTTP/1.0 404", 404}, {"HTTP/1.1\t 503 x", 503}, {"HTTP/1.1 20", 0},
+        {"HTTP/1.1 2000", 0},     {"HTTP/2 200", 0},     {"http/1.1 200", 0},       {"", 0},
+    };
+    for (const auto& [text, code] : cases) {
+        std::vector<char> bytes(text, text + std::strlen(text));
+        EXPECT_EQ(parseStatusCode(bytes.data(), bytes.size()), code) << text;
+    }
+}
+
+// Feeds raw to takeResponseBytes in pieces of step bytes into a buffer of
+// exactly capacity bytes, as the receive loop does.
+std::pair<std::string, bool> readInPieces(const std::string& raw, size_t step, size_t capacity) {
+    std::vector<char> buffer(capacity);
+    ResponseReader reader;
+    size_t count = 0;
+    for (size_t at = 0; at < raw.size() && !reader.complete && count < capacity;) {
+        size_t take = std::min({step, raw.size() - at, capacity - count});
+        std::memcpy(buffer.data() + count, raw.data() + at, take);
+        at += take;
+        count = takeResponseBytes(buffer.data(), count, count + take, &reader);
+    }
+    return {std::string(buffer.data(), count), reader.complete};
+}
+
+TEST(HttpResponseReader, LengthChunksAndCloseInAnySplit) {
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    const std::string chunkedOk = ok + "Transfer-Encoding: chunked\r\n\r\n";
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+    struct Case {
+        std::string raw;
+        std::string kept;
+        bool complete;
+    };
+    const Case cases[] = {
+        {ok + "Content-Length: 5\r\n\r\nhello", ok + "Content-Length: 5\r\n\r\nhello", true},
+        {ok + "content-length:5\r\n\r\nhelloEXTRA", ok + "content-length:5\r\n\r\nhello", true},
+        {ok + "CONTENT-LENGTH:\t5 \r\n\r\nhel", ok + "CONTENT-LENGTH:\t5 \r\n\r\nhel", false},
+        {ok + "Content-Length: 0\r\n\r\n", ok + "Content-Length: 0\r\n\r\n", true},
+        {ok + "Content-Length: 5x\r\n\r\nhelloEXTRA", ok + "Content-Length: 5x\r\n\r\nhelloEXTRA", false},
+        {ok + "X-Content-Length: 5\r\n\r\nhelloEXTRA", ok + "X-Content-Length: 5\r\n\r\nhelloEXTRA", false},
+        {ok + "Content-Length: 5\r\n", ok + "Content-Length: 5\r\n", false},
+        {chunkedOk + "5\r\nhello\r\n6;name=v\r\n world\r\n0\r\n\r\nEXTRA", chunkedOk + "hello world", true},
+        {ok + "Transfer-Encoding: gzip, Chunked\r\nContent-Length: 3\r\n\r\nA\r\n0123456789\r\n1a\r\n" + letters +
+             "\r\n0\r\n",
+         ok + "Transfer-Encoding: gzip, Chunked\r\nContent-Length: 3\r\n\r\n0123456789" + letters, true},
+        {chunkedOk + "3\nabc\n0\n", chunkedOk + "abc", true},
+        {chunkedOk + "5\r\nhel", chunkedOk + "hel", false},
+        // Framing that is not chunked framing ends the body where it stands.
+        {chunkedOk + "5\r\nhelloXX\r\n0\r\n", chunkedOk + "hello", true},
+        {chunkedOk + "z\r\n", chunkedOk, true},
+        {chunkedOk + "123456789\r\n", chunkedOk, true},
+        {ok + "Transfer-Encoding: chunkedx\r\n\r\n5\r\nhello", ok + "Transfer-Encoding: chunkedx\r\n\r\n5\r\nhello",
+         false},
+    };
+    for (const Case& c : cases) {
+        for (size_t step : {1, 2, 3, 7, 1000}) {
+            auto [kept, complete] = readInPieces(c.raw, step, 4096);
+            EXPECT_EQ(kept, c.kept) << c.raw << " in pieces of " << step;
+            EXPECT_EQ(complete, c.complete) << c.raw << " in pieces of " << step;
+        }
+    }
+    // The capacity counts decoded bytes: a longer body is cut, never overflows.
+    const std::string body = chunked({std::string(40, 'a'), std::string(40, 'b'), std::string(40, 'c')});
+    for (size_t step : {1, 5, 1000}) {
+        EXPECT_EQ(readInPieces(chunkedOk + body, step, 100).first,
+                  (chunkedOk + std::string(40, 'a') + std::string(40, 'b') + std::string(40, 'c')).substr(0, 100));
+    }
 }
 
 TEST(ClassifyResponse, ShortAndCutResponses) {

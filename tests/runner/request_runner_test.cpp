@@ -1,6 +1,10 @@
 #include "core/request_runner.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/device_requests.h"
 #include "core/program_profile.h"
 #include "core/text.h"
 #include "core/upgrade_context.h"
@@ -46,9 +51,24 @@ ScriptedAnswer answerWhen(std::string bytes, std::function<bool()> ready) {
 const uint32_t kLoopback = 0x7f000001u;
 const char kPath[] = "/admin/advanced";
 
-int request(const ScriptedHttpServer& server) {
+int request(const ScriptedHttpServer& server, int* status = nullptr) {
     return runRequest(nullptr, kLoopback, kFirstHttpPort, kLoopback, server.port, kPath, gContext.responseBuffer,
-                      kResponseCapacity);
+                      kResponseCapacity, status);
+}
+
+// Moves the server to the device's port 80 (the test has its own namespace).
+bool listenOnDevicePort(ScriptedHttpServer* server) {
+    ::close(server->listener);
+    server->listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int on = 1;
+    ::setsockopt(server->listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(kLoopback);
+    address.sin_port = htons(kDeviceHttpPort);
+    server->port = kDeviceHttpPort;
+    return ::bind(server->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+           ::listen(server->listener, 4) == 0;
 }
 
 bool hasAuthorization(const std::string& request) {
@@ -172,6 +192,68 @@ TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     server.finish();
     EXPECT_EQ(server.received().size(), 4u);
     EXPECT_EQ(prompts, 3);
+}
+
+TEST_F(RequestRunner, TheAnswersStatusCodeIsReported) {
+    const std::pair<std::string, int> answers[] = {
+        {pageOfSize(300), 200},
+        {"HTTP/1.1 404 Not Found\r\n\r\nnothing here", 404},
+        {"HTTP/1.0 503 Busy\r\nContent-Length: 0\r\n\r\n", 503},
+        {"", 0},
+    };
+    ScriptedHttpServer server;
+    std::vector<ScriptedAnswer> script;
+    for (const auto& answer : answers) script.push_back({answer.first});
+    server.serve(script);
+    for (const auto& [bytes, code] : answers) {
+        int status = -1;
+        EXPECT_EQ(request(server, &status), static_cast<int>(bytes.size()));
+        EXPECT_EQ(status, code) << bytes;
+    }
+    server.finish();
+    EXPECT_EQ(dialogsShown(), 0u);
+}
+
+TEST_F(RequestRunner, A401WithoutAUsableChallengeAsksForThePasswordToo) {
+    answerPasswordWith("admin", "secret");
+    ScriptedHttpServer server;
+    server.serve({{"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"orb\"\r\n\r\n"},
+                  {challengeWithNonce("abc\r\nX-Injected: 1")},
+                  {pageOfSize(200)}});
+    int status = 0;
+    EXPECT_EQ(request(server, &status), 200);
+    EXPECT_EQ(status, 200);
+    server.finish();
+    std::vector<std::string> requests = server.received();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(dialogsShown(), 2u);
+    for (const std::string& sent : requests) EXPECT_EQ(sent.find("\r\nX-Injected"), std::string::npos) << sent;
+}
+
+TEST_F(RequestRunner, OnlyA2xxStatusPageCountsAndTheTriggerKeepsItsStatus) {
+    const std::string facts = "<td>Software Version:</td><td>7.1.0</td>";
+    ScriptedHttpServer server;
+    ASSERT_TRUE(listenOnDevicePort(&server));
+    server.serve({{"HTTP/1.1 500 Internal Server Error\r\n\r\n" + facts},
+                  {"HTTP/1.1 404 Not Found\r\n\r\n"},
+                  {"HTTP/1.1 200 OK\r\n\r\n" + facts},
+                  {"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"},
+                  {"HTTP/1.1 200 OK\r\n\r\nstarted"},
+                  {""}});
+    gContext.localAddress = kLoopback;
+    gContext.targetAddress = kLoopback;
+    gContext.firmwareFileName.set("/orb1a2b.bi1");
+    EXPECT_EQ(readStatusPage(kLoopback), 0);
+    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "");
+    EXPECT_EQ(readStatusPage(kLoopback), 0);
+    EXPECT_GT(readStatusPage(kLoopback), 0);
+    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "7.1.0");
+    for (int expected : {403, 200, 0}) {
+        sendUpgradeTrigger(69);
+        EXPECT_EQ(gContext.triggerStatus.load(), expected);
+    }
+    server.finish();
+    EXPECT_NE(server.received()[3].find("GET /admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1 "), std::string::npos);
 }
 
 TEST_F(RequestRunner, BarStepsOncePerTickAndWrapsAfterOneHundred) {

@@ -104,7 +104,7 @@ int statusReadCount() {
 void setBeforeStatusRead(std::function<void()> hook) { beforeRead = std::move(hook); }
 
 // Stands in for the request runner of the programs.
-int runRequest(void*, uint32_t, uint16_t, uint32_t, uint16_t, const char*, uint8_t*, int) {
+int runRequest(void*, uint32_t, uint16_t, uint32_t, uint16_t, const char*, uint8_t*, int, int* httpStatus) {
     if (beforeRead) beforeRead();
     std::lock_guard<std::mutex> guard(readLock);
     StatusRead read = reads.empty() ? StatusRead{0, ""} : reads[std::min<size_t>(readCount, reads.size() - 1)];
@@ -114,6 +114,7 @@ int runRequest(void*, uint32_t, uint16_t, uint32_t, uint16_t, const char*, uint8
         std::strncpy(gContext.deviceFacts.softwareVersion, version.c_str(),
                      sizeof gContext.deviceFacts.softwareVersion - 1);
     }
+    if (httpStatus) *httpStatus = read.result > 0 ? 200 : 0;  // a scripted page is a 2xx one
     return read.result;
 }
 

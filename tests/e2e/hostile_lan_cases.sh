@@ -51,6 +51,29 @@ flood_during_upload)
   expect_received $P
   ;;
 
+trigger_refused_note)
+  # A device that refuses the trigger and never fetches: the waiting window
+  # says what it answered, and waits for Cancel as ever.
+  start_sim --trigger-status 403 --no-fetch
+  start_program $P "$FLASH_TO_STATUS\n"
+  wait_for_log out 'Note: The ORB answered the upgrade request with HTTP 403' 30
+  kill -INT "$PROGRAM_PID"
+  wait_program 20
+  expect_exit_zero
+  expect_error 'Upgrade Failed: User Abort'
+  ;;
+
+fetch_unconfirmed_note)
+  # A device in recovery that takes no fetch command: the note says so.
+  start_sim --recovery --ignore-fetches 10
+  start_program $P "recover firmware\norb0012345\n\n\n\n"
+  wait_for_log out 'Note: The ORB did not confirm the fetch command' 40
+  kill -INT "$PROGRAM_PID"
+  wait_program 20
+  expect_exit_zero
+  expect_error 'Upgrade Failed: User Abort'
+  ;;
+
 # The device's own words.
 device_tftp_error)
   start_sim --restart-seconds 1 --tftp-error-after 10

@@ -28,7 +28,7 @@ namespace {
 const int kUsageStatus = 2;
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", gProgram->programName, message.c_str(), gProgram->programName);
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", gProgram->programName, message.c_str(), gProgram->programName);
     return kUsageStatus;
 }
 

@@ -109,7 +109,7 @@ make_template() {
   WINEPREFIX=$new timeout 60 wineserver -w
   [ -f "$new/system.reg" ] || fail "wineboot made no prefix: $(tail -5 "$WORK/wineboot.log")"
   cp /usr/share/wine/fonts/* "$new/drive_c/windows/Fonts/" 2>/dev/null
-  touch "$new/.orb-template-2"
+  touch "$new/.orb-template-3"
   rm -rf "$ORB_WINE_TEMPLATE"
   mv "$new" "$ORB_WINE_TEMPLATE"
 }
@@ -117,9 +117,9 @@ make_template() {
 make_prefix() {
   (
     flock -w 300 9 || fail "the template prefix stays locked"
-    [ -f "$ORB_WINE_TEMPLATE/.orb-template-2" ] || make_template
+    [ -f "$ORB_WINE_TEMPLATE/.orb-template-3" ] || make_template
   ) 9>"$ORB_WINE_TEMPLATE.lock"
-  [ -f "$ORB_WINE_TEMPLATE/.orb-template-2" ] || fail "no template prefix"
+  [ -f "$ORB_WINE_TEMPLATE/.orb-template-3" ] || fail "no template prefix"
   cp -a "$ORB_WINE_TEMPLATE" "$WINEPREFIX"
 }
 

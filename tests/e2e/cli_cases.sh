@@ -233,6 +233,24 @@ interrupt)
   tail -n 1 "$WORK/out" | grep -q '"event":"result".*"code":130' || fail "no result event with code 130"
   ;;
 
+recover_found)
+  # Found by its serial number, flashed and back with the image's version;
+  # the JSON events name the device as the command line did, every one.
+  start_sim --recovery --serial ORB0012345 --restart-seconds 1
+  run_cli orbflash-fast recover orb0012345 --yes --json
+  expect_code 0
+  expect_received orbflash-fast
+  expect_sim 'TFTP RRQ /orb[0-9a-f]*\.bin to 234.4.8.10:69'
+  expect_err 'upgraded orb0012345 (127.0.0.2) to 7.5.3$'
+  python3 -c '
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1])]
+names = {e["device"] for e in events}
+last = events[-1]
+sys.exit(names != {"orb0012345"} or last["event"] != "result" or last["code"] != 0)' "$WORK/out" ||
+    fail "JSON events: $(cat "$WORK/out")"
+  ;;
+
 recover_not_found)
   # A device in recovery mode with another serial number never answers.
   start_sim --recovery --serial ORB0012345

@@ -132,6 +132,7 @@ usage)
     "upgrade 0.0.0.0 --yes|upgrade: not the address of a host"
     "-p $WORK/missing upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK/missing"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
+    "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"
     "--fetch-timeout 0 upgrade 127.0.0.2 --yes|--fetch-timeout: not a number of seconds"
     "--json=yes upgrade 127.0.0.2 --yes|--json: takes no value"

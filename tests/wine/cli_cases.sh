@@ -18,12 +18,17 @@ upgrade)
   ! grep -q secret "$WORK/out" "$WORK/err" || fail "the password was printed"
   ;;
 
-usage_error)
+errors)
+  # A usage error, and a failure that the wizard would show in a box.
   start_wine
   start_sim
   run_cli $P upgrade 127.0.0.2 --yes --bogus
   [ "$RC" = 2 ] || fail "exit code $RC, expected 2"
   grep -q "^orbflash: unknown option '--bogus'" "$WORK/err" || fail "no usage line: $(cat "$WORK/err")"
+  printf 'no image\r\n' >"$WORK/not.img"
+  run_cli $P upgrade 127.0.0.2 --yes --image "Z:$WORK/not.img"
+  [ "$RC" = 8 ] || fail "unusable image: exit code $RC, expected 8"
+  grep -q "^orbflash: 127.0.0.2: .*not a firmware image" "$WORK/err" || fail "no failure line: $(cat "$WORK/err")"
   expect_no_sim 'GET '
   ;;
 

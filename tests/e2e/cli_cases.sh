@@ -257,7 +257,7 @@ recover_not_found)
   start_sim --recovery --serial ORB0012345
   run_cli orbflash-fast recover ORB0099999 --yes
   expect_code 5
-  expect_err 'Cannot find the specified device'
+  expect_err 'Recovery Failed: Cannot find the'
   expect_sim 'for serial ORB0099999 ignored'
   expect_no_sim 'RRQ'
   ;;

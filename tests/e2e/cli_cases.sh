@@ -57,6 +57,8 @@ if steps != expected:
     sys.exit(f"steps {steps}, expected {expected}")
 if names.count("trigger") != 1 or not names.index("facts") < names.index("trigger") < names.index("result"):
     sys.exit(f"one trigger after the facts expected: {names}")
+if events[names.index("trigger")]["status"] != 200:
+    sys.exit(f"the device's answer to the trigger was 200: {events[names.index('trigger')]}")
 start, facts, transfer = events[0], events[names.index("facts")], events[names.index("transfer")]
 progress = [e for e in events if e["event"] == "progress"]
 sizes = [e["bytes"] for e in progress]
@@ -120,8 +122,8 @@ failure)
   ;;
 
 usage)
-  # PROGRAM: each mistake is exit status 2, one line naming it (and a hint),
-  # before the device hears anything.
+  # PROGRAM: each mistake is exit status 2 and one line naming it, with a
+  # hint at --help, before the device hears anything.
   P=$2-fast
   start_sim
   ROWS=(
@@ -149,9 +151,9 @@ usage)
     read -r -a words <<<"${row%%|*}"
     run_cli "$P" "${words[@]}"
     [ "$RC" = 2 ] || fail "'${row%%|*}': exit code $RC, expected 2"
-    head -n 1 "$WORK/err" | grep -qF -- "${P%-fast}: ${row#*|}" || fail "'${row%%|*}': $(cat "$WORK/err")"
-    [ "$(wc -l <"$WORK/err")" = 2 ] && grep -q "^Try '${P%-fast} --help'" "$WORK/err" ||
-      fail "'${row%%|*}': not one line and a hint: $(cat "$WORK/err")"
+    grep -qF -- "${P%-fast}: ${row#*|}" "$WORK/err" || fail "'${row%%|*}': $(cat "$WORK/err")"
+    [ "$(wc -l <"$WORK/err")" = 1 ] && grep -q " (see ${P%-fast} --help)$" "$WORK/err" ||
+      fail "'${row%%|*}': not one line ending in the hint: $(cat "$WORK/err")"
     [ ! -s "$WORK/out" ] || fail "'${row%%|*}': standard output is not empty"
   done
   expect_no_sim 'GET '

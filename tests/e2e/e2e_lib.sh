@@ -56,6 +56,33 @@ start_program() {
   PROGRAM_PID=$!
 }
 
+# run_cli NAME ARGS...: the program with a command line, its standard input
+# not a terminal; stdout to out, stderr to err; sets RC.
+run_cli() {
+  local program=$1
+  shift
+  timeout 120 "$(program_path "$program")" "$@" </dev/null >"$WORK/out" 2>"$WORK/err"
+  RC=$?
+}
+
+# start_cli NAME ARGS...: the same in the background (for Ctrl+C tests).
+start_cli() {
+  local program=$1
+  shift
+  "$(program_path "$program")" "$@" </dev/null >"$WORK/out" 2>"$WORK/err" &
+  PROGRAM_PID=$!
+}
+
+stop_sim() {
+  kill "$SIM_PID" 2>/dev/null
+  wait "$SIM_PID" 2>/dev/null
+  SIM_PID=
+}
+
+expect_code() { [ "$RC" = "$1" ] || fail "exit code $RC, expected $1"; }
+expect_err() { grep -q -- "$1" "$WORK/err" || fail "standard error lacks '$1'"; }
+expect_no_err() { ! grep -q -- "$1" "$WORK/err" || fail "standard error has '$1'"; }
+
 expect_out() { grep -q -- "$1" "$WORK/out" || fail "program output lacks '$1'"; }
 expect_no_out() { ! grep -q -- "$1" "$WORK/out" || fail "program output has '$1'"; }
 count_out() { grep -c -- "$1" "$WORK/out"; }

@@ -58,7 +58,7 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
-  for log in sim.log program.log driver.log; do
+  for log in sim.log program.log driver.log err; do
     [ -f "$WORK/$log" ] && { echo "---- $log"; tail -n 40 "$WORK/$log"; }
   done
   exit 1
@@ -138,6 +138,20 @@ start_program() {
   [ -f "$exe" ] || fail "no $exe: build the windows preset first"
   wine "$exe" >"$WORK/program.log" 2>&1 &
   PROGRAM_PID=$!
+}
+
+# run_cli NAME ARGS...: the Windows program with a command line, standard
+# input not a console; its standard output and error, without the CRs, in
+# out and err; sets RC.
+run_cli() {
+  local exe
+  exe=$(program_path "$1")
+  shift
+  [ -f "$exe" ] || fail "no $exe: build the windows preset first"
+  timeout 120 wine "$exe" "$@" </dev/null >"$WORK/out.raw" 2>"$WORK/err.raw"
+  RC=$?
+  tr -d '\r' <"$WORK/out.raw" >"$WORK/out"
+  tr -d '\r' <"$WORK/err.raw" >"$WORK/err"
 }
 
 # drive: runs the driver on the steps read from standard input; its lines

@@ -23,6 +23,9 @@ struct ProgressView {
 namespace {
 
 CliRun* run = nullptr;
+// How JSON names the device, in every event alike: the target as given
+// (a recovery's lines add the address once it is known; its events do not).
+std::string jsonName;
 int passwordsGiven = 0;
 uint32_t transferStartMs = 0;
 uint32_t lastJsonProgressMs = 0;
@@ -34,7 +37,7 @@ std::string dotted(uint32_t a) {
     return text;
 }
 
-std::string jsonDevice() { return "\"device\":" + jsonString(run->device.c_str()); }
+std::string jsonDevice() { return "\"device\":" + jsonString(jsonName.c_str()); }
 
 // The password as the device asks for it: given once; asked again means refused.
 int answerPassword() {
@@ -234,6 +237,7 @@ int cliExitCode(RunOutcome outcome) {
 
 void useCommandLineFrontEnd(CliRun* commandLine) {
     run = commandLine;
+    jsonName = commandLine->device;
     useWizardFrontEnd(&kCliWizard);
     useProgressFrontEnd(&kCliProgress);
     setRunReportListener(onReport);

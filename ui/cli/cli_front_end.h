@@ -16,6 +16,7 @@ struct CliRun {
     std::string device;  // how lines name the device
 };
 
+// run->device is set already: the JSON events name the device so throughout.
 void useCommandLineFrontEnd(CliRun* run);
 
 // The exit status of an outcome, the same in both programs and builds.

@@ -98,6 +98,23 @@ bool apply(const OptionSpec& spec, const std::string& value, CliOptions* o, std:
 }  // namespace
 
 bool parseHostAddress(const char* text, uint32_t* address) {
+    // Four runs of digits between single dots. The wizard's field also
+    // skips empty pieces and takes '*' for a dot; an argument that does so
+    // is a typing mistake, not the name of a device to upgrade.
+    int dots = 0;
+    bool digits = false;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '.') {
+            if (!digits) return false;
+            ++dots;
+            digits = false;
+        } else if (std::isdigit(static_cast<unsigned char>(*c))) {
+            digits = true;
+        } else {
+            return false;
+        }
+    }
+    if (dots != 3 || !digits) return false;
     if (!parseDottedQuad(text, address)) return false;
     // Multicast, reserved and broadcast addresses name no single host.
     return (*address >> 28) < 0xE;

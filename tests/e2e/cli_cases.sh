@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# The command line of both programs end to end against the simulated device:
+# scripted upgrades, an exit status for each kind of failure, usage errors,
+# JSON events, another image, the already-current device, check and Ctrl+C.
+# One case per run, most for either program (orbflash, orbstage: their
+# -fast builds).
+source "$(dirname "$0")/e2e_lib.sh"
+ORBIMAGE=$ORB_BUILD/tools/orbimage/orbimage
+PW='Tr0ub4dor&3'
+# The first line is the password; CR LF and a second line must not count.
+printf '%s\r\nnot-the-password\n' "$PW" >"$WORK/pw"
+DIGEST=(--user admin --password "$PW")
+
+expect_password_unshown() { ! grep -qF -- "$PW" "$WORK/out" "$WORK/err" || fail "the password was printed"; }
+last_err_line() { tail -n 1 "$WORK/err"; }
+
+# expect_failure NAME CODE TEXT [ORBSIM-OPTIONS...] [-- PROGRAM-OPTIONS...]:
+# one upgrade against a device that misbehaves so; ends with CODE and TEXT
+# on the last line of standard error, nothing on standard output.
+expect_failure() {
+  local program=$1 code=$2 text=$3 sim=() options=()
+  shift 3
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do sim+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  options=("$@")
+  start_sim --restart-seconds 1 "${sim[@]}"
+  run_cli "$program" upgrade 127.0.0.2 --yes "${options[@]}"
+  expect_code "$code"
+  last_err_line | grep -q -- "^${program%-fast}: 127.0.0.2: .*$text" || fail "last line is not '$text': $(last_err_line)"
+  [ ! -s "$WORK/out" ] || fail "standard output is not empty"
+}
+
+# check_json FILE VERSION: every line an object with an event, in the order
+# of an upgrade that ends with VERSION on the device.
+check_json() {
+  python3 - "$1" "$2" <<'EOF' || fail "JSON events: see above"
+import json, sys
+path, version = sys.argv[1], sys.argv[2]
+events = []
+for number, line in enumerate(open(path, encoding="ascii"), 1):
+    try:
+        event = json.loads(line)
+    except ValueError as error:
+        sys.exit(f"line {number} is no JSON ({error}): {line!r}")
+    if not isinstance(event, dict) or not isinstance(event.get("event"), str):
+        sys.exit(f"line {number} is no object with an event: {line!r}")
+    if event.get("device") != "127.0.0.2":
+        sys.exit(f"line {number} names another device: {line!r}")
+    events.append(event)
+names = [e["event"] for e in events]
+# The steps in order, repeats of one step counted once; the trigger's answer
+# may come in before or after the transfer starts.
+steps = [n for i, n in enumerate(names) if n not in ("trigger", "restart-progress") and (i == 0 or n != names[i - 1])]
+expected = ["start", "status-read", "facts", "waiting", "transfer", "progress", "restart", "status-read", "version",
+            "result"]
+if steps != expected:
+    sys.exit(f"steps {steps}, expected {expected}")
+if names.count("trigger") != 1 or not names.index("facts") < names.index("trigger") < names.index("result"):
+    sys.exit(f"one trigger after the facts expected: {names}")
+if events[names.index("trigger")]["status"] != 200:
+    sys.exit(f"the device's answer to the trigger was 200: {events[names.index('trigger')]}")
+start, facts, transfer = events[0], events[names.index("facts")], events[names.index("transfer")]
+progress = [e for e in events if e["event"] == "progress"]
+sizes = [e["bytes"] for e in progress]
+if sizes != sorted(sizes) or sizes[-1] != transfer["total"] or any(e["total"] != transfer["total"] for e in progress):
+    sys.exit(f"progress {sizes} does not rise to {transfer['total']}")
+if transfer["total"] != start["size"]:
+    sys.exit(f"transfer of {transfer['total']} bytes, start said {start['size']}")
+left = [e["left"] for e in events if e["event"] == "restart-progress"]
+if left != sorted(left, reverse=True):
+    sys.exit(f"restart countdown {left}")
+if facts["software"] != "7.0.0" or facts["serial"] != "ORB0012345":
+    sys.exit(f"facts {facts}")
+result = events[-1]
+if events[names.index("version")]["version"] != version or result["version"] != version:
+    sys.exit(f"version {version} expected: {events[-2:]}")
+if result["code"] != 0 or result["outcome"] != "success":
+    sys.exit(f"result {result}")
+EOF
+}
+
+case ${1:?case} in
+scripted)
+  # PROGRAM file|environment: the password from a file or ORB_PASSWORD,
+  # --yes, traces on; the device gets the image, the password stays unshown.
+  P=$2-fast
+  start_sim "${DIGEST[@]}" --qop auth --restart-seconds 1
+  if [ "$3" = file ]; then
+    run_cli "$P" upgrade 127.0.0.2 --password-file "$WORK/pw" --yes --verbose
+  else
+    ORB_PASSWORD=$PW run_cli "$P" upgrade --yes -v 127.0.0.2
+  fi
+  expect_code 0
+  expect_received "$P"
+  expect_err "^${P%-fast}: upgraded 127.0.0.2 to 7.5.3$"
+  [ "$(count_sim 'GET /admin/upgrade?tftp://127.0.0.1:69/orb[0-9a-f]*\.bi1 -> 200')" = 1 ] || fail "one trigger expected"
+  expect_sim 'GET /admin/advanced -> 401 (no credentials'
+  [ ! -s "$WORK/out" ] || fail "standard output is not empty without --json"
+  expect_password_unshown
+  ;;
+
+failure)
+  # Each kind of failure and its exit status (-q: only the result is shown).
+  case ${2:?row} in
+  silent_device) expect_failure orbflash-fast 3 'No Response From ORB' --http-close ;;
+  wrong_password) expect_failure orbstage-fast 4 'refused the user name and password' --user admin --password other \
+    -- -p "$WORK/pw" ;;
+  no_password) expect_failure orbflash-fast 4 'requires a password' "${DIGEST[@]}" ;;
+  never_back) expect_failure orbstage-fast 7 'not responding after firmware upload' --stay-down ;;
+  other_version) expect_failure orbflash-fast 7 'Version not matching' --version-after 9.9.9 -- -q
+    [ "$(wc -l <"$WORK/err")" = 1 ] || fail "--quiet shows more than the result: $(cat "$WORK/err")" ;;
+  tftp_stall) expect_failure orbstage-fast 6 'Firmware Upload Incomplete' --stall-after 20 --tftp-retries 1000 \
+    --tftp-deadline 200 ;;
+  never_fetched) expect_failure orbflash-fast 6 'did not request the firmware' --no-fetch -- --fetch-timeout 1 ;;
+  not_an_image)
+    printf 'no image at all\n' >"$WORK/not.img"
+    expect_failure orbflash-fast 8 'not a firmware image' -- --image "$WORK/not.img"
+    expect_no_sim 'GET ' ;;
+  *) fail "unknown row $2" ;;
+  esac
+  expect_password_unshown
+  ;;
+
+usage)
+  # PROGRAM: each mistake is exit status 2 and one line naming it, with a
+  # hint at --help, before the device hears anything.
+  P=$2-fast
+  start_sim
+  ROWS=(
+    "--bogus upgrade 127.0.0.2 --yes|unknown option '--bogus'"
+    "upgrade 127.0.0.2 --yes --password-file|--password-file: missing value"
+    "upgrade 127.0.0.256 --yes|upgrade: not the address of a host: '127.0.0.256'"
+    "check 224.0.0.1|check: not the address of a host: '224.0.0.1'"
+    "upgrade 0.0.0.0 --yes|upgrade: not the address of a host"
+    "upgrade 127.0.0..2 --yes|upgrade: not the address of a host: '127.0.0..2'"
+    "upgrade 127*0*0*2 --yes|upgrade: not the address of a host: '127*0*0*2'"
+    "check 127.0.0.2.|check: not the address of a host: '127.0.0.2.'"
+    "-p $WORK/missing upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK/missing"
+    "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
+    "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
+    "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"
+    "--fetch-timeout 0 upgrade 127.0.0.2 --yes|--fetch-timeout: not a number of seconds"
+    "--json=yes upgrade 127.0.0.2 --yes|--json: takes no value"
+    "upgrade|upgrade: missing ADDRESS"
+  )
+  if [ "$2" = orbflash ]; then
+    ROWS+=("recover ORB_0012345 --yes|recover: not a serial number: 'ORB_0012345'"
+      "recover ORB00123450012345678 --yes|recover: not a serial number"
+      "--transition-image $WORK/pw upgrade 127.0.0.2 --yes|unknown option '--transition-image'")
+  else
+    ROWS+=("recover ORB0012345 --yes|unknown command 'recover'")
+  fi
+  for row in "${ROWS[@]}"; do
+    read -r -a words <<<"${row%%|*}"
+    run_cli "$P" "${words[@]}"
+    [ "$RC" = 2 ] || fail "'${row%%|*}': exit code $RC, expected 2"
+    grep -qF -- "${P%-fast}: ${row#*|}" "$WORK/err" || fail "'${row%%|*}': $(cat "$WORK/err")"
+    [ "$(wc -l <"$WORK/err")" = 1 ] && grep -q " (see ${P%-fast} --help)$" "$WORK/err" ||
+      fail "'${row%%|*}': not one line ending in the hint: $(cat "$WORK/err")"
+    [ ! -s "$WORK/out" ] || fail "'${row%%|*}': standard output is not empty"
+  done
+  expect_no_sim 'GET '
+  ;;
+
+json)
+  # PROGRAM: --json events, parsed line by line; facts with a quote, a
+  # backslash and an escape sequence stay one valid object.
+  P=$2-fast
+  start_sim --restart-seconds 1 --product $'ORBQ4x4 "x\\y"\e[2J'
+  run_cli "$P" --json upgrade 127.0.0.2 --yes
+  expect_code 0
+  check_json "$WORK/out" 7.5.3
+  grep '"event":"facts"' "$WORK/out" | python3 -c 'import json,sys; p=json.load(sys.stdin)["product"]; sys.exit(p != "ORBQ4x4 \"x\\y\"\x1b[2J")' ||
+    fail "the product is not carried exactly: $(grep facts "$WORK/out")"
+  ! grep -q $'\e' "$WORK/out" "$WORK/err" || fail "an escape byte reached the output"
+  expect_received "$P"
+  ;;
+
+image)
+  # PROGRAM: --image of another version: the device gets exactly that file
+  # and reports its version after the restart.
+  P=$2-fast
+  "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 300000 --seed 3 --out "$WORK/new.img" >/dev/null ||
+    fail "orbimage failed"
+  start_sim --restart-seconds 1
+  run_cli "$P" upgrade 127.0.0.2 --yes --image "$WORK/new.img"
+  expect_code 0
+  cmp -s "$WORK/received.img" "$WORK/new.img" || fail "the device did not receive exactly the given image"
+  expect_sim 'up again, software version 7.6.0'
+  expect_err 'the device reports software 7.6.0'
+  expect_err "upgraded 127.0.0.2 to 7.6.0$"
+  ;;
+
+already_current)
+  # PROGRAM: a device at the image's version is left alone, unless forced.
+  P=$2-fast
+  start_sim --version 7.5.3 --restart-seconds 1
+  run_cli "$P" upgrade 127.0.0.2 --yes
+  expect_code 0
+  expect_err "127.0.0.2 is already at 7.5.3$"
+  expect_no_sim 'upgrade?tftp'
+  run_cli "$P" upgrade 127.0.0.2 --yes --force
+  expect_code 0
+  [ "$(count_sim 'upgrade?tftp')" = 1 ] || fail "--force: one trigger expected"
+  expect_received "$P"
+  ;;
+
+check)
+  # PROGRAM: a healthy device, the same with a wrong password, then none.
+  P=$2-fast
+  start_sim "${DIGEST[@]}"
+  run_cli "$P" check 127.0.0.2 -p "$WORK/pw"
+  expect_code 0
+  expect_err 'ok: credentials: accepted'
+  expect_err 'ok: version: 7.5.3 would be served; the device runs 7.0.0'
+  expect_no_err 'problem'
+  printf 'wrong\n' >"$WORK/wrong"
+  run_cli "$P" check 127.0.0.2 -p "$WORK/wrong"
+  expect_code 4
+  expect_err 'problem: credentials: refused by the device'
+  expect_no_sim 'upgrade?tftp'
+  stop_sim
+  run_cli "$P" check 127.0.0.2 -p "$WORK/pw"
+  expect_code 3
+  expect_err 'problem: web server: no answer from the device'
+  expect_password_unshown
+  ;;
+
+interrupt)
+  # PROGRAM: Ctrl+C while the device has stopped acknowledging.
+  P=$2-fast
+  start_sim --stall-after 50 --tftp-retries 1000 --tftp-deadline 120
+  start_cli "$P" upgrade 127.0.0.2 --yes --json
+  wait_for_log sim.log 'TFTP stalling' 60
+  kill -INT "$PROGRAM_PID"
+  wait_program 30
+  expect_code 130
+  expect_err 'User Abort'
+  tail -n 1 "$WORK/out" | grep -q '"event":"result".*"code":130' || fail "no result event with code 130"
+  ;;
+
+recover_found)
+  # Found by its serial number, flashed and back with the image's version;
+  # the JSON events name the device as the command line did, every one.
+  start_sim --recovery --serial ORB0012345 --restart-seconds 1
+  run_cli orbflash-fast recover orb0012345 --yes --json
+  expect_code 0
+  expect_received orbflash-fast
+  expect_sim 'TFTP RRQ /orb[0-9a-f]*\.bin to 234.4.8.10:69'
+  expect_err 'upgraded orb0012345 (127.0.0.2) to 7.5.3$'
+  python3 -c '
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1])]
+names = {e["device"] for e in events}
+last = events[-1]
+sys.exit(names != {"orb0012345"} or last["event"] != "result" or last["code"] != 0)' "$WORK/out" ||
+    fail "JSON events: $(cat "$WORK/out")"
+  ;;
+
+recover_not_found)
+  # A device in recovery mode with another serial number never answers.
+  start_sim --recovery --serial ORB0012345
+  run_cli orbflash-fast recover ORB0099999 --yes
+  expect_code 5
+  expect_err 'Recovery Failed: Cannot find the'
+  expect_sim 'for serial ORB0099999 ignored'
+  expect_no_sim 'RRQ'
+  ;;
+
+*) fail "unknown case $1" ;;
+esac
+pass

@@ -136,6 +136,7 @@ usage)
     "upgrade 127*0*0*2 --yes|upgrade: not the address of a host: '127*0*0*2'"
     "check 127.0.0.2.|check: not the address of a host: '127.0.0.2.'"
     "-p $WORK/missing upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK/missing"
+    "-p $WORK upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"

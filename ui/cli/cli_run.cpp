@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -35,6 +36,9 @@ int usageError(const std::string& message) {
 [[noreturn]] void endWithUsageError(const std::string& message) { endProcess(usageError(message)); }
 
 bool readPasswordFile(const std::string& path, std::string* password) {
+    // A folder opens as a stream too, and would read as an empty password.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) return false;
     std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     std::getline(file, *password);

@@ -32,6 +32,26 @@ errors)
   expect_no_sim 'GET '
   ;;
 
+fleet)
+  # Three devices from a devices file: the parent starts a child process
+  # per device through the Windows platform layer and reads their pipes.
+  start_wine
+  mkdir -p "$WORK/received"
+  "$ORBSIM" --count 3 --save-dir "$WORK/received" --user admin --password secret --restart-seconds 1 \
+    >"$WORK/sim.log" 2>&1 &
+  SIM_PID=$!
+  wait_for_log sim.log '\[127.0.0.4\] web server listening' 20
+  printf 'secret\r\n' >"$WORK/pw"
+  printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
+  run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json
+  expect_exit_zero
+  for i in 2 3 4; do
+    cmp -s "$WORK/received/127.0.0.$i.img" "$(image_of $P)" || fail "127.0.0.$i did not receive the image"
+  done
+  grep -q '3 upgraded, 0 already current, 0 failed' "$WORK/err" || fail "no counts: $(cat "$WORK/err")"
+  grep -q '"event":"summary","devices":3,"upgraded":3' "$WORK/out" || fail "no summary event"
+  ;;
+
 *) fail "unknown case $1" ;;
 esac
 pass

@@ -37,8 +37,13 @@ bool socketBindForGroup(OrbSocket s, const sockaddr_in& local);
 bool socketJoinGroup(OrbSocket s, uint32_t groupHostOrder, uint32_t interfaceHostOrder);
 bool socketSetNonBlocking(OrbSocket s);
 
+enum class ConnectResult {
+    Connected,
+    LocalPortBusy,  // the local address and port still hold this very connection (TIME_WAIT)
+    Failed,
+};
 // Blocking connect that gives up after timeoutMs. The socket stays blocking.
-bool socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs);
+ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs);
 int socketSend(OrbSocket s, const void* data, int length);
 int socketSendTo(OrbSocket s, const void* data, int length, const sockaddr_in& to);
 // Receives on a blocking stream socket; gives up (result -1) when nothing

@@ -224,33 +224,33 @@ size_t takeResponseBytes(char* text, size_t from, size_t count, ResponseReader* 
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
                              HttpFailure* failure) {
     *failure = HttpFailure::None;
-    OrbSocket s = socketOpenTcp();
-    if (s == kInvalidSocket) {
-        *failure = HttpFailure::SocketFailed;
-        return kInvalidSocket;
-    }
-
-    bool bound = false;
-    uint32_t port = localPort;
-    for (int attempt = 0; attempt < kBindAttempts && port <= 0xFFFF && !bound; ++attempt, ++port) {
-        sockaddr_in local;
-        makeSockaddr(localAddress, static_cast<uint16_t>(port), &local);
-        bound = socketBind(s, local);
-    }
-    if (!bound) {
-        socketClose(s);
-        *failure = HttpFailure::BindFailed;
-        return kInvalidSocket;
-    }
-
     sockaddr_in device;
     makeSockaddr(deviceAddress, devicePort, &device);
-    if (!socketConnect(s, device, gHttpTimeouts.connectMs)) {
+    OrbSocket s = kInvalidSocket;
+    uint32_t port = localPort;
+    for (int attempt = 0; attempt < kBindAttempts && port <= 0xFFFF; ++attempt, ++port) {
+        if (s == kInvalidSocket) s = socketOpenTcp();
+        if (s == kInvalidSocket) {
+            *failure = HttpFailure::SocketFailed;
+            return kInvalidSocket;
+        }
+        sockaddr_in local;
+        makeSockaddr(localAddress, static_cast<uint16_t>(port), &local);
+        if (!socketBind(s, local)) continue;
+        ConnectResult result = socketConnect(s, device, gHttpTimeouts.connectMs);
+        if (result == ConnectResult::Connected) return s;
         socketClose(s);
+        s = kInvalidSocket;
+        // Our side closed the last connection to this device first, so the
+        // pair may still wait out TIME_WAIT where binding does not tell (Windows):
+        // the next port, as for a port that would not bind.
+        if (result == ConnectResult::LocalPortBusy) continue;
         *failure = HttpFailure::ConnectFailed;
         return kInvalidSocket;
     }
-    return s;
+    if (s != kInvalidSocket) socketClose(s);
+    *failure = HttpFailure::BindFailed;
+    return kInvalidSocket;
 }
 
 bool classifyResponse(const char* response, int length, DigestChallenge* challenge) {

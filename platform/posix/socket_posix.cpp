@@ -48,9 +48,9 @@ bool socketSetNonBlocking(OrbSocket s) {
     return flags >= 0 && ::fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-bool socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
+ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
     int flags = ::fcntl(s, F_GETFL, 0);
-    if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) return ConnectResult::Failed;
     bool connected = false;
     if (::connect(s, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
         connected = true;
@@ -69,8 +69,10 @@ bool socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
             errno = ETIMEDOUT;
         }
     }
+    int error = errno;
     ::fcntl(s, F_SETFL, flags);
-    return connected;
+    if (connected) return ConnectResult::Connected;
+    return error == EADDRINUSE || error == EADDRNOTAVAIL ? ConnectResult::LocalPortBusy : ConnectResult::Failed;
 }
 
 int socketSend(OrbSocket s, const void* data, int length) {

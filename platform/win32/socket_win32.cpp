@@ -40,13 +40,14 @@ bool socketSetNonBlocking(OrbSocket s) {
     return ::ioctlsocket(s, FIONBIO, &on) == 0;
 }
 
-bool socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
+ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
     u_long on = 1;
-    if (::ioctlsocket(s, FIONBIO, &on) != 0) return false;
+    if (::ioctlsocket(s, FIONBIO, &on) != 0) return ConnectResult::Failed;
     bool connected = false;
+    int error = 0;
     if (::connect(s, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) {
         connected = true;
-    } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+    } else if ((error = WSAGetLastError()) == WSAEWOULDBLOCK) {
         fd_set writable, failed;
         FD_ZERO(&writable);
         FD_ZERO(&failed);
@@ -54,10 +55,15 @@ bool socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs) {
         FD_SET(s, &failed);
         timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
         connected = ::select(0, nullptr, &writable, &failed, &wait) == 1 && FD_ISSET(s, &writable);
+        if (!connected && FD_ISSET(s, &failed)) {
+            int length = sizeof error;
+            ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
+        }
     }
     u_long off = 0;
     ::ioctlsocket(s, FIONBIO, &off);
-    return connected;
+    if (connected) return ConnectResult::Connected;
+    return error == WSAEADDRINUSE || error == WSAEADDRNOTAVAIL ? ConnectResult::LocalPortBusy : ConnectResult::Failed;
 }
 
 int socketSend(OrbSocket s, const void* data, int length) {

@@ -8,7 +8,7 @@
 
 namespace {
 
-struct OptionSpec {
+struct OptionRow {
     const char* longName;
     char shortName;  // 0: none
     bool takesValue;
@@ -16,7 +16,7 @@ struct OptionSpec {
     bool flashOnly;
 };
 
-const OptionSpec kOptions[] = {
+const OptionRow kOptions[] = {
     {"local", 'l', true, false, false},         {"list-addresses", 0, false, false, false},
     {"user", 'u', true, false, false},          {"password-file", 'p', true, false, false},
     {"yes", 'y', false, false, false},          {"image", 'i', true, false, false},
@@ -28,15 +28,15 @@ const OptionSpec kOptions[] = {
     {"version", 'V', false, false, false},
 };
 
-const OptionSpec* findLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.longName) return &spec;
+const OptionRow* findLong(const std::string& name) {
+    for (const OptionRow& row : kOptions)
+        if (name == row.longName) return &row;
     return nullptr;
 }
 
-const OptionSpec* findShort(char name) {
-    for (const OptionSpec& spec : kOptions)
-        if (spec.shortName && name == spec.shortName) return &spec;
+const OptionRow* findShort(char name) {
+    for (const OptionRow& row : kOptions)
+        if (row.shortName && name == row.shortName) return &row;
     return nullptr;
 }
 
@@ -48,8 +48,8 @@ bool parseCount(const std::string& text, unsigned long max, unsigned* value) {
     return true;
 }
 
-bool apply(const OptionSpec& spec, const std::string& value, CliOptions* o, std::string* error) {
-    const std::string name = spec.longName;
+bool apply(const OptionRow& row, const std::string& value, CliOptions* o, std::string* error) {
+    const std::string name = row.longName;
     auto bad = [&](const char* what) {
         *error = "--" + name + ": " + what + ": '" + value + "'";
         return false;
@@ -142,7 +142,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionRow* row = nullptr;
         std::string value;
         bool inlineValue = false;
         if (arg[1] == '-') {
@@ -153,25 +153,25 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
                 name = name.substr(0, equals);
                 inlineValue = true;
             }
-            spec = findLong(name);
+            row = findLong(name);
         } else if (arg.size() == 2) {
-            spec = findShort(arg[1]);
+            row = findShort(arg[1]);
         }
-        if (!spec || (spec->stageOnly && !stage) || (spec->flashOnly && stage)) {
+        if (!row || (row->stageOnly && !stage) || (row->flashOnly && stage)) {
             *error = "unknown option '" + arg + "'";
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (row->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
-                *error = "--" + std::string(spec->longName) + ": missing value";
+                *error = "--" + std::string(row->longName) + ": missing value";
                 return false;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
-            *error = "--" + std::string(spec->longName) + ": takes no value";
+        } else if (!row->takesValue && inlineValue) {
+            *error = "--" + std::string(row->longName) + ": takes no value";
             return false;
         }
-        if (!apply(*spec, value, o, error)) return false;
+        if (!apply(*row, value, o, error)) return false;
     }
     if (o->command == CliCommand::Help || o->command == CliCommand::Version) return true;
     if (o->quiet && o->verbose) {

@@ -22,9 +22,6 @@ namespace {
 
 // The waiting window's bar sweeps once a second.
 const unsigned kWaitingSweep = 1000;
-// Window updates follow the blocks at most this often, so that a fast
-// device is not held up by the window.
-const uint32_t kRefreshMs = 50;
 
 const char* stageName() { return gContext.stage.load() == Stage::Transition ? "Transition" : "Target"; }
 
@@ -76,12 +73,11 @@ TftpRequest awaitRequest(TftpListener* listener, bool withText) {
     return request;
 }
 
-// The upload window follows the acknowledged blocks.
+// The upload window follows the acknowledged blocks, once a tick of the
+// transfer, so that a fast device is not held up by the window.
 struct Upload {
     ProgressView* view;
     unsigned barUnit;  // the bar holds 16-bit values; large images move it in coarser steps
-    bool refreshed;
-    uint32_t lastRefresh;
     uint32_t shownBytes;
 };
 
@@ -102,14 +98,9 @@ void showUploadProgress(Upload* upload, const TftpTransfer* t) {
 bool uploadTick(void* raw, const TftpTransfer* t) {
     Upload* upload = static_cast<Upload*>(raw);
     if (t->bytesAcknowledged != upload->shownBytes) {
-        uint32_t now = clockMillis();
-        if (!upload->refreshed || now - upload->lastRefresh >= kRefreshMs) {
-            showUploadProgress(upload, t);
-            reportRunStep(RunReport{RunStep::Transfer, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
-                                    t->imageSize, nullptr});
-            upload->refreshed = true;
-            upload->lastRefresh = now;
-        }
+        showUploadProgress(upload, t);
+        reportRunStep(RunReport{RunStep::Transfer, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
+                                t->imageSize, nullptr});
     }
     return !progressCancelled(upload->view);
 }
@@ -133,7 +124,7 @@ void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAd
     tftpPrepareTransfer(t, socket, groupAddress, localAddress, request, image.data, image.size);
 
     reportRunStep(RunReport{RunStep::TransferStart, request.address, request.port, 0, 0, image.size, nullptr});
-    Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, false, 0, 0};
+    Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, 0};
     setProgressRange(upload.view, t->blockCount / upload.barUnit);
     TftpResult result =
         tftpServeBlocks(t, gProgram->tftpRetryLimit, TftpTransferHooks{&upload, isOfferedName, uploadTick});

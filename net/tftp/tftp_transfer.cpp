@@ -144,15 +144,18 @@ TftpResult tftpServeBlocks(TftpTransfer* t, int retryLimit, const TftpTransferHo
     SocketWire socketWire{t->socket};
     const TftpWire wire{&socketWire, sendOnSocket};
     tftpBeginTransfer(t, wire);
-    uint32_t deadline = clockMillis() + kTftpPeriodMs;
+    uint32_t now = clockMillis();
+    uint32_t deadline = now + kTftpPeriodMs;
+    uint32_t lastTick = now;
     int periods = 0;
     for (;;) {
-        uint32_t now = clockMillis();
         int32_t left = static_cast<int32_t>(deadline - now);
         uint32_t waitMs = left <= 0                                  ? 0
                           : left < static_cast<int32_t>(kTftpTickMs) ? static_cast<uint32_t>(left)
                                                                      : kTftpTickMs;
-        if (socketWaitReadable(t->socket, waitMs)) {
+        bool readable = socketWaitReadable(t->socket, waitMs);
+        now = clockMillis();
+        if (readable) {
             // Everything waiting is read; an advance ends the round, since
             // the answer to the block just sent cannot be there yet.
             for (;;) {
@@ -163,19 +166,22 @@ TftpResult tftpServeBlocks(TftpTransfer* t, int retryLimit, const TftpTransferHo
                 uint32_t address = 0;
                 uint16_t port = 0;
                 readSockaddr(from, &address, &port);
-                TftpEvent event = tftpTakeDatagram(t, t->packet, got, address, port, clockMillis(),
-                                                   hooks.isExpectedName, hooks.context, wire);
+                TftpEvent event =
+                    tftpTakeDatagram(t, t->packet, got, address, port, now, hooks.isExpectedName, hooks.context, wire);
                 if (event == TftpEvent::Completed) return TftpResult::Complete;
                 if (event == TftpEvent::DeviceError) return TftpResult::DeviceError;
                 if (event == TftpEvent::Advanced || event == TftpEvent::Restarted) {
-                    deadline = clockMillis() + kTftpPeriodMs;
+                    deadline = now + kTftpPeriodMs;
                     periods = 0;
                     break;
                 }
             }
         }
-        if (!hooks.tick(hooks.context, t)) return TftpResult::Stopped;
-        now = clockMillis();
+        // The caller hears from the transfer once a tick, not once a block.
+        if (now - lastTick >= kTftpTickMs) {
+            lastTick = now;
+            if (!hooks.tick(hooks.context, t)) return TftpResult::Stopped;
+        }
         if (static_cast<int32_t>(deadline - now) > 0) continue;
         if (++periods >= retryLimit) return TftpResult::TimedOut;
         tftpResend(t, wire);

@@ -56,8 +56,7 @@ typedef bool (*TftpNameCheck)(void* context, const char* name);
 struct TftpTransferHooks {
     void* context;
     TftpNameCheck isExpectedName;
-    // After each acknowledged block and at least every kTftpTickMs while
-    // waiting; false stops the transfer.
+    // Every kTftpTickMs, whatever arrives; false stops the transfer.
     bool (*tick)(void* context, const TftpTransfer* transfer);
 };
 

@@ -9,10 +9,9 @@ typedef int (*OrbThreadBody)(void* argument);
 
 // Returns null when the thread cannot be started.
 OrbThread* threadStart(OrbThreadBody body, void* argument);
-bool threadHasEnded(OrbThread* thread);
 // Waits at most timeoutMs for the thread to end; whether it has.
 bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs);
-// Valid once threadHasEnded returned true.
+// Valid once threadWaitEnded returned true.
 int threadResult(OrbThread* thread);
 // Blocks until the thread has ended.
 void threadJoin(OrbThread* thread);

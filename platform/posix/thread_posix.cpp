@@ -46,8 +46,6 @@ OrbThread* threadStart(OrbThreadBody body, void* argument) {
     return thread;
 }
 
-bool threadHasEnded(OrbThread* thread) { return threadWaitEnded(thread, 0); }
-
 bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs) {
     std::unique_lock<std::mutex> guard(thread->lock);
     return thread->endedChanged.wait_for(guard, std::chrono::milliseconds(timeoutMs),

@@ -41,8 +41,6 @@ OrbThread* threadStart(OrbThreadBody body, void* argument) {
 
 // A zero time-out wait, not the exit code: a worker whose result is 259
 // (STILL_ACTIVE) must still count as ended.
-bool threadHasEnded(OrbThread* thread) { return threadWaitEnded(thread, 0); }
-
 bool threadWaitEnded(OrbThread* thread, unsigned timeoutMs) {
     return WaitForSingleObject(thread->handle, timeoutMs) == WAIT_OBJECT_0;
 }

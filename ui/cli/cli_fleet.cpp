@@ -274,7 +274,7 @@ void printSummary(const std::vector<FleetDevice>& devices) {
 
 }  // namespace
 
-int runFleet(int, char**, const CliRun& run) {
+int runFleet(const CliRun& run) {
     const CliOptions& o = run.options;
     std::vector<FleetDevice> devices;
     for (const std::string& address : o.targets) devices.push_back(makeDevice(address, o.user, o.passwordFile));

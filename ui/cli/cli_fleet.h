@@ -4,4 +4,4 @@
 
 #include "ui/cli/cli_front_end.h"
 
-int runFleet(int argc, char** argv, const CliRun& run);
+int runFleet(const CliRun& run);

@@ -42,17 +42,8 @@ std::string jsonDevice() { return "\"device\":" + jsonString(jsonName.c_str()); 
 // The password as the device asks for it: given once; asked again means refused.
 int answerPassword() {
     if (passwordsGiven > 0) endRun(RunOutcome::PasswordRefused);
-    if (!run->havePassword) {
-        if (!consoleInputIsTerminal()) endRun(RunOutcome::PasswordNeeded);
-        std::fprintf(stderr, "Password for %s at %s: ", run->options.user.c_str(), run->device.c_str());
-        std::fflush(stderr);
-        char typed[128];
-        if (!consoleReadLine(typed, sizeof typed, true)) endRun(RunOutcome::UserAbort);
-        run->password = typed;
-        run->havePassword = true;
-    }
+    if (!supplyCredentials(run)) endRun(consoleInputIsTerminal() ? RunOutcome::UserAbort : RunOutcome::PasswordNeeded);
     ++passwordsGiven;
-    acceptPasswordDialog(run->options.user.c_str(), run->password.c_str());
     return 1;
 }
 
@@ -212,6 +203,20 @@ void onRunEnd(RunOutcome outcome, const char* message) {
 }
 
 }  // namespace
+
+bool supplyCredentials(CliRun* commandLine) {
+    if (!commandLine->havePassword) {
+        if (!consoleInputIsTerminal()) return false;
+        std::fprintf(stderr, "Password for %s at %s: ", commandLine->options.user.c_str(), commandLine->device.c_str());
+        std::fflush(stderr);
+        char typed[128];
+        if (!consoleReadLine(typed, sizeof typed, true)) return false;
+        commandLine->password = typed;
+        commandLine->havePassword = true;
+    }
+    acceptPasswordDialog(commandLine->options.user.c_str(), commandLine->password.c_str());
+    return true;
+}
 
 int cliExitCode(RunOutcome outcome) {
     switch (outcome) {

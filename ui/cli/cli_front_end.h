@@ -19,5 +19,9 @@ struct CliRun {
 // run->device is set already: the JSON events name the device so throughout.
 void useCommandLineFrontEnd(CliRun* run);
 
+// The credentials for the device: the password given, else one typed at a
+// hidden prompt on a terminal; false when there is none to give.
+bool supplyCredentials(CliRun* run);
+
 // The exit status of an outcome, the same in both programs and builds.
 int cliExitCode(RunOutcome outcome);

@@ -128,6 +128,10 @@ bool isSerialNumber(const char* text) {
     return true;
 }
 
+bool isFleet(const CliOptions& o) {
+    return o.command == CliCommand::Upgrade && (!o.devicesFile.empty() || o.targets.size() > 1);
+}
+
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* o, std::string* error) {
     const bool stage = program.kind == ProgramKind::Stage;
     std::vector<std::string> words;
@@ -196,7 +200,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         return false;
     }
     o->targets = words;
-    const bool fleet = o->command == CliCommand::Upgrade && (!o->devicesFile.empty() || o->targets.size() > 1);
+    const bool fleet = isFleet(*o);
     if (!o->devicesFile.empty() && o->command != CliCommand::Upgrade) {
         *error = "--devices: only with upgrade";
         return false;

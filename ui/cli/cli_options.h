@@ -34,6 +34,9 @@ struct CliOptions {
 // message in error for a usage mistake.
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* options, std::string* error);
 
+// Several devices: an upgrade of a devices file or of more than one address.
+bool isFleet(const CliOptions& options);
+
 // The --help text of the program, and --version's line.
 std::string commandLineHelp(const ProgramProfile& program);
 

@@ -1,26 +1,19 @@
 #include "ui/cli/cli_output.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/spin_lock.h"
 #include "core/text.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_console.h"
 
 namespace {
 CliOutputMode outputMode{"", false, false, false};
-// Held for one write of a few lines; the Windows build has no std::mutex.
-std::atomic_flag writing = ATOMIC_FLAG_INIT;
+// Held for one write of a few lines.
+SpinLock writing;
 bool barShown = false;
 uint32_t lastBarMs = 0;
-
-struct WriteLock {
-    WriteLock() {
-        while (writing.test_and_set(std::memory_order_acquire)) {}
-    }
-    ~WriteLock() { writing.clear(std::memory_order_release); }
-};
 
 void endBar() {
     if (!barShown) return;
@@ -31,7 +24,7 @@ void endBar() {
 void writeLine(const char* format, va_list args) {
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
-    WriteLock lock;
+    SpinGuard lock(writing);
     endBar();
     std::fprintf(stderr, "%s: %s\n", outputMode.program.c_str(), text);
     std::fflush(stderr);
@@ -60,7 +53,7 @@ void cliImportantLine(const char* format, ...) {
 void cliBar(const std::string& text, bool force) {
     if (!outputMode.bar || outputMode.quiet) return;
     uint32_t now = clockMillis();
-    WriteLock lock;
+    SpinGuard lock(writing);
     if (!force && barShown && now - lastBarMs < 100) return;
     lastBarMs = now;
     int room = consoleColumns() - 1;
@@ -71,7 +64,7 @@ void cliBar(const std::string& text, bool force) {
 
 void cliJson(const std::string& object) {
     if (!outputMode.json) return;
-    WriteLock lock;
+    SpinGuard lock(writing);
     std::fputs(object.c_str(), stdout);
     std::fputs("\n", stdout);
     std::fflush(stdout);

@@ -90,18 +90,7 @@ void reportFinding(void*, Finding finding, const char* text) {
             "\",\"text\":" + jsonString(text) + "}");
 }
 
-bool giveCredentials(void*) {
-    if (!gRun->havePassword) {
-        if (!consoleInputIsTerminal()) return false;
-        std::fprintf(stderr, "Password for %s at %s: ", gRun->options.user.c_str(), gRun->device.c_str());
-        char typed[128];
-        if (!consoleReadLine(typed, sizeof typed, true)) return false;
-        gRun->password = typed;
-        gRun->havePassword = true;
-    }
-    acceptPasswordDialog(gRun->options.user.c_str(), gRun->password.c_str());
-    return true;
-}
+bool giveCredentials(void*) { return supplyCredentials(gRun); }
 
 [[noreturn]] void runCheck(CliRun* run) {
     gRun = run;
@@ -141,11 +130,11 @@ int runCommandLine(int argc, char** argv, ProgramFlow flow) {
             run.havePassword = true;
         }
     }
-    const bool fleet = o.command == CliCommand::Upgrade && (!o.devicesFile.empty() || o.targets.size() > 1);
+    const bool fleet = isFleet(o);
     const bool confirms = o.command == CliCommand::Upgrade || o.command == CliCommand::Recover;
     if (confirms && !o.yes && (fleet || !consoleInputIsTerminal()))
         return usageError("no terminal to confirm the upgrade on: give --yes");
-    if (fleet) return runFleet(argc, argv, run);
+    if (fleet) return runFleet(run);
 
     run.device = o.targets[0];
     setCliOutputMode(CliOutputMode{gProgram->programName, o.quiet, o.json, consoleErrorIsTerminal()});

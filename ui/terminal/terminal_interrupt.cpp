@@ -55,8 +55,6 @@ void installInterruptHandler() {
     });
 }
 
-bool interruptPending() { return interrupted.load() != 0; }
-
 bool takeInterrupt() { return interrupted.exchange(0) != 0; }
 
 void addInterruptListener() { listeners.fetch_add(1); }

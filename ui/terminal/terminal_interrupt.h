@@ -6,7 +6,6 @@
 
 void installInterruptHandler();
 
-bool interruptPending();
 // Consumes a pending Ctrl+C; true when there was one.
 bool takeInterrupt();
 

@@ -4,6 +4,7 @@
 
 #include "core/debug_trace.h"
 #include "net/http/address_utils.h"
+#include "platform/platform_clock.h"
 
 namespace {
 
@@ -92,9 +93,10 @@ void tftpCloseListener(TftpListener* listener) {
 
 bool tftpAwaitRequest(TftpListener* listener, const TftpWaitHooks& hooks, TftpRequest* request) {
     socketSetNonBlocking(listener->socket);
+    uint32_t lastTick = clockMillis();
     for (;;) {
         if (socketWaitReadable(listener->socket, kWaitSliceMs)) {
-            for (;;) {
+            for (int read = 0; read < kTftpMostReadsPerRound; ++read) {
                 sockaddr_in from;
                 int got = socketReceiveFrom(listener->socket, listener->receiveArea, kTftpPacketSize, &from);
                 if (got == kRecvTooBig) continue;  // does not fit the area: dropped
@@ -102,6 +104,10 @@ bool tftpAwaitRequest(TftpListener* listener, const TftpWaitHooks& hooks, TftpRe
                 if (got >= 2 && takeDatagram(listener, got, from, hooks, request)) return true;
             }
         }
+        // The caller hears from the wait once a slice, however much arrives.
+        uint32_t now = clockMillis();
+        if (now - lastTick < kWaitSliceMs) continue;
+        lastTick = now;
         if (!hooks.tick(hooks.context)) return false;
     }
 }

@@ -10,6 +10,9 @@
 
 const uint16_t kTftpFirstPort = 69;
 const int kTftpBindAttempts = 100;  // ports 69 to 168
+// Datagrams read in one round at most, so that a flood cannot keep the
+// caller's tick (and Cancel) away.
+const int kTftpMostReadsPerRound = 1024;
 
 struct TftpListener {
     uint32_t localAddress;
@@ -32,7 +35,7 @@ struct TftpWaitHooks {
     void* context;
     // Whether a requested name is the one on offer.
     bool (*isExpectedName)(void* context, const char* name);
-    // Called at least every 50 ms while the listener waits; false ends the wait.
+    // Called every 50 ms while the listener waits; false ends the wait.
     bool (*tick)(void* context);
 };
 

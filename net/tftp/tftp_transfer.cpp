@@ -156,9 +156,9 @@ TftpResult tftpServeBlocks(TftpTransfer* t, int retryLimit, const TftpTransferHo
         bool readable = socketWaitReadable(t->socket, waitMs);
         now = clockMillis();
         if (readable) {
-            // Everything waiting is read; an advance ends the round, since
+            // What is waiting is read; an advance ends the round, since
             // the answer to the block just sent cannot be there yet.
-            for (;;) {
+            for (int read = 0; read < kTftpMostReadsPerRound; ++read) {
                 sockaddr_in from;
                 int got = socketReceiveFrom(t->socket, t->packet, kTftpPacketSize, &from);
                 if (got == kRecvTooBig) continue;

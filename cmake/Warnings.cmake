@@ -12,7 +12,6 @@ function(orb_apply_warnings target)
       target_compile_options(${target} PRIVATE -Werror)
     endif()
   endif()
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
 if(WIN32)

@@ -3,8 +3,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/text.h"
+#include "core/questions.h"
+#include "core/request_runner.h"
 #include "net/http/http_exchange.h"
 #include "net/tftp/tftp_listener.h"
 #include "platform/local_addresses.h"
@@ -15,85 +16,90 @@ void dotted(uint32_t a, char* out, size_t size) {
     formatText(out, size, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
 }
 
-void checkSubnet(const CheckHooks& hooks) {
+void checkSubnet(Run& run) {
+    const UpgradeContext& c = run.context();
     char local[16], target[16], text[160];
-    dotted(gContext.localAddress, local, sizeof local);
-    dotted(gContext.targetAddress, target, sizeof target);
+    dotted(c.localAddress, local, sizeof local);
+    dotted(c.targetAddress, target, sizeof target);
     uint32_t mask = 0;
-    if (gContext.localAddress == 0 || !localAddressMask(gContext.localAddress, &mask)) {
+    if (c.localAddress == 0 || !localAddressMask(c.localAddress, &mask)) {
         formatText(text, sizeof text, "subnet: the mask of %s is not known", local);
-        hooks.report(hooks.context, Finding::Warning, text);
-    } else if ((gContext.localAddress & mask) == (gContext.targetAddress & mask)) {
+        run.frontEnd().finding(run, Finding::Warning, text);
+    } else if ((c.localAddress & mask) == (c.targetAddress & mask)) {
         formatText(text, sizeof text, "subnet: %s and %s are on the same subnet", local, target);
-        hooks.report(hooks.context, Finding::Ok, text);
+        run.frontEnd().finding(run, Finding::Ok, text);
     } else {
         formatText(text, sizeof text, "subnet: %s is not on the subnet of %s: the device may not reach this PC", target,
                    local);
-        hooks.report(hooks.context, Finding::Warning, text);
+        run.frontEnd().finding(run, Finding::Warning, text);
     }
 }
 
-bool checkTftpPort(const CheckHooks& hooks) {
+bool checkTftpPort(Run& run) {
+    const UpgradeContext& c = run.context();
     TftpOpenFailure failure;
-    TftpListener* listener = tftpOpenListener(gContext.localAddress, 0, &failure);
+    TftpListener* listener = tftpOpenListener(c.localAddress, 0, &failure);
     char text[160];
     if (!listener) {
-        hooks.report(hooks.context, Finding::Problem, "TFTP: no UDP port from 69 to 168 is free");
+        run.frontEnd().finding(run, Finding::Problem, "TFTP: no UDP port from 69 to 168 is free");
         return false;
     }
     if (listener->port == kTftpFirstPort)
         formatText(text, sizeof text, "TFTP: the listener can use port 69");
     else
         formatText(text, sizeof text, "TFTP: port 69 is taken; the listener would use port %u", listener->port);
-    hooks.report(hooks.context, listener->port == kTftpFirstPort ? Finding::Ok : Finding::Warning, text);
+    run.frontEnd().finding(run, listener->port == kTftpFirstPort ? Finding::Ok : Finding::Warning, text);
     tftpCloseListener(listener);
     return true;
 }
 
 // The status page as the request runner would read it: credentials when
 // asked, one more try for a fresh nonce.
-RunOutcome checkWebServer(const CheckHooks& hooks) {
+RunOutcome checkWebServer(Run& run) {
+    const UpgradeContext& c = run.context();
     bool credentialsGiven = false;
     bool freshNonceTried = false;
     for (;;) {
-        HttpSession session{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
-        int got = httpGet(gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort,
-                          "/admin/advanced", gContext.responseBuffer, kResponseCapacity, &session);
-        if (session.failure != HttpFailure::None || got == 0) {
-            hooks.report(hooks.context, Finding::Problem,
-                         session.failure == HttpFailure::ConnectFailed || got == 0
-                             ? "web server: no answer from the device"
-                             : "web server: no local TCP port from 23456 to 23556 could be used");
-            return session.failure == HttpFailure::ConnectFailed || got == 0 ? RunOutcome::NoResponse
-                                                                             : RunOutcome::HttpBindFailed;
+        HttpFailure failure = HttpFailure::None;
+        int status = 0;
+        int got = exchangeOnce(run, c.targetAddress, kDeviceHttpPort, "/admin/advanced", &failure, &status);
+        if (failure != HttpFailure::None || got == 0) {
+            run.frontEnd().finding(run, Finding::Problem,
+                                   failure == HttpFailure::ConnectFailed || got == 0
+                                       ? "web server: no answer from the device"
+                                       : "web server: no local TCP port from 23456 to 23556 could be used");
+            return failure == HttpFailure::ConnectFailed || got == 0 ? RunOutcome::NoResponse
+                                                                     : RunOutcome::HttpBindFailed;
         }
         if (got > 0) {
-            int status = session.statusCode;
             if (status < 200 || status > 299) {
                 char text[96];
                 formatText(text, sizeof text, "web server: the status page answered HTTP %d", status);
-                hooks.report(hooks.context, Finding::Problem, text);
+                run.frontEnd().finding(run, Finding::Problem, text);
                 return RunOutcome::NoResponse;
             }
-            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
-            hooks.report(hooks.context, Finding::Ok,
+            run.frontEnd().finding(run, Finding::Ok, "web server: the device answers");
+            run.frontEnd().finding(run, Finding::Ok,
                          credentialsGiven ? "credentials: accepted" : "credentials: none needed");
             return RunOutcome::Success;
         }
-        if (credentialsGiven && gContext.digest.nonceCount == 0 && !freshNonceTried) {
+        if (credentialsGiven && c.digest.nonceCount == 0 && !freshNonceTried) {
             freshNonceTried = true;
             continue;
         }
         if (credentialsGiven) {
-            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
-            hooks.report(hooks.context, Finding::Problem, "credentials: refused by the device");
+            run.frontEnd().finding(run, Finding::Ok, "web server: the device answers");
+            run.frontEnd().finding(run, Finding::Problem, "credentials: refused by the device");
             return RunOutcome::PasswordRefused;
         }
-        if (!hooks.credentials(hooks.context)) {
-            hooks.report(hooks.context, Finding::Ok, "web server: the device answers");
-            hooks.report(hooks.context, Finding::Problem, "credentials: the device asks for a password; none given");
+        CredentialsAnswer answer;
+        if (!run.frontEnd().askCredentials(run, &answer)) {
+            if (answer.refusal == RunOutcome::UserAbort) run.stop(RunOutcome::UserAbort);
+            run.frontEnd().finding(run, Finding::Ok, "web server: the device answers");
+            run.frontEnd().finding(run, Finding::Problem, "credentials: the device asks for a password; none given");
             return RunOutcome::PasswordNeeded;
         }
+        takeCredentials(run, answer);
         credentialsGiven = true;
     }
 }
@@ -111,8 +117,9 @@ bool containsIgnoringCase(const char* text, const char* part) {
     return false;
 }
 
-void checkFacts(const CheckHooks& hooks) {
-    const DeviceFacts& facts = gContext.deviceFacts;
+void checkFacts(Run& run) {
+    const UpgradeContext& c = run.context();
+    const DeviceFacts& facts = c.deviceFacts;
     char shown[5][132];
     const char* values[5] = {facts.productName, facts.serialNumber, facts.macAddress, facts.softwareVersion,
                              facts.hardwareVersion};
@@ -122,32 +129,32 @@ void checkFacts(const CheckHooks& hooks) {
                shown[2], shown[3], shown[4]);
     bool complete = true;
     for (const char* value : values) complete = complete && value[0] != '\0';
-    hooks.report(hooks.context, complete ? Finding::Ok : Finding::Warning, text);
+    run.frontEnd().finding(run, complete ? Finding::Ok : Finding::Warning, text);
 
-    const char* model = gContext.modelName;
+    const char* model = c.modelName;
     bool fits = containsIgnoringCase(facts.productName, model) || containsIgnoringCase(model, facts.productName);
     formatText(text, sizeof text,
                fits ? "model: the image is for %s, the device is %s"
                     : "model: the image is for %s, but the device says it is %s",
                model, shown[0]);
-    hooks.report(hooks.context, fits ? Finding::Ok : Finding::Warning, text);
+    run.frontEnd().finding(run, fits ? Finding::Ok : Finding::Warning, text);
 
-    const char* version = imageVersion(gContext.image);
+    const char* version = imageVersion(c.image);
     bool current = std::strcmp(version, facts.softwareVersion) == 0;
     formatText(text, sizeof text,
                current ? "version: the device already runs %s (an upgrade leaves it alone unless forced)"
                        : "version: %s would be served; the device runs %s",
                version, shown[3]);
-    hooks.report(hooks.context, Finding::Ok, text);
+    run.frontEnd().finding(run, Finding::Ok, text);
 }
 
 }  // namespace
 
-RunOutcome checkDevice(const CheckHooks& hooks) {
-    checkSubnet(hooks);
-    bool portFree = checkTftpPort(hooks);
-    RunOutcome outcome = checkWebServer(hooks);
-    if (outcome == RunOutcome::Success) checkFacts(hooks);
+RunOutcome checkDevice(Run& run) {
+    checkSubnet(run);
+    bool portFree = checkTftpPort(run);
+    RunOutcome outcome = checkWebServer(run);
+    if (outcome == RunOutcome::Success) checkFacts(run);
     if (outcome == RunOutcome::Success && !portFree) return RunOutcome::ListenerBindFailed;
     return outcome;
 }

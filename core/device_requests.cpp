@@ -2,38 +2,37 @@
 
 #include <cstring>
 
+#include "base/text.h"
 #include "core/request_runner.h"
-#include "core/run_end.h"
-#include "core/run_options.h"
-#include "core/run_report.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "core/run.h"
 #include "net/http/http_exchange.h"
 
-int readStatusPage(uint32_t deviceAddress) {
-    reportRunStep(RunReport{RunStep::StatusRead, deviceAddress, kDeviceHttpPort, 0, 0, 0, nullptr});
+int readStatusPage(Run& run, uint32_t deviceAddress) {
+    run.step(nullptr, RunStep{.kind = StepKind::StatusRead, .address = deviceAddress, .port = kDeviceHttpPort});
     int status = 0;
-    int got = runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, deviceAddress, kDeviceHttpPort,
-                         "/admin/advanced", gContext.responseBuffer, kResponseCapacity, &status);
+    int got = runRequest(run, deviceAddress, kDeviceHttpPort, "/admin/advanced", &status);
     // An error page is no status page, whatever facts its body shows.
     return status >= 200 && status < 300 ? got : 0;
 }
 
-void reportDeviceFacts() { reportRunStep(RunReport{RunStep::Facts, gContext.targetAddress, 0, 0, 0, 0, nullptr}); }
-
-void reportWaiting(uint16_t port) {
-    char name[128];
-    gContext.firmwareFileName.copyTo(name, sizeof name);
-    reportRunStep(RunReport{RunStep::Waiting, gContext.localAddress, port, 0, 0, 0, name});
+void reportDeviceFacts(Run& run) {
+    run.step(nullptr, RunStep{.kind = StepKind::Facts, .address = run.context().targetAddress});
 }
 
-void endIfAlreadyCurrent() {
-    if (!gRunOptions.skipCurrent) return;
-    const char* version = imageVersion(gContext.image);
-    if (std::strcmp(version, gContext.deviceFacts.softwareVersion) != 0) return;
+void reportWaiting(Run& run, uint16_t port) {
+    char name[128];
+    run.context().firmwareFileName.copyTo(name, sizeof name);
+    run.step(nullptr,
+             RunStep{.kind = StepKind::Waiting, .address = run.context().localAddress, .port = port, .text = name});
+}
+
+void stopIfAlreadyCurrent(Run& run) {
+    if (!run.options().skipCurrent) return;
+    const char* version = imageVersion(run.context().image);
+    if (std::strcmp(version, run.context().deviceFacts.softwareVersion) != 0) return;
     char message[192];
     formatText(message, sizeof message, "already at %s", version);
-    endRun(RunOutcome::AlreadyCurrent, message);
+    run.stop(RunOutcome::AlreadyCurrent, message);
 }
 
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName) {
@@ -41,14 +40,15 @@ void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_
                (localAddress >> 8) & 0xFF, localAddress & 0xFF, static_cast<unsigned>(port), fileName);
 }
 
-void sendUpgradeTrigger(uint16_t port) {
+void sendUpgradeTrigger(Run& run, uint16_t port) {
+    UpgradeContext& c = run.context();
     char name[128];
-    gContext.firmwareFileName.copyTo(name, sizeof name);
+    c.firmwareFileName.copyTo(name, sizeof name);
     char path[192];
-    formatUpgradeTrigger(path, sizeof path, gContext.localAddress, port, name);
+    formatUpgradeTrigger(path, sizeof path, c.localAddress, port, name);
     int status = 0;
-    runRequest(gContext.instance, gContext.localAddress, kFirstHttpPort, gContext.targetAddress, kDeviceHttpPort, path,
-               gContext.responseBuffer, kResponseCapacity, &status);
-    gContext.triggerStatus.store(status);
-    reportRunStep(RunReport{RunStep::Trigger, gContext.targetAddress, port, status, 0, 0, name});
+    runRequest(run, c.targetAddress, kDeviceHttpPort, path, &status);
+    c.triggerStatus.store(status);
+    run.step(nullptr, RunStep{.kind = StepKind::Trigger, .address = c.targetAddress, .port = port, .status = status,
+                              .text = name});
 }

@@ -1,24 +1,26 @@
 // The requests the flows and the after-upload check make of a device, all
-// through runRequest.
+// through runRequest, and the steps they report.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+class Run;
+
 // Reads "/admin/advanced" (refreshing deviceFacts); the byte count, or 0
 // when the answer was not 2xx: only a 2xx answer is the status page.
-int readStatusPage(uint32_t deviceAddress);
-// The facts just read (or taken from a recovery answer), for those who listen.
-void reportDeviceFacts();
-// The listener waits on port for firmwareFileName, for those who listen.
-void reportWaiting(uint16_t port);
-// With gRunOptions.skipCurrent, ends the run when the device already
+int readStatusPage(Run& run, uint32_t deviceAddress);
+// The facts just read (or taken from a recovery answer), as a step.
+void reportDeviceFacts(Run& run);
+// The listener waits on port for firmwareFileName, as a step.
+void reportWaiting(Run& run, uint16_t port);
+// With the run's skipCurrent, stops the run when the device already
 // reports the version of the image it would get.
-void endIfAlreadyCurrent();
+void stopIfAlreadyCurrent(Run& run);
 
 // "/admin/upgrade?tftp://<localAddress>:<port><fileName>".
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);
 // Tells the device at targetAddress to fetch firmwareFileName and stores
 // the answer's status code in triggerStatus (0 when none came); the wait
 // for the device's read request goes on whatever it was.
-void sendUpgradeTrigger(uint16_t port);
+void sendUpgradeTrigger(Run& run, uint16_t port);

@@ -1,8 +1,8 @@
 // What differs between orbflash and orbstage and is fixed when each is
-// built. Each program's entry sets gProgram before anything else runs.
+// built. A run holds its program's profile.
 #pragma once
 
-#include "core/model_table.h"
+#include "base/model_table.h"
 
 enum class ProgramKind { Flash, Stage };
 
@@ -37,9 +37,4 @@ struct ProgramProfile {
     ModelNames successVariantModels;  // success dialog 113 rather than 111
 };
 
-extern const ProgramProfile* gProgram;
-
-extern const ProgramProfile kOrbflashProfile;
-extern const ProgramProfile kOrbstageProfile;
-
-inline bool isOrbstage() { return gProgram->kind == ProgramKind::Stage; }
+inline bool isOrbstage(const ProgramProfile& profile) { return profile.kind == ProgramKind::Stage; }

@@ -1,35 +1,33 @@
 #include "core/request_runner.h"
 
 #include <atomic>
+#include <new>
 
-#include "core/program_profile.h"
-#include "core/run_end.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/text.h"
+#include "core/questions.h"
 #include "net/http/http_exchange.h"
 #include "platform/platform_thread.h"
-#include "ui/progress.h"
-#include "ui/wizard.h"
 
 namespace {
 
-// The bar moves one step per tick and starts again after 100: it shows
-// activity, not progress.
 const unsigned kTickMs = 10;
-const unsigned kBarMaximum = 100;
+const uint32_t kResponseCapacity = 131071;  // leaves room for the NUL
 
-// Handed to the worker; made anew for each attempt. A Cancel leaves the
-// worker behind, so the last of the two to be done with it frees it.
+// Everything the worker touches is its own: made anew for each attempt and
+// freed by the last of the two to be done with it, since a Cancel leaves
+// the worker behind.
 struct RequestArgs {
     uint32_t localAddress;
     uint16_t localPort;
     uint32_t targetAddress;
     uint16_t targetPort;
     char path[192];
-    uint8_t* buffer;
-    int capacity;
+    HttpTimeouts timeouts;
+    DigestChallenge digest;
+    DeviceFacts facts;
     HttpSession session;
-    std::atomic<int> holders;
+    std::atomic<int> holders{2};
+    uint8_t buffer[kResponseCapacity + 1];
 };
 
 void letGo(RequestArgs* args) {
@@ -38,7 +36,7 @@ void letGo(RequestArgs* args) {
 
 int exchange(RequestArgs* args) {
     return httpGet(args->localAddress, args->localPort, args->targetAddress, args->targetPort, args->path, args->buffer,
-                   args->capacity, &args->session);
+                   static_cast<int>(kResponseCapacity), &args->session);
 }
 
 int requestWorker(void* raw) {
@@ -48,81 +46,113 @@ int requestWorker(void* raw) {
     return result;
 }
 
+RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path) {
+    RequestArgs* args = new (std::nothrow) RequestArgs;
+    if (!args) return nullptr;
+    const UpgradeContext& c = run.context();
+    args->localAddress = c.localAddress;
+    args->localPort = kFirstHttpPort;
+    args->targetAddress = targetAddress;
+    args->targetPort = targetPort;
+    copyText(args->path, sizeof args->path, path);
+    args->timeouts = run.httpTimeouts();
+    {
+        SpinGuard guard(c.exchangeLock);
+        args->digest = c.digest;
+        args->facts = c.deviceFacts;
+    }
+    args->session = HttpSession{&args->digest, &args->facts, HttpFailure::None, 0, args->timeouts};
+    return args;
+}
+
+// What the worker learnt becomes the run's.
+void takeResults(Run& run, const RequestArgs& args) {
+    UpgradeContext& c = run.context();
+    SpinGuard guard(c.exchangeLock);
+    c.digest = args.digest;
+    c.deviceFacts = args.facts;
+}
+
 // The worker's failures to connect, decided here on the caller's thread.
-void endOnConnectionFailure(HttpFailure failure) {
+void stopOnConnectionFailure(Run& run, HttpFailure failure) {
     switch (failure) {
         case HttpFailure::None: return;
-        case HttpFailure::SocketFailed: endRun(RunOutcome::HttpSocketFailed);
-        case HttpFailure::BindFailed: endRun(RunOutcome::HttpBindFailed);
+        case HttpFailure::SocketFailed: run.stop(RunOutcome::HttpSocketFailed);
+        case HttpFailure::BindFailed: run.stop(RunOutcome::HttpBindFailed);
         case HttpFailure::ConnectFailed:
-            if (gProgram->connectFailureEndsRun) endRun(RunOutcome::HttpConnectFailed);
+            if (run.profile().connectFailureEndsRun) run.stop(RunOutcome::HttpConnectFailed);
             return;
     }
 }
 
-}  // namespace
-
-void connectingTitle(char* out, unsigned size) { formatText(out, size, "Connecting with ORB@%s", gContext.targetText); }
-
-void cancelConnecting() {
-    bool search = gProgram->kind == ProgramKind::Flash && gContext.mode == RunMode::Recovery;
-    endRun(search ? RunOutcome::SearchCancelled : RunOutcome::UserAbort);
+// In an orbflash recovery the connecting view stands for the search,
+// whoever opened it.
+[[noreturn]] void stopCancelled(Run& run) {
+    bool search = run.profile().kind == ProgramKind::Flash && run.context().mode == RunMode::Recovery;
+    run.stop(search ? RunOutcome::SearchCancelled : RunOutcome::UserAbort);
 }
 
-int runRequest(void*, uint32_t localAddress, uint16_t localPort, uint32_t targetAddress, uint16_t targetPort,
-               const char* path, uint8_t* buffer, int capacity, int* httpStatus) {
-    unsigned position = 0;
+// One exchange behind the connecting view: its byte count (or -1 for a
+// challenge), with the session's failure and status.
+int attempt(Run& run, RequestArgs* args, bool stopOnFailure, HttpFailure* failure, int* status) {
+    OpenView view(run, ViewKind::Connecting);
+    OrbThread* worker = threadStart(requestWorker, args);
+    int result;
+    if (worker) {
+        for (uint32_t ticks = 0; !threadWaitEnded(worker, kTickMs);) {
+            if (view.cancelled()) {
+                // The worker is not waited for: it may be stuck on a silent
+                // device, and holds nothing of the run's.
+                threadDetach(worker);
+                letGo(args);
+                view.close();
+                stopCancelled(run);
+            }
+            view.step(RunStep{.kind = StepKind::Tick, .done = ticks++});
+        }
+        result = threadResult(worker);
+        threadRelease(worker);
+    } else {
+        // No thread to be had: the exchange runs here, unpumped, rather
+        // than passing "nothing received" off as the device's answer.
+        result = exchange(args);
+        letGo(args);
+    }
+    *failure = args->session.failure;
+    *status = args->session.statusCode;
+    takeResults(run, *args);
+    letGo(args);
+    if (stopOnFailure) stopOnConnectionFailure(run, *failure);
+    return result;
+}
+
+}  // namespace
+
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus) {
     int silentRetries = 0;
     for (;;) {
-        RequestArgs* args = new RequestArgs{localAddress,
-                                            localPort,
-                                            targetAddress,
-                                            targetPort,
-                                            "",
-                                            buffer,
-                                            capacity,
-                                            HttpSession{&gContext.digest, &gContext.deviceFacts, HttpFailure::None},
-                                            2};
-        copyText(args->path, sizeof args->path, path);
-        char title[64];
-        connectingTitle(title, sizeof title);
-        ProgressView* view = openProgress(ProgressKind::Connecting, title);
-        setProgressRange(view, kBarMaximum);
-        OrbThread* worker = threadStart(requestWorker, args);
-        int result;
-        if (worker) {
-            while (!threadWaitEnded(worker, kTickMs)) {
-                if (progressCancelled(view)) {
-                    // The worker is not waited for: it may be stuck on a silent device.
-                    threadDetach(worker);
-                    letGo(args);
-                    closeProgress(view);
-                    cancelConnecting();
-                }
-                setProgressPosition(view, position);
-                position = position >= kBarMaximum ? 0 : position + 1;
-            }
-            result = threadResult(worker);
-            threadRelease(worker);
-        } else {
-            // No thread to be had: the exchange runs here, unpumped, rather
-            // than passing "nothing received" off as the device's answer.
-            result = exchange(args);
-            letGo(args);
-        }
-        HttpFailure failure = args->session.failure;
-        if (httpStatus) *httpStatus = args->session.statusCode;
-        letGo(args);
-        endOnConnectionFailure(failure);
-        closeProgress(view);
+        RequestArgs* args = prepare(run, targetAddress, targetPort, path);
+        if (!args) run.stop(RunOutcome::HttpSocketFailed);
+        HttpFailure failure = HttpFailure::None;
+        int status = 0;
+        int result = attempt(run, args, true, &failure, &status);
+        if (httpStatus) *httpStatus = status;
         if (result >= 0) return result;
 
         // A fresh nonce with credentials we already have: try once more unasked.
-        if (gContext.digest.password[0] != '\0' && gContext.digest.nonceCount == 0 && silentRetries == 0) {
+        const DigestChallenge& digest = run.context().digest;
+        if (digest.password[0] != '\0' && digest.nonceCount == 0 && silentRetries == 0) {
             ++silentRetries;
             continue;
         }
-        if (showDialog(Dialog::Password) == 0) endRun(RunOutcome::UserAbort);
+        askCredentials(run);
         silentRetries = 0;
     }
+}
+
+int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, HttpFailure* failure,
+                 int* httpStatus) {
+    RequestArgs* args = prepare(run, targetAddress, targetPort, path);
+    if (!args) run.stop(RunOutcome::HttpSocketFailed);
+    return attempt(run, args, false, failure, httpStatus);
 }

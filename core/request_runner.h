@@ -1,18 +1,21 @@
-// Every HTTP request: the exchange on a worker thread behind the connecting
-// window, with the silent retry and the password dialog after a challenge.
+// Every HTTP request of a run: the exchange on a worker thread behind the
+// connecting view, with the silent retry and the password question after a
+// challenge.
 #pragma once
 
 #include <cstdint>
 
+#include "core/run.h"
+#include "net/http/http_exchange.h"
+
 // Byte count, 0 or more; *httpStatus (when given) the status code of the
-// answer, 0 when none came. Ends the run when the user cancels or declines
+// answer, 0 when none came. Stops the run when the user cancels or declines
 // credentials, and on socket failures (and, where the program says so, a
 // failed connection).
-int runRequest(void* instance, uint32_t localAddress, uint16_t localPort, uint32_t targetAddress, uint16_t targetPort,
-               const char* path, uint8_t* buffer, int capacity, int* httpStatus = nullptr);
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus = nullptr);
 
-// "Connecting with ORB@<targetText>".
-void connectingTitle(char* out, unsigned size);
-// What a Cancel in the connecting window ends the run with: in an orbflash
-// recovery the window stands for the search, whoever opened it.
-void cancelConnecting();
+// One exchange behind the connecting view, without the retry or the password
+// question: the byte count (-1 for a challenge), why no connection was made
+// and the status code. Stops the run only when the user cancels.
+int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, HttpFailure* failure,
+                 int* httpStatus);

@@ -7,10 +7,8 @@
 struct RunOptions {
     // How long to wait for the device's read request after the trigger;
     // 0: until the user cancels (the wizard).
-    uint32_t fetchTimeoutMs;
+    uint32_t fetchTimeoutMs = 0;
     // A device that already runs the image's version is left alone (the
     // command line without --force); the wizard always serves.
-    bool skipCurrent;
+    bool skipCurrent = false;
 };
-
-extern RunOptions gRunOptions;

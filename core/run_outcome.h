@@ -1,6 +1,9 @@
-// What ended a run. Each failure the programs report has its own entry,
-// and the texts they show stand once, in the table behind outcomeMessage.
+// What ended a run, and what a program that ends with it exits with. Each
+// failure the programs report has its own entry; its name, its message and
+// its exit status stand once, in the table behind these functions.
 #pragma once
+
+#include <cstddef>
 
 enum class RunOutcome {
     Success,             // the device took the image and answered after its restart
@@ -31,7 +34,34 @@ enum class RunOutcome {
     VersionMismatch,
 };
 
+// The exit statuses of the command line, the same in both programs and
+// builds (the wizard always exits with 0).
+enum class ExitStatus : int {
+    Done = 0,
+    Failed = 1,
+    Usage = 2,
+    NoResponse = 3,
+    Password = 4,
+    NotFound = 5,
+    TransferFailed = 6,
+    AfterRestart = 7,
+    ImageUnusable = 8,
+    FleetFailed = 9,
+    Cancelled = 130,
+};
+
+struct ExitStatusRow {
+    ExitStatus status;
+    const char* meaning;  // as the help text and the documentation say it
+};
+extern const ExitStatusRow kExitStatuses[];
+extern const size_t kExitStatusCount;
+
+inline int exitCode(ExitStatus status) { return static_cast<int>(status); }
+
 // The error box text, or null for outcomes that show none.
 const char* outcomeMessage(RunOutcome outcome);
 // A short name for logs and machine-readable output ("tftp-time-out").
 const char* outcomeName(RunOutcome outcome);
+// The command line's exit status for the outcome.
+ExitStatus outcomeStatus(RunOutcome outcome);

@@ -1,48 +1,46 @@
 #include "core/start_up.h"
 
-#include "core/firmware_image.h"
-#include "core/model_table.h"
-#include "core/program_profile.h"
-#include "core/random.h"
-#include "core/run_end.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/firmware_image.h"
+#include "base/model_table.h"
+#include "base/random.h"
+#include "base/text.h"
+#include "core/run.h"
 #include "platform/local_addresses.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_socket.h"
 
-static FirmwareImage loadOrFail(unsigned resourceId) {
+static FirmwareImage loadOrStop(Run& run, unsigned resourceId) {
     FirmwareImage image = loadFirmwareImage(resourceId);
-    if (!image.data) endRun(RunOutcome::ImageDamaged);
+    if (!image.data) run.stop(RunOutcome::ImageDamaged);
     return image;
 }
 
-void lookupModel(const uint8_t* header) {
-    int row = findModelRow(gProgram->models, header);
+void lookupModel(Run& run, const uint8_t* header) {
+    UpgradeContext& c = run.context();
+    int row = findModelRow(run.profile().models, header);
     if (row < 0) {
-        copyText(gContext.modelName, sizeof gContext.modelName, kUnknownModelName);
-        gContext.isPhone = false;
+        copyText(c.modelName, sizeof c.modelName, kUnknownModelName);
+        c.isPhone = false;
         return;
     }
-    const ModelEntry& entry = gProgram->models.rows[row];
-    copyText(gContext.modelName, sizeof gContext.modelName, entry.displayName);
-    gContext.isPhone = entry.phone;
+    const ModelEntry& entry = run.profile().models.rows[row];
+    copyText(c.modelName, sizeof c.modelName, entry.displayName);
+    c.isPhone = entry.phone;
 }
 
-void startUp() {
-    if (socketStartup(gProgram->socketVersionMajor, gProgram->socketVersionMinor) != 0)
-        endRun(RunOutcome::SocketsUnavailable);
+void startUp(Run& run) {
+    const ProgramProfile& profile = run.profile();
+    if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) != 0)
+        run.stop(RunOutcome::SocketsUnavailable);
 
-    listLocalAddresses(gContext.hostName, sizeof gContext.hostName, gContext.localAddresses);
-    gContext.localAddress = gContext.localAddresses[0];
-
-    gContext.digest = DigestChallenge{};
+    UpgradeContext& c = run.context();
+    listLocalAddresses(c.hostName, sizeof c.hostName, c.localAddresses);
+    c.localAddress = c.localAddresses[0];
 
     seedRandom(clockMillis());
 
-    gContext.image = loadOrFail(gProgram->imageResourceId);
-    if (gContext.stage.load() == Stage::Transition)
-        gContext.transitionImage = loadOrFail(gProgram->transitionResourceId);
+    c.image = loadOrStop(run, profile.imageResourceId);
+    if (c.stage.load() == Stage::Transition) c.transitionImage = loadOrStop(run, profile.transitionResourceId);
 
-    lookupModel(gContext.image.header);
+    lookupModel(run, c.image.header);
 }

@@ -1,10 +1,12 @@
-// Fills the run's first fields before the first dialog; ends the run on a
+// Fills the run's first fields before the first dialog; stops the run on a
 // failure it cannot go on from.
 #pragma once
 
 #include <cstdint>
 
-void startUp();
+class Run;
+
+void startUp(Run& run);
 
 // Sets modelName and isPhone of the run from the target image's header.
-void lookupModel(const uint8_t* header);
+void lookupModel(Run& run, const uint8_t* header);

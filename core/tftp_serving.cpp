@@ -1,193 +1,167 @@
 #include "core/tftp_serving.h"
 
+#include <memory>
 #include <new>
 
+#include "base/debug_trace.h"
+#include "base/text.h"
 #include "core/after_upload.h"
-#include "core/debug_trace.h"
-#include "core/program_profile.h"
-#include "core/run_end.h"
-#include "core/run_options.h"
-#include "core/run_report.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
-#include "net/tftp/tftp_listener.h"
 #include "net/tftp/tftp_transfer.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_thread.h"
-#include "ui/dialog_texts.h"
-#include "ui/progress.h"
-#include "ui/wizard.h"
 
 namespace {
 
-// The waiting window's bar sweeps once a second.
-const unsigned kWaitingSweep = 1000;
-
-const char* stageName() { return gContext.stage.load() == Stage::Transition ? "Transition" : "Target"; }
-
-struct Waiting {
-    ProgressView* view;
-    uint32_t start;
-    int noted;  // the trigger status last shown
-    bool cancelled;
+// What the listener's hooks see: the run and the view of the wait.
+struct Watch {
+    Run& run;
+    OpenView& view;
+    uint32_t start = 0;       // the wait's start
+    bool cancelled = false;   // the wait ended by Cancel
+    uint32_t shownBytes = 0;  // the transfer's, as last shown
 };
 
-bool isOfferedName(void*, const char* name) { return gContext.firmwareFileName.equals(name); }
-
-// What the device said to the trigger (or the fetch command), when that is
-// the likeliest reason no read request comes; the wait goes on.
-void noteTriggerAnswer(Waiting* waiting) {
-    int status = gContext.triggerStatus.load();
-    if (status == waiting->noted) return;
-    waiting->noted = status;
-    char note[96];
-    if (status < 0)
-        copyText(note, sizeof note, "The ORB did not confirm the fetch command");
-    else if (status != 0 && (status < 200 || status > 299))
-        formatText(note, sizeof note, "The ORB answered the upgrade request with HTTP %d", status);
-    else
-        return;
-    setProgressNote(waiting->view, note);
+bool isOfferedName(void* raw, const char* name) {
+    return static_cast<Watch*>(raw)->run.context().firmwareFileName.equals(name);
 }
 
 bool waitingTick(void* raw) {
-    Waiting* waiting = static_cast<Waiting*>(raw);
-    uint32_t elapsed = clockMillis() - waiting->start;
-    setProgressPosition(waiting->view, elapsed % kWaitingSweep);
-    noteTriggerAnswer(waiting);
-    waiting->cancelled = progressCancelled(waiting->view);
-    if (waiting->cancelled) return false;
-    return gRunOptions.fetchTimeoutMs == 0 || elapsed < gRunOptions.fetchTimeoutMs;
+    Watch* watch = static_cast<Watch*>(raw);
+    uint32_t elapsed = clockMillis() - watch->start;
+    // With the trigger's answer, which may explain why no request comes.
+    watch->view.step(RunStep{.kind = StepKind::WaitTick, .status = watch->run.context().triggerStatus.load(),
+                             .done = elapsed});
+    watch->cancelled = watch->view.cancelled();
+    if (watch->cancelled) return false;
+    const uint32_t limit = watch->run.options().fetchTimeoutMs;
+    return limit == 0 || elapsed < limit;
 }
 
-TftpRequest awaitRequest(TftpListener* listener, bool withText) {
-    Waiting waiting{openProgress(ProgressKind::Waiting), clockMillis(), 0, false};
-    setProgressRange(waiting.view, kWaitingSweep);
-    setProgressPosition(waiting.view, 0);
-    if (withText) setProgressText(waiting.view, kWaitingText);
+TftpRequest awaitRequest(Run& run, TftpListener* listener, bool first) {
+    OpenView view(run, first ? ViewKind::AwaitFetch : ViewKind::AwaitNextFetch);
+    Watch watch{run, view, clockMillis()};
     TftpRequest request{};
-    TftpWaitHooks hooks{&waiting, isOfferedName, waitingTick};
-    bool arrived = tftpAwaitRequest(listener, hooks, &request);
-    closeProgress(waiting.view);
-    if (!arrived) endRun(waiting.cancelled ? RunOutcome::UserAbort : RunOutcome::FetchTimedOut);
+    bool arrived = tftpAwaitRequest(listener, TftpWaitHooks{&watch, isOfferedName, waitingTick}, &request);
+    view.close();
+    if (!arrived) run.stop(watch.cancelled ? RunOutcome::UserAbort : RunOutcome::FetchTimedOut);
     return request;
 }
 
-// The upload window follows the acknowledged blocks, once a tick of the
-// transfer, so that a fast device is not held up by the window.
-struct Upload {
-    ProgressView* view;
-    unsigned barUnit;  // the bar holds 16-bit values; large images move it in coarser steps
-    uint32_t shownBytes;
-};
-
-void showUploadProgress(Upload* upload, const TftpTransfer* t) {
-    setProgressPosition(upload->view, t->nextBlock / upload->barUnit);
-    char title[192];
-    if (gProgram->namesStageInTitles) {
-        formatText(title, sizeof title, "Uploading %s Firmware to ORB@%s %u/%u Bytes", stageName(), gContext.targetText,
-                   t->bytesAcknowledged, t->imageSize);
-    } else {
-        formatText(title, sizeof title, "Uploading Firmware to ORB@%s %u/%u Bytes", gContext.targetText,
-                   t->bytesAcknowledged, t->imageSize);
-    }
-    setProgressTitle(upload->view, title);
-    upload->shownBytes = t->bytesAcknowledged;
+RunStep transferStep(StepKind kind, const TftpTransfer* t) {
+    return RunStep{.kind = kind,
+                   .address = t->requesterAddress,
+                   .port = t->requesterPort,
+                   .done = t->bytesAcknowledged,
+                   .total = t->imageSize,
+                   .block = t->nextBlock,
+                   .blockCount = t->blockCount};
 }
 
+// The upload view follows the acknowledged blocks, once a tick of the
+// transfer, so that a fast device is not held up by the view.
 bool uploadTick(void* raw, const TftpTransfer* t) {
-    Upload* upload = static_cast<Upload*>(raw);
-    if (t->bytesAcknowledged != upload->shownBytes) {
-        showUploadProgress(upload, t);
-        reportRunStep(RunReport{RunStep::Transfer, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
-                                t->imageSize, nullptr});
+    Watch* watch = static_cast<Watch*>(raw);
+    if (t->bytesAcknowledged != watch->shownBytes) {
+        watch->view.step(transferStep(StepKind::Transfer, t));
+        watch->shownBytes = t->bytesAcknowledged;
     }
-    return !progressCancelled(upload->view);
+    return !watch->view.cancelled();
 }
-
-void restartTitle(char* out, size_t size) {
-    if (gProgram->namesStageInTitles)
-        formatText(out, size, "Updating %s Firmware to ORB@%s", stageName(), gContext.targetText);
-    else
-        formatText(out, size, "Updating Firmware to ORB@%s", gContext.targetText);
-}
-
-int listenThread(void* raw) { tftpListenLoop(static_cast<TftpListener*>(raw)); }
 
 }  // namespace
 
-void tftpStartTransfer(OrbSocket socket, uint32_t groupAddress, uint32_t localAddress, const TftpRequest& request) {
-    TftpTransfer* t = new (std::nothrow) TftpTransfer;
-    if (!t) endRun(RunOutcome::SessionAllocationFailed);
-    const FirmwareImage& image = servedImage();
-    const bool finalStage = gContext.stage.load() == Stage::Target;
-    tftpPrepareTransfer(t, socket, groupAddress, localAddress, request, image.data, image.size);
+const FirmwareImage& servedImage(const Run& run) {
+    const UpgradeContext& c = run.context();
+    return c.stage.load() == Stage::Transition ? c.transitionImage : c.image;
+}
 
-    reportRunStep(RunReport{RunStep::TransferStart, request.address, request.port, 0, 0, image.size, nullptr});
-    Upload upload{openProgress(ProgressKind::Upload), t->blockCount / 0x10000 + 1, 0};
-    setProgressRange(upload.view, t->blockCount / upload.barUnit);
+void tftpStartTransfer(Run& run, OrbSocket socket, uint32_t groupAddress, uint32_t localAddress,
+                       const TftpRequest& request) {
+    std::unique_ptr<TftpTransfer> t(new (std::nothrow) TftpTransfer);
+    if (!t) run.stop(RunOutcome::SessionAllocationFailed);
+    const FirmwareImage& image = servedImage(run);
+    const bool finalStage = run.context().stage.load() == Stage::Target;
+    tftpPrepareTransfer(t.get(), socket, groupAddress, localAddress, request, image.data, image.size);
+
+    OpenView view(run, ViewKind::Upload);
+    view.step(transferStep(StepKind::TransferStart, t.get()));
+    Watch watch{run, view};
     TftpResult result =
-        tftpServeBlocks(t, gProgram->tftpRetryLimit, TftpTransferHooks{&upload, isOfferedName, uploadTick});
+        tftpServeBlocks(t.get(), run.profile().tftpRetryLimit, TftpTransferHooks{&watch, isOfferedName, uploadTick});
     if (result == TftpResult::Stopped) {
-        closeProgress(upload.view);
-        endRun(RunOutcome::UserAbort);
+        view.close();
+        run.stop(RunOutcome::UserAbort);
     }
     if (result == TftpResult::DeviceError) {
         // The device gave up: waiting for it any longer would only end in a time-out.
         char message[192];
         formatText(message, sizeof message, "Upgrade Failed: TFTP error %u from ORB: %s", t->deviceError.code,
                    t->deviceError.text);
-        endRun(RunOutcome::TftpDeviceError, message);
+        run.stop(RunOutcome::TftpDeviceError, message);
     }
     const bool complete = result == TftpResult::Complete;
     if (complete) {
-        showUploadProgress(&upload, t);
-        reportRunStep(RunReport{RunStep::TransferDone, t->requesterAddress, t->requesterPort, 0, t->bytesAcknowledged,
-                                t->imageSize, nullptr});
+        view.step(transferStep(StepKind::TransferDone, t.get()));
         debugTrace("All blocks ack'd\n");
     } else {
         debugTrace("Timeout for ack; upgrade failed\n");
-        if (gProgram->timeoutEndsRun) endRun(RunOutcome::TftpTimeOut);
+        if (run.profile().timeoutEndsRun) run.stop(RunOutcome::TftpTimeOut);
     }
 
-    char title[128];
-    restartTitle(title, sizeof title);
-    waitForReboot(upload.view, rebootWaitTicks(gContext.modelName), title);
+    waitForReboot(run, view, rebootWaitTicks(run.profile(), run.context().modelName));
     // The device the run is about, whoever fetched.
-    checkAfterUpload(gContext.targetAddress, complete, imageVersion(image), finalStage);
-    delete t;
+    checkAfterUpload(run, run.context().targetAddress, complete, imageVersion(image), finalStage);
 }
 
-const FirmwareImage& servedImage() {
-    return gContext.stage.load() == Stage::Transition ? gContext.transitionImage : gContext.image;
-}
-
-TftpListener* tftpBindListener(uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
+TftpListener* tftpBindListener(Run& run, uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
     TftpOpenFailure failure;
     TftpListener* listener = tftpOpenListener(localAddress, groupAddress, &failure);
     switch (failure) {
         case TftpOpenFailure::None: listener->deviceAddress = deviceAddress; return listener;
-        case TftpOpenFailure::NoMemory: endRun(RunOutcome::ListenerAllocationFailed);
-        case TftpOpenFailure::SocketFailed: endRun(RunOutcome::ListenerSocketFailed);
-        case TftpOpenFailure::BindFailed: endRun(RunOutcome::ListenerBindFailed);
-        case TftpOpenFailure::GroupJoinFailed: showMessageBox("setsockopt", "Error"); return nullptr;
+        case TftpOpenFailure::NoMemory: run.stop(RunOutcome::ListenerAllocationFailed);
+        case TftpOpenFailure::SocketFailed: run.stop(RunOutcome::ListenerSocketFailed);
+        case TftpOpenFailure::BindFailed: run.stop(RunOutcome::ListenerBindFailed);
+        case TftpOpenFailure::GroupJoinFailed: run.frontEnd().showMessage(run, "setsockopt", "Error"); return nullptr;
     }
     return nullptr;
 }
 
-uint16_t tftpStartListener(uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
-    TftpListener* listener = tftpBindListener(localAddress, groupAddress, deviceAddress);
-    if (!listener) return 0;
-    uint16_t port = listener->port;
-    if (!threadStartDetached(listenThread, listener)) endRun(RunOutcome::ListenerThreadFailed);
-    return port;
+void tftpListenLoop(Run& run, TftpListener* listener) {
+    for (bool first = true;; first = false) {
+        TftpRequest request = awaitRequest(run, listener, first);
+        tftpStartTransfer(run, listener->socket, listener->groupAddress, listener->localAddress, request);
+        // Only after the transition image: the target's request comes next.
+        run.context().stage.store(Stage::Target);
+    }
 }
 
-void tftpListenLoop(TftpListener* listener) {
-    for (bool first = true;; first = false) {
-        TftpRequest request = awaitRequest(listener, first);
-        tftpStartTransfer(listener->socket, listener->groupAddress, listener->localAddress, request);
-        // Only after the transition image: the target's request comes next.
-        gContext.stage.store(Stage::Target);
+int Serving::threadBody(void* raw) {
+    Serving* serving = static_cast<Serving*>(raw);
+    try {
+        tftpListenLoop(serving->run_, serving->listener_);
+    } catch (const RunStopped&) {
     }
+    return 0;
+}
+
+uint16_t Serving::start(uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {
+    listener_ = tftpBindListener(run_, localAddress, groupAddress, deviceAddress);
+    if (!listener_) return 0;
+    thread_ = threadStart(threadBody, this);
+    if (!thread_) run_.stop(RunOutcome::ListenerThreadFailed);
+    return listener_->port;
+}
+
+bool Serving::ended(unsigned waitMs) { return !thread_ || threadWaitEnded(thread_, waitMs); }
+
+void Serving::finish() {
+    if (thread_) {
+        threadRelease(thread_);
+        thread_ = nullptr;
+    }
+    run_.stop(run_.outcome());
+}
+
+Serving::~Serving() {
+    if (thread_) threadRelease(thread_);
+    if (listener_) tftpCloseListener(listener_);
 }

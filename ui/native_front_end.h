@@ -1,5 +1,12 @@
-// The platform's own front end: the Win32 dialogs and windows, or the
+// The platform's own wizard: the Win32 dialogs and windows, or the
 // terminal's prompts and status lines. Each build links exactly one.
 #pragma once
 
-void useNativeFrontEnd();
+#include <memory>
+
+#include "core/program_profile.h"
+#include "ui/wizard_front_end.h"
+
+// The program's windows, prepared (window classes, common controls); null
+// when they cannot be, which ends the program silently.
+std::unique_ptr<WizardWindows> makeNativeWindows(void* instance, const ProgramProfile& profile);

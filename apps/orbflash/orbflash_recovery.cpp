@@ -1,76 +1,76 @@
 #include "apps/orbflash/orbflash_recovery.h"
 
-#include "core/request_runner.h"
-#include "core/run_end.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
-#include "net/recovery/recovery_discovery.h"
-#include "ui/progress.h"
-#include "ui/wizard.h"
+#include "base/text.h"
 
 namespace {
 
-const unsigned kBarMaximum = 100;
-
-// The connecting window while the search runs: one bar step per tick,
-// from 1 to 100, then 0 and up again.
+// The connecting view while the search runs, a tick each receive slice.
 struct Search {
-    ProgressView* view;
-    unsigned counter;
+    Run& run;
+    OpenView& view;
+    uint32_t ticks;
     bool cancelled;
 };
 
-void reportInBox(void*, const char* text, const char* caption) { showMessageBox(text, caption); }
+void reportInBox(void* raw, const char* text, const char* caption) {
+    Run& run = *static_cast<Run*>(raw);
+    run.frontEnd().showMessage(run, text, caption);
+}
+
+void reportSearchError(void* raw, const char* text, const char* caption) {
+    Search* search = static_cast<Search*>(raw);
+    search->run.frontEnd().showMessage(search->run, text, caption);
+}
 
 bool searchTick(void* raw) {
     Search* search = static_cast<Search*>(raw);
-    if (++search->counter > kBarMaximum) search->counter = 0;
-    setProgressPosition(search->view, search->counter);
-    search->cancelled = progressCancelled(search->view);
+    search->view.step(RunStep{.kind = StepKind::Tick, .done = ++search->ticks});
+    search->cancelled = search->view.cancelled();
     return !search->cancelled;
 }
 
-bool keepGoing(void*) { return true; }
+// The fetch goes on unwatched, until the TFTP side has ended the run.
+bool untilStopped(void* raw) { return !static_cast<Run*>(raw)->stopping(); }
 
 }  // namespace
 
-void searchForDevice() {
-    char title[64];
-    connectingTitle(title, sizeof title);
-    Search search{openProgress(ProgressKind::Connecting, title), 0, false};
-    setProgressRange(search.view, kBarMaximum);
+void RecoverySearch::search() {
+    UpgradeContext& c = run_.context();
+    OpenView view(run_, ViewKind::Connecting);
+    Search search{run_, view, 0, false};
     RecoveryRequest request;
-    makeSearchRequest(&request, gContext.recoverySerial);
-    int found = recoveryExchange(&request, gContext.recoveryReply, gContext.localAddress,
-                                 RecoveryHooks{&search, reportInBox, searchTick});
-    closeProgress(search.view);
-    if (search.cancelled) {
-        recoveryClose();
-        endRun(RunOutcome::SearchCancelled);
-    }
-    if (!found) {
-        recoveryClose();
-        endRun(RunOutcome::DeviceNotFound);
-    }
+    makeSearchRequest(&request, c.recoverySerial);
+    int found = recoveryExchange(&channel_, &request, c.recoveryReply, c.localAddress,
+                                 RecoveryHooks{&search, reportSearchError, searchTick});
+    view.close();
+    if (search.cancelled) stopBeforeServing(RunOutcome::SearchCancelled);
+    if (!found) stopBeforeServing(RunOutcome::DeviceNotFound);
 }
 
-void takeRecoveryAnswer() {
+void RecoverySearch::takeAnswer() {
+    UpgradeContext& c = run_.context();
     RecoveryAnswer answer;
-    readRecoveryAnswer(gContext.recoveryReply, &answer);
-    DeviceFacts& facts = gContext.deviceFacts;
+    readRecoveryAnswer(c.recoveryReply, &answer);
+    DeviceFacts& facts = c.deviceFacts;
     copyText(facts.productName, sizeof facts.productName, answer.productName);
     formatMacHex(answer.mac, facts.macAddress, sizeof answer.mac);
     copyText(facts.softwareVersion, sizeof facts.softwareVersion, answer.softwareVersion);
     copyText(facts.hardwareVersion, sizeof facts.hardwareVersion, answer.hardwareVersion);
     copyText(facts.serialNumber, sizeof facts.serialNumber, answer.serialNumber);
-    gContext.targetAddress = answer.address;
+    c.targetAddress = answer.address;
 }
 
-bool sendFetchCommand(uint16_t port) {
+bool RecoverySearch::sendFetch(uint16_t port) {
+    UpgradeContext& c = run_.context();
     char name[128];
-    gContext.firmwareFileName.copyTo(name, sizeof name);
+    c.firmwareFileName.copyTo(name, sizeof name);
     RecoveryRequest fetch;
-    makeFetchRequest(&fetch, gContext.recoverySerial, port, name);
-    return recoveryExchange(&fetch, gContext.recoveryReply, gContext.localAddress,
-                            RecoveryHooks{nullptr, reportInBox, keepGoing}) == 1;
+    makeFetchRequest(&fetch, c.recoverySerial, port, name);
+    return recoveryExchange(&channel_, &fetch, c.recoveryReply, c.localAddress,
+                            RecoveryHooks{&run_, reportInBox, untilStopped}) == 1;
+}
+
+void RecoverySearch::stopBeforeServing(RunOutcome outcome) {
+    recoveryClose(&channel_);
+    run_.stop(outcome);
 }

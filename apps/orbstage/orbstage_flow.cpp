@@ -2,37 +2,38 @@
 
 #include "core/device_requests.h"
 #include "core/firmware_file_name.h"
-#include "core/run_end.h"
+#include "core/questions.h"
+#include "core/run.h"
 #include "core/tftp_serving.h"
-#include "core/upgrade_context.h"
-#include "platform/platform_clock.h"
-#include "ui/wizard.h"
 
 const unsigned kStagePollMs = 12;
 
-void runOrbstageFlow() {
-    if (showDialog(Dialog::Warning) == 0) endRun(RunOutcome::Declined);
-    if (showDialog(gContext.isPhone ? Dialog::PhoneAddress : Dialog::Address) == 0) endRun(RunOutcome::Declined);
-    if (gContext.targetAddress == 0) endRun(RunOutcome::Declined);
+void runOrbstageFlow(Run& run) {
+    UpgradeContext& c = run.context();
+    if (!askWarning(run)) run.stop(RunOutcome::Declined);
+    if (!askAddress(run) || c.targetAddress == 0) run.stop(RunOutcome::Declined);
 
-    if (readStatusPage(gContext.targetAddress) <= 0) endRun(RunOutcome::NoResponse);
-    reportDeviceFacts();
-    endIfAlreadyCurrent();
+    if (readStatusPage(run, c.targetAddress) <= 0) run.stop(RunOutcome::NoResponse);
+    reportDeviceFacts(run);
+    stopIfAlreadyCurrent(run);
     // Decided before serving starts, so a fast first stage cannot make a
     // staged run look single-stage.
-    const bool staged = gContext.stage.load() == Stage::Transition;
-    if (showDialog(staged ? Dialog::StagedConfirm : Dialog::Confirm) == 0) endRun(RunOutcome::UserAbort);
+    const bool staged = c.stage.load() == Stage::Transition;
+    if (!askConfirmation(run)) run.stop(RunOutcome::UserAbort);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, 0, gContext.targetAddress);
-    reportWaiting(port);
-    sendUpgradeTrigger(port);
+    Serving serving(run);
+    uint16_t port = serving.start(c.localAddress, 0, c.targetAddress);
+    reportWaiting(run, port);
+    sendUpgradeTrigger(run, port);
 
     if (staged) {
-        while (gContext.stage.load() != Stage::Target) sleepMillis(kStagePollMs);
+        while (c.stage.load() != Stage::Target) {
+            if (serving.ended(kStagePollMs)) serving.finish();
+        }
         // The listener now waits for the target image under a new name.
-        drawFirmwareFileName("bi1");
-        reportWaiting(port);
-        sendUpgradeTrigger(port);
+        drawFirmwareFileName(run, "bi1");
+        reportWaiting(run, port);
+        sendUpgradeTrigger(run, port);
     }
-    for (;;) sleepMillis(1000);
+    serving.finish();
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "net/http/byte_search.h"
 #include "platform/platform_random.h"
 

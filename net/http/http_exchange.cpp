@@ -2,14 +2,13 @@
 
 #include <cstring>
 
-#include "core/text.h"
-#include "net/http/address_utils.h"
+#include "base/text.h"
+#include "net/address_utils.h"
 #include "net/http/byte_search.h"
 #include "net/http/digest_auth.h"
 #include "net/http/status_page.h"
 #include "platform/platform_clock.h"
 
-HttpTimeouts gHttpTimeouts = {20000, 30000, 30000};
 
 namespace {
 
@@ -222,7 +221,7 @@ size_t takeResponseBytes(char* text, size_t from, size_t count, ResponseReader* 
 }
 
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
-                             HttpFailure* failure) {
+                             unsigned connectMs, HttpFailure* failure) {
     *failure = HttpFailure::None;
     sockaddr_in device;
     makeSockaddr(deviceAddress, devicePort, &device);
@@ -237,7 +236,7 @@ OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t
         sockaddr_in local;
         makeSockaddr(localAddress, static_cast<uint16_t>(port), &local);
         if (!socketBind(s, local)) continue;
-        ConnectResult result = socketConnect(s, device, gHttpTimeouts.connectMs);
+        ConnectResult result = socketConnect(s, device, connectMs);
         if (result == ConnectResult::Connected) return s;
         socketClose(s);
         s = kInvalidSocket;
@@ -268,7 +267,9 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
             uint8_t* buffer, int capacity, HttpSession* session) {
     buffer[0] = 0;
     session->statusCode = 0;
-    OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, &session->failure);
+    const HttpTimeouts& limits = session->timeouts;
+    OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, limits.connectMs,
+                                     &session->failure);
     if (s == kInvalidSocket) return 0;
 
     char* text = reinterpret_cast<char*>(buffer);
@@ -284,10 +285,10 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     buffer[0] = 0;  // no stale request text behind an empty answer
     while (!reader.complete && count < capacity) {
         const uint32_t elapsed = clockMillis() - start;  // wraps with the clock
-        if (elapsed >= gHttpTimeouts.exchangeMs) break;
-        const unsigned left = gHttpTimeouts.exchangeMs - elapsed;
+        if (elapsed >= limits.exchangeMs) break;
+        const unsigned left = limits.exchangeMs - elapsed;
         int got = socketReceive(s, buffer + count, capacity - count,
-                                left < gHttpTimeouts.idleMs ? left : gHttpTimeouts.idleMs);
+                                left < limits.idleMs ? left : limits.idleMs);
         if (got <= 0) break;
         count = static_cast<int>(takeResponseBytes(text, static_cast<size_t>(count),
                                                    static_cast<size_t>(count) + static_cast<size_t>(got), &reader));

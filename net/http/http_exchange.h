@@ -13,11 +13,10 @@ const uint16_t kDeviceHttpPort = 80;
 
 // Bounds on waiting for a device (tests shorten them).
 struct HttpTimeouts {
-    unsigned connectMs;           // give up connecting after this
-    unsigned idleMs;              // end the reading after this long without data
+    unsigned connectMs = 20000;   // give up connecting after this
+    unsigned idleMs = 30000;      // end the reading after this long without data
     unsigned exchangeMs = 30000;  // end the reading this long after the request went out
 };
-extern HttpTimeouts gHttpTimeouts;
 
 // Why an exchange made no connection.
 enum class HttpFailure { None, SocketFailed, BindFailed, ConnectFailed };
@@ -25,7 +24,7 @@ enum class HttpFailure { None, SocketFailed, BindFailed, ConnectFailed };
 // Binds from localPort upward (101 attempts) and connects; kInvalidSocket
 // with *failure set when that cannot be done.
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
-                             HttpFailure* failure);
+                             unsigned connectMs, HttpFailure* failure);
 
 // The status code of a status line "HTTP/1.0 NNN" or "HTTP/1.1 NNN" at the
 // start of response[0, length) (the character after the version skipped
@@ -81,6 +80,7 @@ struct HttpSession {
     DeviceFacts* facts;       // refreshed from the 2xx pages received
     HttpFailure failure;      // out: why no connection was made
     int statusCode = 0;       // out: of the status line; 0 when none was read
+    HttpTimeouts timeouts{};
 };
 
 // -1: a 401 (a usable challenge is now in session->digest; an unusable one
@@ -89,7 +89,7 @@ struct HttpSession {
 // body, a chunked body decoded; facts refreshed when the status is 2xx.
 // 0 with session->failure set when no connection was made. The reading
 // ends when the answer is complete, the device closes, on an error, when
-// capacity bytes are held, after gHttpTimeouts.idleMs of silence, or
-// gHttpTimeouts.exchangeMs after the request went out.
+// capacity bytes are held, after the session's idleMs of silence, or
+// exchangeMs after the request went out.
 int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort, const char* path,
             uint8_t* buffer, int capacity, HttpSession* session);

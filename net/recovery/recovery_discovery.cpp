@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/text.h"
-#include "net/http/address_utils.h"
+#include "base/text.h"
+#include "net/address_utils.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_socket.h"
 
@@ -16,9 +16,6 @@ const unsigned kReceiveWaitMs = 500;
 // Cancel) away; far more than the socket's buffer holds at once.
 const int kMostReadsPerPoll = 1024;
 
-// The run's one recovery socket.
-OrbSocket recoverySocket = kInvalidSocket;
-
 // "<what> Error: <code>" in a plain box captioned "Error".
 void reportSocketError(const RecoveryHooks& hooks, const char* what) {
     char text[128];
@@ -28,25 +25,25 @@ void reportSocketError(const RecoveryHooks& hooks, const char* what) {
 
 // A failed set-up leaves no half-made socket behind: a later exchange
 // would otherwise block on a socket that never became non-blocking.
-bool failSetUp(const RecoveryHooks& hooks, const char* what) {
+bool failSetUp(OrbSocket& recoverySocket, const RecoveryHooks& hooks, const char* what) {
     reportSocketError(hooks, what);
     socketClose(recoverySocket);
     recoverySocket = kInvalidSocket;
     return false;
 }
 
-bool openRecoverySocket(uint32_t localAddress, const RecoveryHooks& hooks) {
+bool openRecoverySocket(OrbSocket& recoverySocket, uint32_t localAddress, const RecoveryHooks& hooks) {
     recoverySocket = socketOpenUdp();
     if (recoverySocket == kInvalidSocket) {
         reportSocketError(hooks, "Allocating socket failed!");
         return false;
     }
-    if (!socketSetNonBlocking(recoverySocket)) return failSetUp(hooks, "Set socket Non-blocking failed!");
+    if (!socketSetNonBlocking(recoverySocket)) return failSetUp(recoverySocket, hooks, "Set socket Non-blocking failed!");
     sockaddr_in local;
     makeSockaddr(localAddress, kRecoveryAnswerPort, &local);
     // Answers may come to our address or to the group.
-    if (!socketBindForGroup(recoverySocket, local)) return failSetUp(hooks, "Binding socket failed!");
-    if (!socketJoinGroup(recoverySocket, kRecoveryGroup, localAddress)) return failSetUp(hooks, "setsockopt failed!");
+    if (!socketBindForGroup(recoverySocket, local)) return failSetUp(recoverySocket, hooks, "Binding socket failed!");
+    if (!socketJoinGroup(recoverySocket, kRecoveryGroup, localAddress)) return failSetUp(recoverySocket, hooks, "setsockopt failed!");
     return true;
 }
 
@@ -63,7 +60,7 @@ bool waitTicking(unsigned waitMs, const RecoveryHooks& hooks) {
 
 // Reads what is waiting until the socket is empty or an answer to request
 // arrives (copied to answer). No request: everything is dropped.
-bool readWaiting(const RecoveryRequest* request, uint8_t* answer) {
+bool readWaiting(OrbSocket recoverySocket, const RecoveryRequest* request, uint8_t* answer) {
     for (int read = 0; read < kMostReadsPerPoll; ++read) {
         uint8_t datagram[kRecoveryAnswerSize];
         // A longer datagram does not fit: it is dropped (kRecvTooBig).
@@ -79,9 +76,10 @@ bool readWaiting(const RecoveryRequest* request, uint8_t* answer) {
 
 }  // namespace
 
-int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
+int recoveryExchange(RecoveryChannel* channel, const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
                      const RecoveryHooks& hooks) {
-    if (recoverySocket == kInvalidSocket && !openRecoverySocket(localAddress, hooks)) return 0;
+    OrbSocket& recoverySocket = channel->socket;
+    if (recoverySocket == kInvalidSocket && !openRecoverySocket(recoverySocket, localAddress, hooks)) return 0;
     RecoveryRequest outgoing = *request;
     std::memcpy(outgoing.bytes + 4, "RECM", 4);
     sockaddr_in group;
@@ -89,7 +87,7 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
     // Left over from an earlier request (a second answer to the search):
     // taken now, it would stand for an answer to this one. Each poll below
     // empties the socket, so later sends need no drain of their own.
-    readWaiting(nullptr, nullptr);
+    readWaiting(recoverySocket, nullptr, nullptr);
     for (int cycle = 0; cycle < kSendCycles; ++cycle) {
         if (socketSendTo(recoverySocket, outgoing.bytes, kRecoveryRequestSize, group) !=
             static_cast<int>(kRecoveryRequestSize)) {
@@ -98,15 +96,15 @@ int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t l
         }
         for (int attempt = 0; attempt < kReceiveTries; ++attempt) {
             if (!waitTicking(kReceiveWaitMs, hooks)) return 0;
-            if (readWaiting(&outgoing, answer)) return 1;
+            if (readWaiting(recoverySocket, &outgoing, answer)) return 1;
         }
     }
     return 0;
 }
 
-void recoveryClose() {
-    if (recoverySocket == kInvalidSocket) return;
-    socketShutdownReceive(recoverySocket);
-    socketClose(recoverySocket);
-    recoverySocket = kInvalidSocket;
+void recoveryClose(RecoveryChannel* channel) {
+    if (channel->socket == kInvalidSocket) return;
+    socketShutdownReceive(channel->socket);
+    socketClose(channel->socket);
+    channel->socket = kInvalidSocket;
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform_socket.h"
+
 const uint32_t kRecoveryGroup = 0xEA04080A;  // 234.4.8.10
 const uint16_t kRecoveryRequestPort = 4810;
 const uint16_t kRecoveryAnswerPort = 4811;
@@ -48,9 +50,14 @@ struct RecoveryHooks {
 
 const unsigned kRecoveryTickMs = 100;
 
+// A run's one recovery socket, made by its first exchange.
+struct RecoveryChannel {
+    OrbSocket socket = kInvalidSocket;
+};
+
 // Drops what is pending, sends the request to the group and waits for an
 // answer: 1 when one that recoveryAnswerMatches arrived in answer (100
-// bytes), 0 otherwise. Creates the recovery socket on first use.
-int recoveryExchange(const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
+// bytes), 0 otherwise. Creates the channel's socket on first use.
+int recoveryExchange(RecoveryChannel* channel, const RecoveryRequest* request, uint8_t* answer, uint32_t localAddress,
                      const RecoveryHooks& hooks);
-void recoveryClose();
+void recoveryClose(RecoveryChannel* channel);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/text.h"
+#include "base/text.h"
 
 uint16_t tftpGet16(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]); }
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/debug_trace.h"
-#include "net/http/address_utils.h"
+#include "base/debug_trace.h"
+#include "net/address_utils.h"
 #include "platform/platform_clock.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/firmware_image.h"
+#include "base/firmware_image.h"
 
 static const char kMarker[] = "fIrMwArE";
 

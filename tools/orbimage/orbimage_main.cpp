@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/model_table.h"
-#include "core/program_profile.h"
+#include "base/model_table.h"
+#include "apps/profiles/program_profiles.h"
 #include "tools/orbimage/image_writer.h"
 
 static int usage() {

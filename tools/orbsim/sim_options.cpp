@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <thread>
 
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 #include "net/recovery/recovery_discovery.h"
 #include "tools/orbsim/sim_log.h"
 #include "tools/orbsim/sim_upgrade.h"

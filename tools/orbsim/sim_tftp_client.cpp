@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 #include "net/tftp/tftp_packets.h"
 #include "tools/orbsim/sim_log.h"
 

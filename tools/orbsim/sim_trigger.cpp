@@ -1,6 +1,6 @@
 #include "tools/orbsim/sim_trigger.h"
 
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 
 namespace {
 const char kUpgradePrefix[] = "/admin/upgrade?";

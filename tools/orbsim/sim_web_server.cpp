@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 #include "tools/orbsim/sim_digest_guard.h"
 #include "tools/orbsim/sim_log.h"
 #include "tools/orbsim/sim_pages.h"

@@ -4,32 +4,18 @@
 #include <cstring>
 #include <new>
 
-#include "core/firmware_image.h"
-#include "core/run_end.h"
-#include "core/run_report.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/text.h"
+#include "core/run.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_console.h"
-#include "ui/cli/cli_output.h"
-#include "ui/dialog_logic.h"
-#include "ui/progress.h"
-#include "ui/wizard.h"
+#include "ui/window_texts.h"
 
-struct ProgressView {
-    ProgressKind kind;
+struct View {
+    ViewKind kind;
+    int noted = 0;  // the trigger's answer last noted
 };
 
 namespace {
-
-CliRun* run = nullptr;
-// How JSON names the device, in every event alike: the target as given
-// (a recovery's lines add the address once it is known; its events do not).
-std::string jsonName;
-int passwordsGiven = 0;
-uint32_t transferStartMs = 0;
-uint32_t lastJsonProgressMs = 0;
-uint32_t lastRestartSecond = 0xFFFFFFFF;
 
 std::string dotted(uint32_t a) {
     char text[16];
@@ -37,74 +23,89 @@ std::string dotted(uint32_t a) {
     return text;
 }
 
-std::string jsonDevice() { return "\"device\":" + jsonString(jsonName.c_str()); }
+}  // namespace
+
+CliFrontEnd::CliFrontEnd(CliRequest& request, CliOutput& output)
+    : request_(request), out_(output), eventName_(request.device) {}
+
+RunEvent CliFrontEnd::event(const char* name) const {
+    RunEvent e;
+    e.event = name;
+    e.device = eventName_;
+    return e;
+}
+
+bool CliFrontEnd::chooseMode(const Run&, RunMode* mode) {
+    *mode = request_.options.command == CliCommand::Recover ? RunMode::Recovery : RunMode::Upgrade;
+    return true;
+}
+
+bool CliFrontEnd::askAddress(const Run&, AddressAnswer* answer) {
+    copyText(answer->typed, sizeof answer->typed, request_.options.targets[0].c_str());
+    answer->localIndex = request_.localIndex;
+    return true;
+}
+
+bool CliFrontEnd::askSerial(const Run&, SerialAnswer* answer) {
+    copyText(answer->serial, sizeof answer->serial, request_.options.targets[0].c_str());
+    answer->localIndex = request_.localIndex;
+    return true;
+}
+
+bool supplyCredentials(CliRequest& request, CredentialsAnswer* answer) {
+    if (!request.havePassword) {
+        // Nobody to ask: the device wants a password the run was not given.
+        answer->refusal = RunOutcome::PasswordNeeded;
+        if (!consoleInputIsTerminal()) return false;
+        std::fprintf(stderr, "Password for %s at %s: ", request.options.user.c_str(), request.device.c_str());
+        std::fflush(stderr);
+        char typed[128];
+        // Ctrl+C or the end of input at the prompt.
+        answer->refusal = RunOutcome::UserAbort;
+        if (!consoleReadLine(typed, sizeof typed, true) || consoleInterrupted()) return false;
+        request.password = typed;
+        request.havePassword = true;
+    }
+    copyText(answer->userName, sizeof answer->userName, request.options.user.c_str());
+    copyText(answer->password, sizeof answer->password, request.password.c_str());
+    return true;
+}
 
 // The password as the device asks for it: given once; asked again means refused.
-int answerPassword() {
-    if (passwordsGiven > 0) endRun(RunOutcome::PasswordRefused);
-    if (!supplyCredentials(run)) endRun(consoleInputIsTerminal() ? RunOutcome::UserAbort : RunOutcome::PasswordNeeded);
-    ++passwordsGiven;
-    return 1;
+bool CliFrontEnd::askCredentials(const Run&, CredentialsAnswer* answer) {
+    if (passwordsGiven_ > 0) {
+        answer->refusal = RunOutcome::PasswordRefused;
+        return false;
+    }
+    if (!supplyCredentials(request_, answer)) return false;
+    ++passwordsGiven_;
+    return true;
 }
 
-int confirmUpgrade() {
-    if (run->options.yes) return 1;
-    std::fprintf(stderr, "Upgrade %s from %s to %s? [y/N] ", run->device.c_str(),
-                 shownText(gContext.deviceFacts.softwareVersion).c_str(), imageVersion(gContext.image));
+bool CliFrontEnd::confirmUpgrade(const Run& run) {
+    if (request_.options.yes) return true;
+    const UpgradeContext& c = run.context();
+    std::fprintf(stderr, "Upgrade %s from %s to %s? [y/N] ", request_.device.c_str(),
+                 shownText(c.deviceFacts.softwareVersion).c_str(), imageVersion(c.image));
     std::fflush(stderr);
     char answer[16];
-    if (!consoleReadLine(answer, sizeof answer, false)) endRun(RunOutcome::UserAbort);
-    if (std::strcmp(answer, "y") == 0 || std::strcmp(answer, "Y") == 0 || std::strcmp(answer, "yes") == 0) return 1;
-    endRun(RunOutcome::UserAbort);
+    if (!consoleReadLine(answer, sizeof answer, false)) return false;
+    return std::strcmp(answer, "y") == 0 || std::strcmp(answer, "Y") == 0 || std::strcmp(answer, "yes") == 0;
 }
 
-int cliShowDialog(Dialog dialog) {
-    const CliOptions& o = run->options;
-    switch (dialog) {
-        case Dialog::Welcome:
-            chooseMode(o.command == CliCommand::Recover ? RunMode::Recovery : RunMode::Upgrade);
-            return 1;
-        case Dialog::Warning: return 1;
-        case Dialog::Address:
-        case Dialog::PhoneAddress: return acceptAddressDialog(o.targets[0].c_str(), run->localIndex) ? 1 : 0;
-        case Dialog::Recovery: acceptRecoveryDialog(o.targets[0].c_str(), run->localIndex); return 1;
-        case Dialog::Password: return answerPassword();
-        case Dialog::Confirm:
-        case Dialog::StagedConfirm: return confirmUpgrade();
-        case Dialog::Success:
-        case Dialog::SuccessVariant: return 1;
-    }
-    return 0;
+void CliFrontEnd::showMessage(const Run&, const char* text, const char* caption) {
+    out_.importantLine("%s: %s", caption, shownText(text).c_str());
 }
 
-// The message goes out with the result; a box has nothing to wait for here.
-void cliShowErrorBox(const char*) {}
-
-void cliShowMessageBox(const char* text, const char* caption) {
-    cliImportantLine("%s: %s", caption, shownText(text).c_str());
-}
-
-ProgressView* cliOpen(ProgressKind kind, const char*) { return new (std::nothrow) ProgressView{kind}; }
-void cliSetRange(ProgressView*, unsigned) {}
-void cliSetPosition(ProgressView*, unsigned) {}
-void cliSetTitle(ProgressView*, const char*) {}
-void cliSetText(ProgressView*, const char*) {}
-
-void cliSetNote(ProgressView*, const char* note) {
-    cliLine("note: %s", note);
-    cliJson("{\"event\":\"note\"," + jsonDevice() + ",\"text\":" + jsonString(note) + "}");
-}
+View* CliFrontEnd::openView(const Run&, ViewKind kind) { return new (std::nothrow) View{kind}; }
 
 // Ctrl+C is the Cancel button of whatever waits.
-bool cliPoll(ProgressView*) { return consoleInterrupted(); }
-void cliClose(ProgressView* view) { delete view; }
+bool CliFrontEnd::cancelled(const Run&, View*) { return consoleInterrupted(); }
 
-const WizardFrontEnd kCliWizard = {nullptr, cliShowDialog, cliShowErrorBox, cliShowMessageBox};
-const ProgressFrontEnd kCliProgress = {cliOpen,    cliSetRange, cliSetPosition, cliSetTitle,
-                                       cliSetText, cliSetNote,  cliPoll,        cliClose};
+void CliFrontEnd::closeView(const Run&, View* view) { delete view; }
 
-void transferBar(const RunReport& r) {
-    uint32_t elapsed = clockMillis() - transferStartMs;
+void CliFrontEnd::transferBar(const RunStep& r) {
+    uint32_t elapsed = clockMillis() - transferStartMs_;
     double rate = elapsed ? r.done * 1000.0 / elapsed : 0.0;
     unsigned percent = r.total ? static_cast<unsigned>(uint64_t{r.done} * 100 / r.total) : 100;
     unsigned left = rate > 0 ? static_cast<unsigned>((r.total - r.done) / rate + 0.5) : 0;
@@ -114,138 +115,155 @@ void transferBar(const RunReport& r) {
     char text[160];
     formatText(text, sizeof text, "[%s] %3u%%  %.1f/%.1f MB  %.1f MB/s  %u s left", bar, percent, r.done / 1e6,
                r.total / 1e6, rate / 1e6, left);
-    cliBar(text, r.done == r.total);
+    out_.bar(text, r.done == r.total);
 }
 
-void onReport(const RunReport& r) {
-    const DeviceFacts& facts = gContext.deviceFacts;
-    switch (r.step) {
-        case RunStep::StatusRead:
-            cliLine("reading the status page of %s", dotted(r.address).c_str());
-            cliJson("{\"event\":\"status-read\"," + jsonDevice() + "}");
+void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
+    const UpgradeContext& c = run.context();
+    switch (r.kind) {
+        case StepKind::Tick: break;
+        case StepKind::StatusRead:
+            out_.line("reading the status page of %s", dotted(r.address).c_str());
+            out_.event(event("status-read"));
             break;
-        case RunStep::Facts:
-            if (run->options.command == CliCommand::Recover) run->device += " (" + dotted(gContext.targetAddress) + ")";
-            cliLine("%s: %s, serial %s, MAC %s, software %s, hardware %s", run->device.c_str(),
-                    shownText(facts.productName).c_str(), shownText(facts.serialNumber).c_str(),
-                    shownText(facts.macAddress).c_str(), shownText(facts.softwareVersion).c_str(),
-                    shownText(facts.hardwareVersion).c_str());
-            cliJson("{\"event\":\"facts\"," + jsonDevice() + ",\"address\":\"" + dotted(gContext.targetAddress) +
-                    "\",\"product\":" + jsonString(facts.productName) +
-                    ",\"serial\":" + jsonString(facts.serialNumber) + ",\"mac\":" + jsonString(facts.macAddress) +
-                    ",\"software\":" + jsonString(facts.softwareVersion) +
-                    ",\"hardware\":" + jsonString(facts.hardwareVersion) + "}");
-            break;
-        case RunStep::Trigger:
-            cliLine("asked the device to fetch %s from port %u (answer: HTTP %d)", r.text, r.port, r.status);
-            cliJson("{\"event\":\"trigger\"," + jsonDevice() + ",\"file\":" + jsonString(r.text) +
-                    ",\"port\":" + std::to_string(r.port) + ",\"status\":" + std::to_string(r.status) + "}");
-            break;
-        case RunStep::Waiting:
-            cliLine("waiting for the device to fetch %s (TFTP port %u)", r.text, r.port);
-            cliJson("{\"event\":\"waiting\"," + jsonDevice() + ",\"file\":" + jsonString(r.text) +
-                    ",\"port\":" + std::to_string(r.port) + "}");
-            break;
-        case RunStep::TransferStart:
-            transferStartMs = clockMillis();
-            cliLine("sending %u bytes to %s:%u", r.total, dotted(r.address).c_str(), r.port);
-            cliJson("{\"event\":\"transfer\"," + jsonDevice() + ",\"from\":\"" + dotted(r.address) + ":" +
-                    std::to_string(r.port) + "\",\"total\":" + std::to_string(r.total) + "}");
-            break;
-        case RunStep::Transfer:
-            transferBar(r);
-            if (clockMillis() - lastJsonProgressMs >= 250) {
-                lastJsonProgressMs = clockMillis();
-                cliJson("{\"event\":\"progress\"," + jsonDevice() + ",\"bytes\":" + std::to_string(r.done) +
-                        ",\"total\":" + std::to_string(r.total) + "}");
-            }
-            break;
-        case RunStep::TransferDone: {
-            transferBar(r);
-            double seconds = (clockMillis() - transferStartMs) / 1000.0;
-            cliLine("sent %u bytes in %.1f s", r.total, seconds);
-            cliJson("{\"event\":\"progress\"," + jsonDevice() + ",\"bytes\":" + std::to_string(r.done) +
-                    ",\"total\":" + std::to_string(r.total) + "}");
+        case StepKind::Facts: {
+            const DeviceFacts& facts = c.deviceFacts;
+            if (request_.options.command == CliCommand::Recover)
+                request_.device += " (" + dotted(c.targetAddress) + ")";
+            out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", request_.device.c_str(),
+                      shownText(facts.productName).c_str(), shownText(facts.serialNumber).c_str(),
+                      shownText(facts.macAddress).c_str(), shownText(facts.softwareVersion).c_str(),
+                      shownText(facts.hardwareVersion).c_str());
+            RunEvent e = event("facts");
+            e.address = dotted(c.targetAddress);
+            e.product = facts.productName;
+            e.serial = facts.serialNumber;
+            e.mac = facts.macAddress;
+            e.software = facts.softwareVersion;
+            e.hardware = facts.hardwareVersion;
+            out_.event(e);
             break;
         }
-        case RunStep::RestartWait: {
-            uint32_t left = (r.total - (r.done < r.total ? r.done : r.total) + 999) / 1000;
+        case StepKind::Trigger: {
+            out_.line("asked the device to fetch %s from port %u (answer: HTTP %d)", r.text, r.port, r.status);
+            RunEvent e = event("trigger");
+            e.file = r.text;
+            e.port = r.port;
+            e.status = r.status;
+            out_.event(e);
+            break;
+        }
+        case StepKind::Waiting: {
+            out_.line("waiting for the device to fetch %s (TFTP port %u)", r.text, r.port);
+            RunEvent e = event("waiting");
+            e.file = r.text;
+            e.port = r.port;
+            out_.event(e);
+            break;
+        }
+        case StepKind::WaitTick: {
+            if (!view || r.status == view->noted) break;
+            view->noted = r.status;
+            if (const char* note = triggerAnswerNote(r.status)) {
+                out_.line("note: %s", note);
+                RunEvent e = event("note");
+                e.text = note;
+                out_.event(e);
+            }
+            break;
+        }
+        case StepKind::TransferStart: {
+            transferStartMs_ = clockMillis();
+            out_.line("sending %u bytes to %s:%u", r.total, dotted(r.address).c_str(), r.port);
+            RunEvent e = event("transfer");
+            e.from = dotted(r.address) + ":" + std::to_string(r.port);
+            e.total = r.total;
+            out_.event(e);
+            break;
+        }
+        case StepKind::Transfer:
+        case StepKind::TransferDone: {
+            transferBar(r);
+            const bool done = r.kind == StepKind::TransferDone;
+            if (done) out_.line("sent %u bytes in %.1f s", r.total, (clockMillis() - transferStartMs_) / 1000.0);
+            if (done || clockMillis() - lastProgressMs_ >= 250) {
+                lastProgressMs_ = clockMillis();
+                RunEvent e = event("progress");
+                e.bytes = r.done;
+                e.total = r.total;
+                out_.event(e);
+            }
+            break;
+        }
+        case StepKind::RestartWait: {
+            const uint64_t doneMs = uint64_t{r.done} * r.tickMs, totalMs = uint64_t{r.total} * r.tickMs;
+            const uint32_t left = static_cast<uint32_t>((totalMs - (doneMs < totalMs ? doneMs : totalMs) + 999) / 1000);
             if (r.done == 0) {
-                cliLine("waiting %u s for the device to restart", left);
-                cliJson("{\"event\":\"restart\"," + jsonDevice() + ",\"seconds\":" + std::to_string(left) + "}");
+                out_.line("waiting %u s for the device to restart", left);
+                RunEvent e = event("restart");
+                e.seconds = left;
+                out_.event(e);
             }
-            cliBar("restart: " + std::to_string(left) + " s left", false);
-            if (left != lastRestartSecond) {
-                lastRestartSecond = left;
-                cliJson("{\"event\":\"restart-progress\"," + jsonDevice() + ",\"left\":" + std::to_string(left) + "}");
+            out_.bar("restart: " + std::to_string(left) + " s left", false);
+            if (left != lastRestartSecond_) {
+                lastRestartSecond_ = left;
+                RunEvent e = event("restart-progress");
+                e.left = left;
+                out_.event(e);
             }
             break;
         }
-        case RunStep::VersionRead:
-            cliLine("the device reports software %s", shownText(r.text).c_str());
-            cliJson("{\"event\":\"version\"," + jsonDevice() + ",\"version\":" + jsonString(r.text) + "}");
+        case StepKind::VersionRead: {
+            out_.line("the device reports software %s", shownText(r.text).c_str());
+            RunEvent e = event("version");
+            e.version = r.text;
+            out_.event(e);
             break;
+        }
     }
 }
 
-void onRunEnd(RunOutcome outcome, const char* message) {
-    const int code = cliExitCode(outcome);
-    const char* version = gContext.deviceFacts.softwareVersion;
-    if (outcome == RunOutcome::Success)
-        cliLine("upgraded %s to %s", run->device.c_str(), shownText(version).c_str());
-    else if (outcome == RunOutcome::AlreadyCurrent)
-        cliLine("%s is %s", run->device.c_str(), message);
+void CliFrontEnd::finding(const Run&, Finding finding, const char* text) {
+    static const char* const kWords[] = {"ok", "warning", "problem"};
+    const char* word = kWords[static_cast<int>(finding)];
+    if (finding == Finding::Problem)
+        out_.importantLine("%s: %s", word, text);
     else
-        cliImportantLine("%s: %s", run->device.c_str(), message ? message : outcomeName(outcome));
-    cliJson("{\"event\":\"result\"," + jsonDevice() + ",\"code\":" + std::to_string(code) + ",\"outcome\":\"" +
-            outcomeName(outcome) + "\",\"message\":" + (message ? jsonString(message) : std::string("null")) +
-            ",\"version\":" + jsonString(version) + "}");
+        out_.line("%s: %s", word, text);
+    RunEvent e = event("finding");
+    e.level = word;
+    e.text = text;
+    out_.event(e);
 }
 
-}  // namespace
-
-bool supplyCredentials(CliRun* commandLine) {
-    if (!commandLine->havePassword) {
-        if (!consoleInputIsTerminal()) return false;
-        std::fprintf(stderr, "Password for %s at %s: ", commandLine->options.user.c_str(), commandLine->device.c_str());
-        std::fflush(stderr);
-        char typed[128];
-        if (!consoleReadLine(typed, sizeof typed, true)) return false;
-        commandLine->password = typed;
-        commandLine->havePassword = true;
+int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
+    const int code = exitCode(outcomeStatus(outcome));
+    if (request_.options.command == CliCommand::Check) {
+        if (code == 0)
+            out_.line("nothing stands in the way of an upgrade");
+        else
+            out_.importantLine("%s: %s", request_.device.c_str(), message ? message : outcomeName(outcome));
+        RunEvent e = event("result");
+        e.code = code;
+        e.outcome = outcomeName(outcome);
+        out_.event(e);
+        return code;
     }
-    acceptPasswordDialog(commandLine->options.user.c_str(), commandLine->password.c_str());
-    return true;
-}
-
-int cliExitCode(RunOutcome outcome) {
-    switch (outcome) {
-        case RunOutcome::Success:
-        case RunOutcome::AlreadyCurrent: return 0;
-        case RunOutcome::UserAbort:
-        case RunOutcome::SearchCancelled: return 130;
-        case RunOutcome::HttpConnectFailed:
-        case RunOutcome::NoResponse: return 3;
-        case RunOutcome::PasswordNeeded:
-        case RunOutcome::PasswordRefused: return 4;
-        case RunOutcome::DeviceNotFound: return 5;
-        case RunOutcome::TftpTimeOut:
-        case RunOutcome::TftpDeviceError:
-        case RunOutcome::UploadIncomplete:
-        case RunOutcome::FetchTimedOut: return 6;
-        case RunOutcome::NotRespondingAfterUpload:
-        case RunOutcome::VersionMismatch: return 7;
-        case RunOutcome::ImageDamaged: return 8;
-        default: return 1;
-    }
-}
-
-void useCommandLineFrontEnd(CliRun* commandLine) {
-    run = commandLine;
-    jsonName = commandLine->device;
-    useWizardFrontEnd(&kCliWizard);
-    useProgressFrontEnd(&kCliProgress);
-    setRunReportListener(onReport);
-    setRunEndListener(onRunEnd);
-    setExitCodeRule(cliExitCode);
+    std::string version = run.context().deviceFacts.softwareVersion;
+    if (outcome == RunOutcome::Success)
+        out_.line("upgraded %s to %s", request_.device.c_str(), shownText(version).c_str());
+    else if (outcome == RunOutcome::AlreadyCurrent)
+        out_.line("%s is %s", request_.device.c_str(), message);
+    else
+        out_.importantLine("%s: %s", request_.device.c_str(), shownText(message ? message : outcomeName(outcome)).c_str());
+    RunEvent e = event("result");
+    e.code = code;
+    e.outcome = outcomeName(outcome);
+    if (message)
+        e.message = message;
+    else
+        e.messageNull = true;
+    e.version = version;
+    out_.event(e);
+    return code;
 }

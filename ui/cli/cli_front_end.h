@@ -1,27 +1,60 @@
-// The command line as a front end: the wizard's dialogs answered from the
-// options, progress windows that only watch for Ctrl+C, and the run's
-// steps as lines, a live bar and JSON events.
+// The command line as a front end: the run's questions answered from the
+// options, waits that only watch for Ctrl+C, and the run's steps as lines,
+// a live bar and JSON events.
 #pragma once
 
+#include <atomic>
 #include <string>
 
-#include "core/run_outcome.h"
+#include "core/front_end.h"
 #include "ui/cli/cli_options.h"
+#include "ui/cli/cli_output.h"
 
-struct CliRun {
+struct CliRequest {
     CliOptions options;
     std::string password;  // never printed
     bool havePassword = false;
     int localIndex = 0;  // into localAddresses; -1: none listed
-    std::string device;  // how lines name the device
+    std::string device;  // how lines and events name the device
 };
 
-// run->device is set already: the JSON events name the device so throughout.
-void useCommandLineFrontEnd(CliRun* run);
+class CliFrontEnd : public FrontEnd {
+public:
+    CliFrontEnd(CliRequest& request, CliOutput& output);
+
+    bool chooseMode(const Run&, RunMode* mode) override;
+    bool acceptWarning(const Run&) override { return true; }
+    bool askAddress(const Run&, AddressAnswer* answer) override;
+    bool askSerial(const Run&, SerialAnswer* answer) override;
+    bool askCredentials(const Run&, CredentialsAnswer* answer) override;
+    bool confirmUpgrade(const Run& run) override;
+    void showMessage(const Run&, const char* text, const char* caption) override;
+
+    View* openView(const Run&, ViewKind kind) override;
+    void step(const Run& run, View* view, const RunStep& step) override;
+    bool cancelled(const Run&, View*) override;
+    void closeView(const Run&, View* view) override;
+
+    void finding(const Run&, Finding finding, const char* text) override;
+    int end(const Run& run, RunOutcome outcome, const char* message) override;
+
+    // An event naming this run's device.
+    RunEvent event(const char* name) const;
+
+private:
+    void transferBar(const RunStep& step);
+
+    CliRequest& request_;
+    CliOutput& out_;
+    // How events name the device, in every event alike: the target as given
+    // (a recovery's lines add the address once it is known; its events do not).
+    std::string eventName_;
+    int passwordsGiven_ = 0;
+    uint32_t transferStartMs_ = 0;
+    uint32_t lastProgressMs_ = 0;
+    uint32_t lastRestartSecond_ = 0xFFFFFFFF;
+};
 
 // The credentials for the device: the password given, else one typed at a
 // hidden prompt on a terminal; false when there is none to give.
-bool supplyCredentials(CliRun* run);
-
-// The exit status of an outcome, the same in both programs and builds.
-int cliExitCode(RunOutcome outcome);
+bool supplyCredentials(CliRequest& request, CredentialsAnswer* answer);

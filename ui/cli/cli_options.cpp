@@ -1,98 +1,50 @@
 #include "ui/cli/cli_options.h"
 
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
-#include "net/http/address_utils.h"
+#include "core/run_outcome.h"
+#include "net/address_utils.h"
 
 namespace {
 
-struct OptionRow {
-    const char* longName;
-    char shortName;  // 0: none
-    bool takesValue;
-    bool stageOnly;
-    bool flashOnly;
-};
-
-const OptionRow kOptions[] = {
-    {"local", 'l', true, false, false},         {"list-addresses", 0, false, false, false},
-    {"user", 'u', true, false, false},          {"password-file", 'p', true, false, false},
-    {"yes", 'y', false, false, false},          {"image", 'i', true, false, false},
-    {"transition-image", 0, true, true, false}, {"force", 'f', false, false, false},
-    {"fetch-timeout", 0, true, false, false},   {"quiet", 'q', false, false, false},
-    {"verbose", 'v', false, false, false},      {"json", 0, false, false, false},
-    {"devices", 'd', true, false, false},       {"jobs", 'j', true, false, false},
-    {"log-dir", 0, true, false, false},         {"help", 'h', false, false, false},
-    {"version", 'V', false, false, false},
-};
-
-const OptionRow* findLong(const std::string& name) {
-    for (const OptionRow& row : kOptions)
-        if (name == row.longName) return &row;
-    return nullptr;
+// A count from 1 to max, digits only.
+CLI::Validator count(unsigned long max, const std::string& what) {
+    return CLI::Validator(
+        [max, what](std::string& text) -> std::string {
+            bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+            unsigned long value = digits ? std::strtoul(text.c_str(), nullptr, 10) : 0;
+            if (value == 0 || value > max) return what + ": '" + text + "'";
+            return "";
+        },
+        "N");
 }
 
-const OptionRow* findShort(char name) {
-    for (const OptionRow& row : kOptions)
-        if (row.shortName && name == row.shortName) return &row;
-    return nullptr;
-}
-
-bool parseCount(const std::string& text, unsigned long max, unsigned* value) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    unsigned long parsed = std::strtoul(text.c_str(), nullptr, 10);
-    if (parsed == 0 || parsed > max) return false;
-    *value = static_cast<unsigned>(parsed);
-    return true;
-}
-
-bool apply(const OptionRow& row, const std::string& value, CliOptions* o, std::string* error) {
-    const std::string name = row.longName;
-    auto bad = [&](const char* what) {
-        *error = "--" + name + ": " + what + ": '" + value + "'";
-        return false;
-    };
-    if (name == "local") {
+const CLI::Validator kHostAddress(
+    [](std::string& text) -> std::string {
         uint32_t address = 0;
-        if (!parseHostAddress(value.c_str(), &address)) return bad("not the address of a host");
-        o->local = value;
-    } else if (name == "list-addresses") {
-        o->command = CliCommand::ListAddresses;
-    } else if (name == "user") {
-        if (value.empty()) return bad("empty user name");
-        o->user = value;
-    } else if (name == "password-file") {
-        o->passwordFile = value;
-    } else if (name == "yes") {
-        o->yes = true;
-    } else if (name == "image") {
-        o->image = value;
-    } else if (name == "transition-image") {
-        o->transitionImage = value;
-    } else if (name == "force") {
-        o->force = true;
-    } else if (name == "fetch-timeout") {
-        if (!parseCount(value, 86400, &o->fetchTimeoutSeconds)) return bad("not a number of seconds from 1 to 86400");
-    } else if (name == "quiet") {
-        o->quiet = true;
-    } else if (name == "verbose") {
-        o->verbose = true;
-    } else if (name == "json") {
-        o->json = true;
-    } else if (name == "devices") {
-        o->devicesFile = value;
-    } else if (name == "jobs") {
-        if (!parseCount(value, 1000, &o->jobs)) return bad("not a number of devices from 1 on");
-    } else if (name == "log-dir") {
-        o->logDir = value;
-    } else if (name == "help") {
-        o->command = CliCommand::Help;
-    } else if (name == "version") {
-        o->command = CliCommand::Version;
+        return parseHostAddress(text.c_str(), &address) ? "" : "not the address of a host: '" + text + "'";
+    },
+    "ADDRESS");
+
+const CLI::Validator kNotEmpty([](std::string& text) -> std::string { return text.empty() ? "empty value" : ""; },
+                               "TEXT");
+
+// The library's words for a mistake, in ours: one line naming the option.
+std::string usageMessage(const CLI::ParseError& e) {
+    std::string what = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+        size_t colon = what.find(": ");
+        std::string extra = colon == std::string::npos ? what : what.substr(colon + 2);
+        return "unknown option '" + extra.substr(0, extra.find(' ')) + "'";
     }
-    return true;
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        if (what.find("flag override") != std::string::npos) return "--" + what.substr(0, what.find(' ')) + ": takes no value";
+        if (what.find("missing") != std::string::npos) return what.substr(0, what.find(':')) + ": missing value";
+    }
+    return what;
 }
 
 }  // namespace
@@ -134,49 +86,57 @@ bool isFleet(const CliOptions& o) {
 
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* o, std::string* error) {
     const bool stage = program.kind == ProgramKind::Stage;
-    std::vector<std::string> words;
-    bool optionsEnded = false;
+    // "--option=" names no file and no count: the library would take the
+    // next word as its value.
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            words.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const OptionRow* row = nullptr;
-        std::string value;
-        bool inlineValue = false;
-        if (arg[1] == '-') {
-            std::string name = arg.substr(2);
-            size_t equals = name.find('=');
-            if (equals != std::string::npos) {
-                value = name.substr(equals + 1);
-                name = name.substr(0, equals);
-                inlineValue = true;
-            }
-            row = findLong(name);
-        } else if (arg.size() == 2) {
-            row = findShort(arg[1]);
-        }
-        if (!row || (row->stageOnly && !stage) || (row->flashOnly && stage)) {
-            *error = "unknown option '" + arg + "'";
+        if (arg == "--") break;
+        if (arg.size() > 3 && arg.compare(0, 2, "--") == 0 && arg.back() == '=') {
+            *error = arg.substr(0, arg.size() - 1) + ": empty value";
             return false;
         }
-        if (row->takesValue && !inlineValue) {
-            if (i + 1 >= argc) {
-                *error = "--" + std::string(row->longName) + ": missing value";
-                return false;
-            }
-            value = argv[++i];
-        } else if (!row->takesValue && inlineValue) {
-            *error = "--" + std::string(row->longName) + ": takes no value";
-            return false;
-        }
-        if (!apply(*row, value, o, error)) return false;
     }
+
+    CLI::App app;
+    app.set_help_flag();
+    bool help = false, version = false, list = false;
+    std::vector<std::string> words;
+    auto flag = [&](const char* names, bool* value) { app.add_flag(names, *value)->disable_flag_override(); };
+    auto option = [&](const char* names, std::string* value) {
+        return app.add_option(names, *value)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    flag("-h,--help", &help);
+    flag("-V,--version", &version);
+    flag("--list-addresses", &list);
+    option("-l,--local", &o->local)->check(kHostAddress);
+    option("-u,--user", &o->user)->check(CLI::Validator(
+        [](std::string& text) -> std::string { return text.empty() ? "empty user name: ''" : ""; }, "NAME"));
+    option("-p,--password-file", &o->passwordFile)->check(kNotEmpty);
+    flag("-y,--yes", &o->yes);
+    option("-i,--image", &o->image)->check(kNotEmpty);
+    if (stage) option("--transition-image", &o->transitionImage)->check(kNotEmpty);
+    flag("-f,--force", &o->force);
+    std::string fetchTimeout, jobs;
+    option("--fetch-timeout", &fetchTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
+    flag("-q,--quiet", &o->quiet);
+    flag("-v,--verbose", &o->verbose);
+    flag("--json", &o->json);
+    option("-d,--devices", &o->devicesFile)->check(kNotEmpty);
+    option("-j,--jobs", &jobs)->check(count(1000, "not a number of devices from 1 on"));
+    option("--log-dir", &o->logDir)->check(kNotEmpty);
+    app.add_option("words", words);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        *error = usageMessage(e);
+        return false;
+    }
+    if (!fetchTimeout.empty()) o->fetchTimeoutSeconds = static_cast<unsigned>(std::strtoul(fetchTimeout.c_str(), nullptr, 10));
+    if (!jobs.empty()) o->jobs = static_cast<unsigned>(std::strtoul(jobs.c_str(), nullptr, 10));
+    if (help) o->command = CliCommand::Help;
+    else if (version) o->command = CliCommand::Version;
+    else if (list) o->command = CliCommand::ListAddresses;
+
     if (o->command == CliCommand::Help || o->command == CliCommand::Version) return true;
     if (o->quiet && o->verbose) {
         *error = "--quiet and --verbose: choose one";
@@ -254,9 +214,18 @@ std::string commandLineHelp(const ProgramProfile& program) {
         "  -q, --quiet / -v, --verbose   less or more on standard error\n"
         "      --json                one JSON object per event on standard output\n"
         "  -h, --help / -V, --version\n\n"
-        "Exit status: 0 upgraded (or already current), 1 other failure, 2 usage,\n"
-        "3 no response, 4 password needed or refused, 5 device not found,\n"
-        "6 TFTP transfer failed, 7 device silent or another version after its restart,\n"
-        "8 image unusable, 9 some devices of a fleet failed, 130 cancelled.\n";
-    return help;
+        "Exit status:";
+    // Made from the table the programs exit by, laid out in lines of at most 80.
+    size_t lineStart = help.rfind('\n') + 1;
+    for (size_t i = 0; i < kExitStatusCount; ++i) {
+        std::string item = " " + std::to_string(exitCode(kExitStatuses[i].status)) + " " + kExitStatuses[i].meaning +
+                           (i + 1 < kExitStatusCount ? "," : ".");
+        if (help.size() - lineStart + item.size() > 80) {
+            help += "\n";
+            lineStart = help.size();
+            item.erase(0, 1);
+        }
+        help += item;
+    }
+    return help + "\n";
 }

@@ -37,7 +37,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
 // Several devices: an upgrade of a devices file or of more than one address.
 bool isFleet(const CliOptions& options);
 
-// The --help text of the program, and --version's line.
+// The --help text of the program.
 std::string commandLineHelp(const ProgramProfile& program);
 
 // A dotted quad that names a usable unicast host: not 0.0.0.0, multicast,

@@ -3,88 +3,66 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "core/spin_lock.h"
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_console.h"
 
-namespace {
-CliOutputMode outputMode{"", false, false, false};
-// Held for one write of a few lines.
-SpinLock writing;
-bool barShown = false;
-uint32_t lastBarMs = 0;
-
-void endBar() {
-    if (!barShown) return;
+void CliOutput::endBar() {
+    if (!barShown_) return;
     std::fputs("\n", stderr);
-    barShown = false;
+    barShown_ = false;
 }
 
-void writeLine(const char* format, va_list args) {
+void CliOutput::writeLine(const char* format, va_list args) {
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
-    SpinGuard lock(writing);
+    SpinGuard lock(writing_);
     endBar();
-    std::fprintf(stderr, "%s: %s\n", outputMode.program.c_str(), text);
+    std::fprintf(stderr, "%s: %s\n", mode_.program.c_str(), text);
     std::fflush(stderr);
 }
-}  // namespace
 
-void setCliOutputMode(const CliOutputMode& mode) { outputMode = mode; }
-
-const CliOutputMode& cliOutputMode() { return outputMode; }
-
-void cliLine(const char* format, ...) {
-    if (outputMode.quiet) return;
+void CliOutput::line(const char* format, ...) {
+    if (mode_.quiet) return;
     va_list args;
     va_start(args, format);
     writeLine(format, args);
     va_end(args);
 }
 
-void cliImportantLine(const char* format, ...) {
+void CliOutput::importantLine(const char* format, ...) {
     va_list args;
     va_start(args, format);
     writeLine(format, args);
     va_end(args);
 }
 
-void cliBar(const std::string& text, bool force) {
-    if (!outputMode.bar || outputMode.quiet) return;
+void CliOutput::bar(const std::string& text, bool force) {
+    if (!mode_.bar || mode_.quiet) return;
     uint32_t now = clockMillis();
-    SpinGuard lock(writing);
-    if (!force && barShown && now - lastBarMs < 100) return;
-    lastBarMs = now;
+    SpinGuard lock(writing_);
+    if (!force && barShown_ && now - lastBarMs_ < 100) return;
+    lastBarMs_ = now;
     int room = consoleColumns() - 1;
     std::fprintf(stderr, "\r%.*s\x1b[K", room, text.c_str());
     std::fflush(stderr);
-    barShown = true;
+    barShown_ = true;
 }
 
-void cliJson(const std::string& object) {
-    if (!outputMode.json) return;
-    SpinGuard lock(writing);
-    std::fputs(object.c_str(), stdout);
-    std::fputs("\n", stdout);
-    std::fflush(stdout);
+void CliOutput::writeOut(const std::string& line) {
+    SpinGuard lock(writing_);
+    if (outClosed_) return;
+    // A reader that went away (a closed pipe) ends the events, not the run.
+    if (std::fputs(line.c_str(), stdout) < 0 || std::fputs("\n", stdout) < 0 || std::fflush(stdout) != 0)
+        outClosed_ = true;
 }
 
-std::string jsonString(const char* text) {
-    std::string out = "\"";
-    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text ? text : ""); *c; ++c) {
-        if (*c == '"' || *c == '\\') {
-            out += '\\';
-            out += static_cast<char>(*c);
-        } else if (*c < 0x20 || *c >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", *c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(*c);
-        }
-    }
-    return out + "\"";
+void CliOutput::event(const RunEvent& event) {
+    if (mode_.json) writeOut(::eventLine(event));
+}
+
+void CliOutput::eventLine(const std::string& line) {
+    if (mode_.json) writeOut(line);
 }
 
 std::string shownText(const char* text) {

@@ -1,38 +1,57 @@
 // What a command-line run writes: lines in plain words on standard error,
-// a live bar there when it is a terminal, and with --json one object per
-// event on standard output. Any thread may write; lines never mix.
+// a live bar there when it is a terminal, and with --json one event per
+// line on standard output. Any thread may write; lines never mix. A reader
+// that goes away stops the events, never the run.
 #pragma once
 
+#include <cstdarg>
 #include <string>
+
+#include "base/spin_lock.h"
+#include "ui/cli/run_event.h"
 
 struct CliOutputMode {
     std::string program;  // prefix of every line
-    bool quiet;           // only the result of a failure
-    bool json;
-    bool bar;  // standard error is a terminal: live bar
+    bool quiet = false;   // only the result of a failure
+    bool json = false;
+    bool bar = false;  // standard error is a terminal: live bar
 };
 
-void setCliOutputMode(const CliOutputMode& mode);
-const CliOutputMode& cliOutputMode();
+class CliOutput {
+public:
+    explicit CliOutput(const CliOutputMode& mode) : mode_(mode) {}
+    const CliOutputMode& mode() const { return mode_; }
 
-// A line on standard error (not when quiet, unless important).
-void cliLine(const char* format, ...)
+    // A line on standard error (not when quiet, unless important).
+    void line(const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+        __attribute__((format(printf, 2, 3)))
 #endif
-    ;
-void cliImportantLine(const char* format, ...)
+        ;
+    void importantLine(const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+        __attribute__((format(printf, 2, 3)))
 #endif
-    ;
-// The live bar's text, redrawn in place; at most every 100 ms unless forced.
-void cliBar(const std::string& text, bool force);
-// One JSON object (already composed) as a line on standard output.
-void cliJson(const std::string& object);
+        ;
+    // The live bar's text, redrawn in place; at most every 100 ms unless forced.
+    void bar(const std::string& text, bool force);
+    // One event as a line on standard output, with --json.
+    void event(const RunEvent& event);
+    // A line of standard output as it came (a fleet passes its children's on).
+    void eventLine(const std::string& line);
 
-// JSON building: a string literal with every byte that is not printable
-// ASCII escaped (\uXXXX), so the output stays valid whatever a device sent.
-std::string jsonString(const char* text);
+private:
+    void writeLine(const char* format, va_list args);
+    void endBar();
+    void writeOut(const std::string& line);
+
+    CliOutputMode mode_;
+    SpinLock writing_;
+    bool barShown_ = false;
+    unsigned lastBarMs_ = 0;
+    bool outClosed_ = false;
+};
+
 // Device text for a line: control bytes shown as \xNN.
 std::string shownText(const char* text);
+inline std::string shownText(const std::string& text) { return shownText(text.c_str()); }

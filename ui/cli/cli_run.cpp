@@ -4,36 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <string>
 
-#include "core/debug_trace.h"
+#include "base/debug_trace.h"
+#include "base/text.h"
+#include "base/firmware_image.h"
 #include "core/device_check.h"
-#include "core/firmware_image.h"
-#include "core/program_profile.h"
-#include "core/run_end.h"
-#include "core/run_options.h"
 #include "core/start_up.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
 #include "platform/local_addresses.h"
 #include "platform/platform_console.h"
-#include "platform/platform_process.h"
 #include "platform/platform_socket.h"
-#include "ui/cli/cli_fleet.h"
-#include "ui/cli/cli_front_end.h"
-#include "ui/cli/cli_output.h"
-#include "ui/dialog_logic.h"
 
 namespace {
-
-const int kUsageStatus = 2;
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "%s: %s (see %s --help)\n", gProgram->programName, message.c_str(), gProgram->programName);
-    return kUsageStatus;
-}
-
-[[noreturn]] void endWithUsageError(const std::string& message) { endProcess(usageError(message)); }
 
 bool readPasswordFile(const std::string& path, std::string* password) {
     // A folder opens as a stream too, and would read as an empty password.
@@ -46,8 +27,8 @@ bool readPasswordFile(const std::string& path, std::string* password) {
     return true;
 }
 
-int listAddresses() {
-    if (socketStartup(gProgram->socketVersionMajor, gProgram->socketVersionMinor) != 0) return 1;
+int listAddresses(const ProgramProfile& profile) {
+    if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) != 0) return 1;
     char host[128];
     uint32_t addresses[kMaxLocalAddresses];
     listLocalAddresses(host, sizeof host, addresses);
@@ -56,108 +37,118 @@ int listAddresses() {
     return 0;
 }
 
-int printVersion() {
-    FirmwareImage image = loadFirmwareImage(gProgram->imageResourceId);
-    std::printf("%s 1.0.0, built-in image %s\n", gProgram->programName, image.data ? imageVersion(image) : "(none)");
+int printVersion(const ProgramProfile& profile) {
+    FirmwareImage image = loadFirmwareImage(profile.imageResourceId);
+    std::printf("%s 1.0.0, built-in image %s\n", profile.programName, image.data ? imageVersion(image) : "(none)");
     return 0;
 }
 
-// The local address as an entry of the start-up list, as the dialogs take it.
-int localIndexOf(const std::string& typed) {
-    if (typed.empty()) return gContext.localAddresses[0] ? 0 : -1;
+// The local address as an entry of the start-up list, as the dialogs take
+// it; false when --local names none of them.
+bool localIndexOf(const ProgramProfile& profile, const std::string& typed, int* index) {
+    uint32_t addresses[kMaxLocalAddresses] = {};
+    char host[128];
+    if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) == 0)
+        listLocalAddresses(host, sizeof host, addresses);
+    if (typed.empty()) {
+        *index = addresses[0] ? 0 : -1;
+        return true;
+    }
     uint32_t wanted = 0;
     parseHostAddress(typed.c_str(), &wanted);
-    for (int i = 0; i < kMaxLocalAddresses && gContext.localAddresses[i]; ++i)
-        if (gContext.localAddresses[i] == wanted) return i;
-    endWithUsageError("--local: " + typed + " is not an address of this PC (see --list-addresses)");
+    for (int i = 0; i < kMaxLocalAddresses && addresses[i]; ++i) {
+        if (addresses[i] == wanted) {
+            *index = i;
+            return true;
+        }
+    }
+    return false;
 }
 
-void loadImageOption(const std::string& path, FirmwareImage* image) {
+void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
     char error[512];
-    if (!loadFirmwareImageFile(path.c_str(), image, error, sizeof error)) endRun(RunOutcome::ImageDamaged, error);
-}
-
-CliRun* gRun = nullptr;
-
-void reportFinding(void*, Finding finding, const char* text) {
-    static const char* const kWords[] = {"ok", "warning", "problem"};
-    const char* word = kWords[static_cast<int>(finding)];
-    if (finding == Finding::Problem)
-        cliImportantLine("%s: %s", word, text);
-    else
-        cliLine("%s: %s", word, text);
-    cliJson("{\"event\":\"finding\",\"device\":" + jsonString(gRun->device.c_str()) + ",\"level\":\"" + word +
-            "\",\"text\":" + jsonString(text) + "}");
-}
-
-bool giveCredentials(void*) { return supplyCredentials(gRun); }
-
-[[noreturn]] void runCheck(CliRun* run) {
-    gRun = run;
-    acceptAddressDialog(run->options.targets[0].c_str(), run->localIndex);
-    RunOutcome outcome = checkDevice(CheckHooks{nullptr, reportFinding, giveCredentials});
-    int code = cliExitCode(outcome);
-    cliJson("{\"event\":\"result\",\"device\":" + jsonString(run->device.c_str()) +
-            ",\"code\":" + std::to_string(code) + ",\"outcome\":\"" + outcomeName(outcome) + "\"}");
-    if (code == 0)
-        cliLine("nothing stands in the way of an upgrade");
-    else
-        cliImportantLine("%s: %s", run->device.c_str(),
-                         outcomeMessage(outcome) ? outcomeMessage(outcome) : outcomeName(outcome));
-    endProcess(code);
+    if (!loadFirmwareImageFile(path.c_str(), image, error, sizeof error)) run.stop(RunOutcome::ImageDamaged, error);
 }
 
 }  // namespace
 
-int runCommandLine(int argc, char** argv, ProgramFlow flow) {
-    consoleAttach();
-    static CliRun run;
-    std::string error;
-    if (!parseCommandLine(*gProgram, argc, argv, &run.options, &error)) return usageError(error);
-    const CliOptions& o = run.options;
-    switch (o.command) {
-        case CliCommand::Help: std::fputs(commandLineHelp(*gProgram).c_str(), stdout); return 0;
-        case CliCommand::Version: return printVersion();
-        case CliCommand::ListAddresses: return listAddresses();
-        default: break;
+int usageError(const ProgramProfile& profile, const std::string& message) {
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", profile.programName, message.c_str(), profile.programName);
+    return exitCode(ExitStatus::Usage);
+}
+
+bool runInformationCommand(const ProgramProfile& profile, const CliOptions& options, int* code) {
+    switch (options.command) {
+        case CliCommand::Help:
+            std::fputs(commandLineHelp(profile).c_str(), stdout);
+            *code = 0;
+            return true;
+        case CliCommand::Version: *code = printVersion(profile); return true;
+        case CliCommand::ListAddresses: *code = listAddresses(profile); return true;
+        default: return false;
     }
-    if (!o.passwordFile.empty() && !readPasswordFile(o.passwordFile, &run.password))
-        return usageError("--password-file: cannot read " + o.passwordFile);
-    run.havePassword = !o.passwordFile.empty();
-    if (!run.havePassword) {
+}
+
+bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* error) {
+    const CliOptions& o = request->options;
+    if (!o.passwordFile.empty() && !readPasswordFile(o.passwordFile, &request->password)) {
+        *error = "--password-file: cannot read " + o.passwordFile;
+        return false;
+    }
+    request->havePassword = !o.passwordFile.empty();
+    if (!request->havePassword) {
         if (const char* fromEnvironment = std::getenv("ORB_PASSWORD")) {
-            run.password = fromEnvironment;
-            run.havePassword = true;
+            request->password = fromEnvironment;
+            request->havePassword = true;
         }
     }
-    const bool fleet = isFleet(o);
     const bool confirms = o.command == CliCommand::Upgrade || o.command == CliCommand::Recover;
-    if (confirms && !o.yes && (fleet || !consoleInputIsTerminal()))
-        return usageError("no terminal to confirm the upgrade on: give --yes");
-    if (fleet) return runFleet(run);
+    if (confirms && !o.yes && (isFleet(o) || !consoleInputIsTerminal())) {
+        *error = "no terminal to confirm the upgrade on: give --yes";
+        return false;
+    }
+    return true;
+}
 
-    run.device = o.targets[0];
-    setCliOutputMode(CliOutputMode{gProgram->programName, o.quiet, o.json, consoleErrorIsTerminal()});
+int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage) {
+    const CliOptions& o = request.options;
+    request.device = o.targets[0];
+    if (!localIndexOf(profile, o.local, &request.localIndex))
+        return usageError(profile, "--local: " + o.local + " is not an address of this PC (see --list-addresses)");
+
+    CliOutput out(CliOutputMode{profile.programName, o.quiet, o.json, consoleErrorIsTerminal()});
     setTraceOn(o.verbose);
-    gRunOptions.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
-    gRunOptions.skipCurrent = !o.force;
-    useCommandLineFrontEnd(&run);
+    RunOptions options;
+    options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
+    options.skipCurrent = !o.force;
+    CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
-
-    startUp();
-    run.localIndex = localIndexOf(o.local);
-    if (!o.image.empty()) {
-        loadImageOption(o.image, &gContext.image);
-        lookupModel(gContext.image.header);
-    }
-    if (!o.transitionImage.empty()) {
-        loadImageOption(o.transitionImage, &gContext.transitionImage);
-        gContext.stage.store(Stage::Transition);
-    }
-    cliJson("{\"event\":\"start\",\"device\":" + jsonString(run.device.c_str()) + ",\"program\":\"" +
-            gProgram->programName + "\",\"model\":" + jsonString(gContext.modelName) + ",\"image\":" +
-            jsonString(imageVersion(gContext.image)) + ",\"size\":" + std::to_string(gContext.image.size) + "}");
-    if (o.command == CliCommand::Check) runCheck(&run);
-    flow();
-    return 0;
+    Run run(profile, frontEnd, options);
+    run.context().stage.store(initialStage);
+    return runUntilStopped(run, [&](Run& r) {
+        startUp(r);
+        UpgradeContext& c = r.context();
+        if (!o.image.empty()) {
+            loadImageOption(r, o.image, &c.image);
+            lookupModel(r, c.image.header);
+        }
+        if (!o.transitionImage.empty()) {
+            loadImageOption(r, o.transitionImage, &c.transitionImage);
+            c.stage.store(Stage::Transition);
+        }
+        RunEvent start = frontEnd.event("start");
+        start.program = profile.programName;
+        start.model = c.modelName;
+        start.image = imageVersion(c.image);
+        start.size = c.image.size;
+        out.event(start);
+        if (o.command == CliCommand::Check) {
+            // Check stands in for the address dialog, without a file name drawn.
+            copyText(c.targetText, sizeof c.targetText, o.targets[0].c_str());
+            parseHostAddress(o.targets[0].c_str(), &c.targetAddress);
+            if (request.localIndex >= 0) c.localAddress = c.localAddresses[request.localIndex];
+            r.stop(checkDevice(r));
+        }
+        flow(r);
+    });
 }

@@ -1,8 +1,22 @@
-// A run from the command line: with arguments the programs take their
-// options instead of showing the wizard. Returns the exit status (or ends
-// the process with it).
+// A run from the command line: the commands that need no device, the
+// password and the confirmation settled before anything is sent, and the
+// run of one device with the command-line front end.
 #pragma once
 
-typedef void (*ProgramFlow)();
+#include <string>
 
-int runCommandLine(int argc, char** argv, ProgramFlow flow);
+#include "core/run.h"
+#include "ui/cli/cli_front_end.h"
+
+// "PROGRAM: MESSAGE (see PROGRAM --help)" on standard error; exit status 2.
+int usageError(const ProgramProfile& profile, const std::string& message);
+
+// --help, --version, --list-addresses: true with the exit status in *code.
+bool runInformationCommand(const ProgramProfile& profile, const CliOptions& options, int* code);
+
+// The password (file, else $ORB_PASSWORD) and whether the run may go on
+// without a terminal to confirm on; false with a usage error.
+bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::string* error);
+
+// One device: upgrade, recover or check, with the program's flow.
+int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage);

@@ -1,7 +1,7 @@
 // The wizard dialogs as terminal prompts. What they show and what their
 // buttons write into the run comes from ui/dialog_logic.h, as on Windows.
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/text.h"
+#include "core/run.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
 #include "ui/terminal/terminal_console.h"
@@ -28,8 +28,8 @@ struct LocalAddressList {
     int selected;  // -1: the list is empty
 };
 
-void loadLocalAddresses(LocalAddressList* list) {
-    list->count = localAddressEntries(list->entries);
+void loadLocalAddresses(const Run& run, LocalAddressList* list) {
+    list->count = localAddressEntries(run, list->entries);
     list->selected = list->count > 0 ? 0 : -1;
 }
 
@@ -41,62 +41,63 @@ bool askLocalAddress(LocalAddressList* list) {
     return askMenu(kLocalAddressLabel, list->entries, list->count, &list->selected);
 }
 
-void printImageVersion() {
+void printImageVersion(const Run& run) {
     char line[kLineSize];
-    imageVersionLine(line, sizeof line);
+    imageVersionLine(run, line, sizeof line);
     printDialogText(line);
 }
 
-int welcomeDialog() {
+int welcomeDialog(DialogAnswers* answers) {
     printDialogTitle(kWelcomeTitle);
     printDialogText(kWelcomeText);
     // No Cancel button: only the close box (end of input, Ctrl+C) gives 0.
     int command = askButton(kModeButtons, 2, 0);
     if (command == kUpgradeMode) {
-        chooseMode(RunMode::Upgrade);
+        answers->mode = RunMode::Upgrade;
         return 1;
     }
     if (command == kRecoveryMode) {
-        chooseMode(RunMode::Recovery);
+        answers->mode = RunMode::Recovery;
         return 1;
     }
     return 0;
 }
 
-int recoveryDialog() {
+int recoveryDialog(const Run& run, DialogAnswers* answers) {
     printDialogTitle(kRecoveryTitle);
     printDialogText(kRecoveryIntroText);
-    printImageVersion();
-    printDialogText(recoveryCheckText());
+    printImageVersion(run);
+    printDialogText(recoveryCheckText(run));
     LocalAddressList list;
-    loadLocalAddresses(&list);
+    loadLocalAddresses(run, &list);
     char serial[kEntrySize];
     if (!askEntry(kSerialEntryLabel, serial, sizeof serial, false)) return 0;
     trimBlanks(serial);
     if (!askLocalAddress(&list)) return 0;
     if (askButton(kContinueCancel, 2, 0) != kAccept) return 0;
-    acceptRecoveryDialog(serial, list.selected);
+    copyText(answers->typed, sizeof answers->typed, serial);
+    answers->localIndex = list.selected;
     return 1;
 }
 
-int warningDialog() {
+int warningDialog(const Run& run) {
     char title[kLineSize];
-    warningDialogTitle(title, sizeof title);
+    warningDialogTitle(run, title, sizeof title);
     printDialogTitle(title);
     printDialogText(kWarningText);
     // Cancel is the default, so that Enter declines.
     return askButton(kContinueCancel, 2, 1) == kAccept ? 1 : 0;
 }
 
-int addressDialog() {
+int addressDialog(const Run& run, DialogAnswers* answers) {
     char title[kLineSize];
-    addressDialogTitle(title, sizeof title);
+    addressDialogTitle(run, title, sizeof title);
     printDialogTitle(title);
     printDialogText(kAddressIntroText);
-    printImageVersion();
-    printDialogText(addressHelpText());
+    printImageVersion(run);
+    printDialogText(addressHelpText(run));
     LocalAddressList list;
-    loadLocalAddresses(&list);
+    loadLocalAddresses(run, &list);
     // An invalid address asks again for the address and the local address
     // (keeping the choice made) and the button.
     for (;;) {
@@ -105,12 +106,16 @@ int addressDialog() {
         trimBlanks(typed);
         if (!askLocalAddress(&list)) return 0;
         if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
-        if (acceptAddressDialog(typed, list.selected)) return 1;
+        if (addressAcceptable(typed)) {
+            copyText(answers->typed, sizeof answers->typed, typed);
+            answers->localIndex = list.selected;
+            return 1;
+        }
         terminalShowMessageBox("Invalid IP Address", "Error");
     }
 }
 
-int passwordDialog() {
+int passwordDialog(DialogAnswers* answers) {
     printDialogTitle(kPasswordTitle);
     printDialogText(kPasswordText);
     char label[kLineSize];
@@ -121,56 +126,57 @@ int passwordDialog() {
     char password[kEntrySize];
     if (!askEntry(kPasswordLabel, password, sizeof password, true)) return 0;
     if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
-    acceptPasswordDialog(user, password);
+    copyText(answers->userName, sizeof answers->userName, user);
+    copyText(answers->password, sizeof answers->password, password);
     return 1;
 }
 
-int confirmDialog() {
+int confirmDialog(const Run& run) {
     char title[kLineSize];
-    confirmDialogTitle(title, sizeof title);
+    confirmDialogTitle(run, title, sizeof title);
     printDialogTitle(title);
     char text[1024];
-    confirmDialogText(text, sizeof text);
+    confirmDialogText(run, text, sizeof text);
     printDialogText(text);
-    const DeviceFacts& facts = gContext.deviceFacts;
+    const DeviceFacts& facts = run.context().deviceFacts;
     const char* values[5] = {facts.serialNumber, facts.macAddress, facts.softwareVersion, facts.hardwareVersion,
                              facts.productName};
     for (int i = 0; i < 5; ++i) printDialogValue(kFactLabels[i], values[i]);
     return askButton(kUpgradeCancel, 2, 0) == kAccept ? 1 : 0;
 }
 
-int successDialog(Dialog dialog) {
+int successDialog(const Run& run, Dialog dialog) {
     char title[kLineSize];
-    successDialogTitle(title, sizeof title);
+    successDialogTitle(run, title, sizeof title);
     printDialogTitle(title);
     printDialogText(kSuccessText);
-    printDialogText(gContext.deviceFacts.softwareVersion);
-    printDialogText(successWebAddress(dialog));
+    printDialogText(run.context().deviceFacts.softwareVersion);
+    printDialogText(successWebAddress(run, dialog));
     return askButton(kOkOnly, 1, 0) == kAccept ? 1 : 0;
 }
 
-int runDialog(Dialog dialog) {
+int runDialog(const Run& run, Dialog dialog, DialogAnswers* answers) {
     switch (dialog) {
-        case Dialog::Welcome: return welcomeDialog();
-        case Dialog::Recovery: return recoveryDialog();
-        case Dialog::Warning: return warningDialog();
+        case Dialog::Welcome: return welcomeDialog(answers);
+        case Dialog::Recovery: return recoveryDialog(run, answers);
+        case Dialog::Warning: return warningDialog(run);
         case Dialog::Address:
-        case Dialog::PhoneAddress: return addressDialog();
-        case Dialog::Password: return passwordDialog();
+        case Dialog::PhoneAddress: return addressDialog(run, answers);
+        case Dialog::Password: return passwordDialog(answers);
         case Dialog::Confirm:
-        case Dialog::StagedConfirm: return confirmDialog();
+        case Dialog::StagedConfirm: return confirmDialog(run);
         case Dialog::Success:
-        case Dialog::SuccessVariant: return successDialog(dialog);
+        case Dialog::SuccessVariant: return successDialog(run, dialog);
     }
     return 0;
 }
 }  // namespace
 
-int terminalShowDialog(Dialog dialog) {
+int terminalShowDialog(const Run& run, Dialog dialog, DialogAnswers* answers) {
     installInterruptHandler();
     addInterruptListener();
     beginModal();
-    int result = runDialog(dialog);
+    int result = runDialog(run, dialog, answers);
     endModal();
     removeInterruptListener();
     return result;

@@ -2,27 +2,6 @@
 
 #include "ui/native_front_end.h"
 
-namespace {
-const WizardFrontEnd kTerminalWizard = {
-    .prepare = nullptr,
-    .showDialog = terminalShowDialog,
-    .showErrorBox = terminalShowErrorBox,
-    .showMessageBox = terminalShowMessageBox,
-};
-
-const ProgressFrontEnd kTerminalProgress = {
-    .open = terminalOpenProgress,
-    .setRange = terminalSetProgressRange,
-    .setPosition = terminalSetProgressPosition,
-    .setTitle = terminalSetProgressTitle,
-    .setText = terminalSetProgressText,
-    .setNote = terminalSetProgressNote,
-    .poll = terminalPollProgress,
-    .close = terminalCloseProgress,
-};
-}  // namespace
-
-void useNativeFrontEnd() {
-    useWizardFrontEnd(&kTerminalWizard);
-    useProgressFrontEnd(&kTerminalProgress);
+std::unique_ptr<WizardWindows> makeNativeWindows(void*, const ProgramProfile&) {
+    return std::make_unique<TerminalWindows>();
 }

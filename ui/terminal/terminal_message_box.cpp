@@ -3,7 +3,7 @@
 // and the end of input close it too).
 #include <cstdio>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_console.h"
 #include "ui/terminal/terminal_input.h"

@@ -8,7 +8,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "platform/platform_clock.h"
 #include "ui/dialog_texts.h"
 #include "ui/terminal/terminal_console.h"

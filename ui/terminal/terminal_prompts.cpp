@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/text.h"
+#include "base/text.h"
 #include "ui/terminal/terminal_console.h"
 #include "ui/terminal/terminal_front_end.h"
 #include "ui/terminal/terminal_input.h"

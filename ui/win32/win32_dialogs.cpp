@@ -3,24 +3,39 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "core/upgrade_context.h"
+#include "base/text.h"
+#include "core/run.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
-#include "core/program_profile.h"
 #include "ui/resource_ids.h"
 #include "ui/win32/win32_front_end.h"
 #include "ui/win32/window_placement.h"
 
 namespace {
 
+// What a dialog procedure works with, handed over at WM_INITDIALOG and kept
+// in the dialog's user data.
+struct DialogCall {
+    const Run* run;
+    DialogAnswers* answers;
+    Dialog which;
+};
+
+DialogCall& callOf(HWND dialog) { return *reinterpret_cast<DialogCall*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+DialogCall& takeCall(HWND dialog, LPARAM lParam) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    return callOf(dialog);
+}
+
 // Read limits of the entries, counting the terminating NUL.
 const int kAddressReadSize = 32;
 const int kSerialReadSize = 20;
 const int kCredentialReadSize = 127;
 
-void fillLocalAddressList(HWND dialog) {
+void fillLocalAddressList(HWND dialog, const Run& run) {
     char entries[8][kLocalAddressTextSize];
-    int count = localAddressEntries(entries);
+    int count = localAddressEntries(run, entries);
     for (int i = 0; i < count; ++i)
         SendDlgItemMessageA(dialog, IDC_LOCAL_ADDRESSES, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entries[i]));
     SendDlgItemMessageA(dialog, IDC_LOCAL_ADDRESSES, CB_SETCURSEL, 0, 0);
@@ -31,15 +46,15 @@ int selectedLocalAddress(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageA(dialog, IDC_LOCAL_ADDRESSES, CB_GETCURSEL, 0, 0));
 }
 
-void setImageVersionLine(HWND dialog, int controlId) {
+void setImageVersionLine(HWND dialog, const Run& run, int controlId) {
     char line[128];
-    imageVersionLine(line, sizeof line);
+    imageVersionLine(run, line, sizeof line);
     SetDlgItemTextA(dialog, controlId, line);
 }
 
-void setTitle(HWND dialog, void (*makeTitle)(char*, size_t)) {
+void setTitle(HWND dialog, const Run& run, void (*makeTitle)(const Run&, char*, size_t)) {
     char title[128];
-    makeTitle(title, sizeof title);
+    makeTitle(run, title, sizeof title);
     SetWindowTextA(dialog, title);
 }
 
@@ -50,9 +65,10 @@ INT_PTR focusAndCentre(HWND dialog, int controlId) {
     return FALSE;
 }
 
-INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            takeCall(dialog, lParam);
             SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kWelcomeText);
             // Enter picks the upgrade, as the default button says.
             return focusAndCentre(dialog, IDC_UPGRADE_BUTTON);
@@ -60,11 +76,11 @@ INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
             // Escape (IDCANCEL) is left to the default handling, which ignores it.
             switch (LOWORD(wParam)) {
                 case IDC_UPGRADE_BUTTON:
-                    chooseMode(RunMode::Upgrade);
+                    callOf(dialog).answers->mode = RunMode::Upgrade;
                     EndDialog(dialog, 1);
                     return TRUE;
                 case IDC_RECOVER_BUTTON:
-                    chooseMode(RunMode::Recovery);
+                    callOf(dialog).answers->mode = RunMode::Recovery;
                     EndDialog(dialog, 1);
                     return TRUE;
             }
@@ -77,20 +93,22 @@ INT_PTR CALLBACK welcomeProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-INT_PTR CALLBACK recoveryProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK recoveryProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
-            fillLocalAddressList(dialog);
+        case WM_INITDIALOG: {
+            const Run& run = *takeCall(dialog, lParam).run;
+            fillLocalAddressList(dialog, run);
             SetDlgItemTextA(dialog, IDC_INTRO_TEXT, kRecoveryIntroText);
-            setImageVersionLine(dialog, IDC_RECOVERY_VERSION);
-            SetDlgItemTextA(dialog, IDC_RECOVERY_CHECK, recoveryCheckText());
+            setImageVersionLine(dialog, run, IDC_RECOVERY_VERSION);
+            SetDlgItemTextA(dialog, IDC_RECOVERY_CHECK, recoveryCheckText(run));
             return focusAndCentre(dialog, IDC_SERIAL_ENTRY);
+        }
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDOK: {
-                    char serial[kSerialReadSize];
-                    GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, serial, kSerialReadSize);
-                    acceptRecoveryDialog(serial, selectedLocalAddress(dialog));
+                    DialogAnswers& answers = *callOf(dialog).answers;
+                    GetDlgItemTextA(dialog, IDC_SERIAL_ENTRY, answers.typed, kSerialReadSize);
+                    answers.localIndex = selectedLocalAddress(dialog);
                     EndDialog(dialog, 1);
                     return TRUE;
                 }
@@ -110,10 +128,10 @@ bool endOnOkOrCancel(HWND dialog, WPARAM wParam) {
     return false;
 }
 
-INT_PTR CALLBACK warningProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK warningProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            setTitle(dialog, warningDialogTitle);
+            setTitle(dialog, *takeCall(dialog, lParam).run, warningDialogTitle);
             SetDlgItemTextA(dialog, IDC_WARNING_TEXT, kWarningText);
             // Cancel is also the default button: Enter declines.
             return focusAndCentre(dialog, IDCANCEL);
@@ -122,21 +140,26 @@ INT_PTR CALLBACK warningProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-INT_PTR CALLBACK addressProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK addressProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_INITDIALOG:
-            fillLocalAddressList(dialog);
-            setTitle(dialog, addressDialogTitle);
+        case WM_INITDIALOG: {
+            const Run& run = *takeCall(dialog, lParam).run;
+            fillLocalAddressList(dialog, run);
+            setTitle(dialog, run, addressDialogTitle);
             SetDlgItemTextA(dialog, IDC_TEXT, kAddressIntroText);
-            SetDlgItemTextA(dialog, IDC_HELP_TEXT, addressHelpText());
-            setImageVersionLine(dialog, IDC_VERSION_LINE);
+            SetDlgItemTextA(dialog, IDC_HELP_TEXT, addressHelpText(run));
+            setImageVersionLine(dialog, run, IDC_VERSION_LINE);
             SendDlgItemMessageA(dialog, IDC_IPADDRESS, IPM_CLEARADDRESS, 0, 0);
             return focusAndCentre(dialog, IDC_IPADDRESS);
+        }
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
                 char typed[kAddressReadSize];
                 GetDlgItemTextA(dialog, IDC_IPADDRESS, typed, kAddressReadSize);
-                if (acceptAddressDialog(typed, selectedLocalAddress(dialog))) {
+                if (addressAcceptable(typed)) {
+                    DialogAnswers& answers = *callOf(dialog).answers;
+                    copyText(answers.typed, sizeof answers.typed, typed);
+                    answers.localIndex = selectedLocalAddress(dialog);
                     EndDialog(dialog, 1);
                 } else {
                     MessageBoxA(dialog, "Invalid IP Address", "Error", MB_OK);
@@ -149,33 +172,33 @@ INT_PTR CALLBACK addressProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-INT_PTR CALLBACK passwordProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK passwordProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
+            takeCall(dialog, lParam);
             SetDlgItemTextA(dialog, IDC_TEXT, kPasswordText);
             SetDlgItemTextA(dialog, IDC_USER, defaultUserName());
             return focusAndCentre(dialog, IDC_PASSWORD);
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                char userName[kCredentialReadSize];
-                char password[kCredentialReadSize];
-                GetDlgItemTextA(dialog, IDC_USER, userName, kCredentialReadSize);
-                GetDlgItemTextA(dialog, IDC_PASSWORD, password, kCredentialReadSize);
-                acceptPasswordDialog(userName, password);
+                DialogAnswers& answers = *callOf(dialog).answers;
+                GetDlgItemTextA(dialog, IDC_USER, answers.userName, kCredentialReadSize);
+                GetDlgItemTextA(dialog, IDC_PASSWORD, answers.password, kCredentialReadSize);
             }
             return endOnOkOrCancel(dialog, wParam);
     }
     return FALSE;
 }
 
-INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
-            setTitle(dialog, confirmDialogTitle);
+            const Run& run = *takeCall(dialog, lParam).run;
+            setTitle(dialog, run, confirmDialogTitle);
             char text[512];
-            confirmDialogText(text, sizeof text);
+            confirmDialogText(run, text, sizeof text);
             SetDlgItemTextA(dialog, IDC_TEXT, text);
-            const DeviceFacts& facts = gContext.deviceFacts;
+            const DeviceFacts& facts = run.context().deviceFacts;
             SetDlgItemTextA(dialog, IDC_SERIAL_VALUE, facts.serialNumber);
             SetDlgItemTextA(dialog, IDC_MAC_VALUE, facts.macAddress);
             SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, facts.softwareVersion);
@@ -189,15 +212,17 @@ INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, Dialog which) {
+INT_PTR CALLBACK successProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
-            setTitle(dialog, successDialogTitle);
+            const DialogCall& call = takeCall(dialog, lParam);
+            const Run& run = *call.run;
+            setTitle(dialog, run, successDialogTitle);
             SetDlgItemTextA(dialog, IDC_TEXT, kSuccessText);
-            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, gContext.deviceFacts.softwareVersion);
+            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, run.context().deviceFacts.softwareVersion);
             // The address line is the dialog's only static and has no id.
             HWND line = FindWindowExA(dialog, nullptr, "Static", nullptr);
-            if (line) SetWindowTextA(line, successWebAddress(which));
+            if (line) SetWindowTextA(line, successWebAddress(run, call.which));
             CenterOnScreen(dialog);
             return TRUE;
         }
@@ -206,43 +231,36 @@ INT_PTR successDialog(HWND dialog, UINT message, WPARAM wParam, Dialog which) {
     return FALSE;
 }
 
-INT_PTR CALLBACK successProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return successDialog(dialog, message, wParam, Dialog::Success);
-}
-
-INT_PTR CALLBACK successVariantProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    return successDialog(dialog, message, wParam, Dialog::SuccessVariant);
-}
-
 struct DialogTemplate {
     int templateId;
     DLGPROC procedure;
 };
 
-DialogTemplate templateOf(Dialog dialog) {
+DialogTemplate templateOf(const Run& run, Dialog dialog) {
     switch (dialog) {
         case Dialog::Welcome: return {IDD_WELCOME, welcomeProcedure};
         case Dialog::Recovery: return {IDD_RECOVERY, recoveryProcedure};
         case Dialog::Warning: return {IDD_WARNING, warningProcedure};
         case Dialog::Address: return {IDD_ADDRESS, addressProcedure};
         case Dialog::PhoneAddress:
-            return {isOrbstage() ? IDD_STAGE_PHONE_ADDRESS : IDD_FLASH_PHONE_ADDRESS, addressProcedure};
+            return {isOrbstage(run.profile()) ? IDD_STAGE_PHONE_ADDRESS : IDD_FLASH_PHONE_ADDRESS, addressProcedure};
         case Dialog::Password: return {IDD_PASSWORD, passwordProcedure};
         case Dialog::Confirm: return {IDD_CONFIRM, confirmProcedure};
         case Dialog::StagedConfirm: return {IDD_STAGE_CONFIRM, confirmProcedure};
         case Dialog::Success: return {IDD_SUCCESS, successProcedure};
-        case Dialog::SuccessVariant: return {IDD_SUCCESS_VARIANT, successVariantProcedure};
+        case Dialog::SuccessVariant: return {IDD_SUCCESS_VARIANT, successProcedure};
     }
     return {0, nullptr};
 }
 
 }  // namespace
 
-int win32ShowDialog(Dialog dialog) {
-    DialogTemplate shown = templateOf(dialog);
+int win32ShowDialog(void* instance, const Run& run, Dialog dialog, DialogAnswers* answers) {
+    DialogTemplate shown = templateOf(run, dialog);
     if (!shown.procedure) return 0;
-    INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(gContext.instance), MAKEINTRESOURCEA(shown.templateId),
-                                     nullptr, shown.procedure, 0);
+    DialogCall call{&run, answers, dialog};
+    INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(shown.templateId), nullptr,
+                                     shown.procedure, reinterpret_cast<LPARAM>(&call));
     // -1 (the dialog could not be made) is no acceptance.
     return result == 1 ? 1 : 0;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "core/program_profile.h"
 #include "ui/win32/win32_front_end.h"
 
 namespace {
@@ -24,8 +23,8 @@ bool registerProgramWindowClass(HINSTANCE instance) {
 }
 }  // namespace
 
-bool win32Prepare(void* instance) {
-    const bool stage = gProgram->kind == ProgramKind::Stage;
+bool win32Prepare(void* instance, const ProgramProfile& profile) {
+    const bool stage = isOrbstage(profile);
     if (stage && !registerProgramWindowClass(static_cast<HINSTANCE>(instance))) return false;
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;

@@ -6,8 +6,7 @@
 #include <new>
 
 #include "core/program_profile.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
+#include "base/text.h"
 #include "ui/resource_ids.h"
 #include "ui/win32/win32_front_end.h"
 #include "ui/win32/window_placement.h"
@@ -56,10 +55,10 @@ INT_PTR CALLBACK progressWindowProcedure(HWND window, UINT message, WPARAM wPara
 
 }  // namespace
 
-ProgressView* win32OpenProgress(ProgressKind kind, const char* title) {
+ProgressView* win32OpenProgress(void* instance, ProgressKind kind, const char* title) {
     ProgressView* view = new (std::nothrow) ProgressView{};
     if (!view) return nullptr;
-    HWND window = CreateDialogParamA(static_cast<HINSTANCE>(gContext.instance), MAKEINTRESOURCEA(templateOf(kind)),
+    HWND window = CreateDialogParamA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(templateOf(kind)),
                                      nullptr, progressWindowProcedure, reinterpret_cast<LPARAM>(view));
     if (!window) {
         delete view;
@@ -89,8 +88,8 @@ void win32SetProgressTitle(ProgressView* view, const char* title) {
     SetWindowTextA(view->window, title);
 }
 
-void win32SetProgressText(ProgressView* view, const char* text) {
-    SetDlgItemTextA(view->window, isOrbstage() ? IDC_STAGE_WAITING_TEXT : IDC_FLASH_WAITING_TEXT, text);
+void win32SetProgressText(ProgressView* view, bool orbstage, const char* text) {
+    SetDlgItemTextA(view->window, orbstage ? IDC_STAGE_WAITING_TEXT : IDC_FLASH_WAITING_TEXT, text);
 }
 
 // The window's texts are laid out to the last line: a note goes into the title.

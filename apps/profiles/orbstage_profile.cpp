@@ -1,5 +1,5 @@
 // orbstage's fixed choices: its model table, resources, limits and waits.
-#include "core/program_profile.h"
+#include "apps/profiles/program_profiles.h"
 #include "ui/resource_ids.h"
 
 // One row per line, as the table is read.

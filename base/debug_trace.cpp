@@ -1,11 +1,11 @@
-#include "core/debug_trace.h"
+#include "base/debug_trace.h"
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "core/text.h"
+#include "base/text.h"
 
 static std::atomic<bool> traceOn{false};
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "core/spin_lock.h"
+#include "base/spin_lock.h"
 
 template <size_t N>
 class LockedText {

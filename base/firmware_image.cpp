@@ -1,10 +1,10 @@
-#include "core/firmware_image.h"
+#include "base/firmware_image.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
-#include "core/text.h"
+#include "base/text.h"
 
 #include "platform/platform_resource.h"
 

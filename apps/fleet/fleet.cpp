@@ -1,4 +1,4 @@
-#include "ui/cli/cli_fleet.h"
+#include "apps/fleet/fleet.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,20 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "core/program_profile.h"
-#include "core/text.h"
+#include "base/text.h"
+#include "core/run_outcome.h"
 #include "platform/platform_child.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_console.h"
 #include "platform/platform_socket.h"
 #include "ui/cli/cli_output.h"
+#include "ui/cli/run_event.h"
 
 namespace {
 
 // The listener takes the first free port from 69 to 168: at most that many
 // runs at once from one local address.
 const unsigned kMostJobs = 100;
-const int kFleetFailed = 9;
 const uint32_t kTableRefreshMs = 200;
 
 enum class DeviceState { Waiting, Running, Done, NotStarted };
@@ -49,42 +49,15 @@ FleetDevice makeDevice(const std::string& address, const std::string& user, cons
     return device;
 }
 
-// The value of "key" in one of our own JSON lines: a string (escapes
-// undone) or a number, as text; empty when absent.
-std::string jsonField(const std::string& line, const std::string& key) {
-    size_t at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return "";
-    at += key.size() + 3;
-    if (at >= line.size()) return "";
-    if (line[at] != '"') {
-        size_t end = line.find_first_of(",}", at);
-        return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    }
-    std::string value;
-    for (++at; at < line.size() && line[at] != '"'; ++at) {
-        if (line[at] != '\\' || at + 1 >= line.size()) {
-            value += line[at];
-            continue;
-        }
-        char escaped = line[++at];
-        if (escaped == 'u' && at + 4 < line.size()) {
-            value += static_cast<char>(std::strtoul(line.substr(at + 1, 4).c_str(), nullptr, 16));
-            at += 4;
-        } else {
-            value += escaped;
-        }
-    }
-    return value;
-}
-
 bool readable(const std::string& path) { return std::ifstream(path).good(); }
 
 // ADDRESS [USER [PASSWORD-FILE]] per line; '#' starts a comment. Every bad
 // line is reported, with its number, before anything starts.
-bool readDevicesFile(const std::string& path, const CliOptions& o, std::vector<FleetDevice>* devices) {
+bool readDevicesFile(const ProgramProfile& profile, const std::string& path, const CliOptions& o,
+                     std::vector<FleetDevice>* devices) {
     std::ifstream file(path);
     if (!file) {
-        std::fprintf(stderr, "%s: --devices: cannot read %s\n", gProgram->programName, path.c_str());
+        std::fprintf(stderr, "%s: --devices: cannot read %s\n", profile.programName, path.c_str());
         return false;
     }
     bool good = true;
@@ -96,7 +69,7 @@ bool readDevicesFile(const std::string& path, const CliOptions& o, std::vector<F
         for (std::string word; words >> word;) fields.push_back(word);
         if (fields.empty()) continue;
         auto bad = [&](const std::string& why) {
-            std::fprintf(stderr, "%s: %s:%d: %s\n", gProgram->programName, path.c_str(), number, why.c_str());
+            std::fprintf(stderr, "%s: %s:%d: %s\n", profile.programName, path.c_str(), number, why.c_str());
             good = false;
         };
         uint32_t address = 0;
@@ -148,61 +121,59 @@ bool startDevice(const std::string& program, const CliOptions& o, FleetDevice* d
     return device->child != nullptr;
 }
 
-std::string stepOf(const std::string& event, const std::string& line, FleetDevice* device) {
+std::string stepOf(const RunEvent& e, FleetDevice* device) {
+    const std::string& event = e.event;
     if (event == "status-read") return device->before.empty() ? "reading status" : "reading version";
     if (event == "facts") return "found";
     if (event == "trigger") return "triggered";
     if (event == "waiting") return "waiting for fetch";
     if (event == "transfer") return "sending";
     if (event == "progress") {
-        double total = std::atof(jsonField(line, "total").c_str());
-        device->percent =
-            total > 0 ? static_cast<unsigned>(std::atof(jsonField(line, "bytes").c_str()) * 100 / total) : 0;
+        int64_t total = e.total.value_or(0);
+        device->percent = total > 0 ? static_cast<unsigned>(e.bytes.value_or(0) * 100 / total) : 0;
         return "sending " + std::to_string(device->percent) + "%";
     }
-    if (event == "restart" || event == "restart-progress") {
-        std::string left = jsonField(line, event == "restart" ? "seconds" : "left");
-        return "restart " + left + " s";
-    }
+    if (event == "restart") return "restart " + std::to_string(e.seconds.value_or(0)) + " s";
+    if (event == "restart-progress") return "restart " + std::to_string(e.left.value_or(0)) + " s";
     if (event == "version") return "version read";
     return device->step;
 }
 
 // One event of a child: the device's row, its log, and the parent's output.
-void takeEvent(const std::string& line, FleetDevice* device, bool table) {
-    std::string event = jsonField(line, "event");
-    if (event.empty()) return;
-    cliJson(line);
+void takeEvent(CliOutput& out, const std::string& line, FleetDevice* device, bool table) {
+    RunEvent e;
+    if (!parseEventLine(line, &e)) return;
+    out.eventLine(line);
     // The child writes its messages to the same file, also appending.
     if (!device->log.empty()) std::ofstream(device->log, std::ios::app) << line << '\n';
-    if (event == "facts") {
-        device->serial = jsonField(line, "serial");
-        device->model = jsonField(line, "product");
-        device->before = jsonField(line, "software");
-    } else if (event == "result") {
+    if (e.event == "facts") {
+        device->serial = e.serial.value_or("");
+        device->model = e.product.value_or("");
+        device->before = e.software.value_or("");
+    } else if (e.event == "result") {
         device->resultSeen = true;
-        device->code = std::atoi(jsonField(line, "code").c_str());
-        device->outcome = jsonField(line, "outcome");
-        device->message = jsonField(line, "message");
-        device->after = jsonField(line, "version");
+        device->code = static_cast<int>(e.code.value_or(1));
+        device->outcome = e.outcome.value_or("");
+        device->message = e.message.value_or("");
+        device->after = e.version.value_or("");
     }
     std::string previous = device->step;
-    device->step = stepOf(event, line, device);
+    device->step = stepOf(e, device);
     // Without a live table: one line per event (progress only in quarters).
-    if (table || event == "result" || event == "restart-progress") return;
-    if (event == "progress" && device->percent % 25 != 0 && device->percent != 100) return;
-    if (event == "progress" && device->step == previous) return;
-    cliLine("%s: %s", device->address.c_str(), shownText(device->step.c_str()).c_str());
+    if (table || e.event == "result" || e.event == "restart-progress") return;
+    if (e.event == "progress" && device->percent % 25 != 0 && device->percent != 100) return;
+    if (e.event == "progress" && device->step == previous) return;
+    out.line("%s: %s", device->address.c_str(), shownText(device->step).c_str());
 }
 
-void readOutput(FleetDevice* device, bool table) {
+void readOutput(CliOutput& out, FleetDevice* device, bool table) {
     char buffer[4096];
     for (int got; (got = childRead(device->child, buffer, sizeof buffer)) > 0;) {
         device->pending.append(buffer, static_cast<size_t>(got));
         for (size_t end; (end = device->pending.find('\n')) != std::string::npos;) {
             std::string line = device->pending.substr(0, end);
             device->pending.erase(0, end + 1);
-            takeEvent(line, device, table);
+            takeEvent(out, line, device, table);
         }
     }
 }
@@ -215,8 +186,8 @@ std::string resultWords(const FleetDevice& d) {
     return why + " (exit " + std::to_string(d.code) + ")";
 }
 
-void finishDevice(FleetDevice* device, int status, ChildUsage* usage, bool table) {
-    readOutput(device, table);
+void finishDevice(CliOutput& out, FleetDevice* device, int status, ChildUsage* usage, bool table) {
+    readOutput(out, device, table);
     childRelease(device->child, usage);
     device->child = nullptr;
     device->state = DeviceState::Done;
@@ -225,11 +196,16 @@ void finishDevice(FleetDevice* device, int status, ChildUsage* usage, bool table
         // Crashed or killed: that device's failure, not the fleet's.
         device->code = status == 0 ? 1 : status;
         device->message = "ended without a result (status " + std::to_string(status) + ")";
-        cliJson("{\"event\":\"result\",\"device\":" + jsonString(device->address.c_str()) +
-                ",\"code\":" + std::to_string(device->code) +
-                ",\"outcome\":\"lost\",\"message\":" + jsonString(device->message.c_str()) + ",\"version\":\"\"}");
+        RunEvent lost;
+        lost.event = "result";
+        lost.device = device->address;
+        lost.code = device->code;
+        lost.outcome = "lost";
+        lost.message = device->message;
+        lost.version = "";
+        out.event(lost);
     }
-    cliLine("%s: %s", device->address.c_str(), shownText(resultWords(*device).c_str()).c_str());
+    out.line("%s: %s", device->address.c_str(), shownText(resultWords(*device)).c_str());
 }
 
 // The live table: one row per running device, redrawn in place.
@@ -258,14 +234,14 @@ private:
     uint32_t lastMs_ = 0;
 };
 
-void printSummary(const std::vector<FleetDevice>& devices) {
-    cliLine("%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", "ADDRESS", "SERIAL", "MODEL", "BEFORE", "AFTER", "TIME",
+void printSummary(CliOutput& out, const std::vector<FleetDevice>& devices) {
+    out.line("%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", "ADDRESS", "SERIAL", "MODEL", "BEFORE", "AFTER", "TIME",
             "RESULT");
     for (const FleetDevice& d : devices) {
         double seconds = d.endMs > d.startMs ? (d.endMs - d.startMs) / 1000.0 : 0.0;
         char time[16];
         formatText(time, sizeof time, "%.0f s", seconds);
-        cliLine("%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", d.address.c_str(), shownText(d.serial.c_str()).c_str(),
+        out.line("%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", d.address.c_str(), shownText(d.serial.c_str()).c_str(),
                 shownText(d.model.c_str()).c_str(), shownText(d.before.c_str()).c_str(),
                 d.code == 0 ? shownText(d.after.c_str()).c_str() : "-", time,
                 shownText(resultWords(d).c_str()).c_str());
@@ -274,33 +250,34 @@ void printSummary(const std::vector<FleetDevice>& devices) {
 
 }  // namespace
 
-int runFleet(const CliRun& run) {
-    const CliOptions& o = run.options;
+int runFleet(const ProgramProfile& profile, const CliRequest& request) {
+    const CliOptions& o = request.options;
     std::vector<FleetDevice> devices;
     for (const std::string& address : o.targets) devices.push_back(makeDevice(address, o.user, o.passwordFile));
-    if (!o.devicesFile.empty() && !readDevicesFile(o.devicesFile, o, &devices)) return 2;
+    if (!o.devicesFile.empty() && !readDevicesFile(profile, o.devicesFile, o, &devices))
+        return exitCode(ExitStatus::Usage);
     for (size_t i = 0; i < devices.size(); ++i)
         for (size_t j = 0; j < i; ++j)
             if (devices[i].address == devices[j].address) {
-                std::fprintf(stderr, "%s: %s is listed twice\n", gProgram->programName, devices[i].address.c_str());
-                return 2;
+                std::fprintf(stderr, "%s: %s is listed twice\n", profile.programName, devices[i].address.c_str());
+                return exitCode(ExitStatus::Usage);
             }
     if (devices.empty()) {
-        std::fprintf(stderr, "%s: --devices: no devices in %s\n", gProgram->programName, o.devicesFile.c_str());
-        return 2;
+        std::fprintf(stderr, "%s: --devices: no devices in %s\n", profile.programName, o.devicesFile.c_str());
+        return exitCode(ExitStatus::Usage);
     }
     char program[1024];
-    if (!currentProgramPath(program, sizeof program)) return 1;
+    if (!currentProgramPath(program, sizeof program)) return exitCode(ExitStatus::Failed);
 
     const bool table = consoleErrorIsTerminal() && !o.quiet;
-    setCliOutputMode(CliOutputMode{gProgram->programName, o.quiet, o.json, false});
+    CliOutput out(CliOutputMode{profile.programName, o.quiet, o.json, false});
     unsigned jobs = o.jobs;
     if (jobs > kMostJobs) {
-        cliLine("--jobs: at most %u at once (the TFTP ports 69 to 168 of one local address)", kMostJobs);
+        out.line("--jobs: at most %u at once (the TFTP ports 69 to 168 of one local address)", kMostJobs);
         jobs = kMostJobs;
     }
     consoleCatchInterrupt();
-    cliLine("upgrading %u devices, at most %u at once", static_cast<unsigned>(devices.size()), jobs);
+    out.line("upgrading %u devices, at most %u at once", static_cast<unsigned>(devices.size()), jobs);
 
     LiveTable live;
     ChildUsage usage{0.0, 0};
@@ -311,9 +288,9 @@ int runFleet(const CliRun& run) {
             interrupts = seen;
             if (table) live.clear();
             if (interrupts == 1) {
-                cliImportantLine("stopping: no more devices start; Ctrl+C again cancels the running ones");
+                out.importantLine("stopping: no more devices start; Ctrl+C again cancels the running ones");
             } else {
-                cliImportantLine("cancelling the running devices");
+                out.importantLine("cancelling the running devices");
                 for (FleetDevice& d : devices)
                     if (d.state == DeviceState::Running) childInterrupt(d.child);
             }
@@ -324,7 +301,7 @@ int runFleet(const CliRun& run) {
             if (d.state != DeviceState::Waiting) continue;
             if (interrupts > 0) {
                 d.state = DeviceState::NotStarted;
-                d.code = 130;
+                d.code = exitCode(ExitStatus::Cancelled);
                 continue;
             }
             if (running >= jobs) break;
@@ -341,10 +318,10 @@ int runFleet(const CliRun& run) {
             int status = 0;
             if (childEnded(d.child, &status)) {
                 if (table) live.clear();
-                finishDevice(&d, status, &usage, table);
+                finishDevice(out, &d, status, &usage, table);
                 changed = true;
             } else {
-                readOutput(&d, table);
+                readOutput(out, &d, table);
             }
         }
         if (table) live.draw(devices, changed);
@@ -352,7 +329,8 @@ int runFleet(const CliRun& run) {
     if (table) live.clear();
 
     int upgraded = 0, current = 0, failed = 0;
-    std::string results;
+    RunEvent summary;
+    summary.event = "summary";
     for (const FleetDevice& d : devices) {
         if (d.code == 0 && d.outcome == "already-current")
             ++current;
@@ -360,20 +338,24 @@ int runFleet(const CliRun& run) {
             ++upgraded;
         else
             ++failed;
-        if (!results.empty()) results += ",";
-        results += "{\"device\":" + jsonString(d.address.c_str()) + ",\"code\":" + std::to_string(d.code) +
-                   ",\"result\":" + jsonString(resultWords(d).c_str()) + "}";
+        RunEvent result;
+        result.device = d.address;
+        result.code = d.code;
+        result.result = resultWords(d);
+        summary.results.push_back(result);
     }
-    printSummary(devices);
+    printSummary(out, devices);
     double parentCpu = processCpuSeconds();
-    cliLine("%d upgraded, %d already current, %d failed", upgraded, current, failed);
-    cliLine("CPU: %.2f s here, %.2f s in the devices' runs; at most %.1f MB for one run", parentCpu, usage.cpuSeconds,
-            usage.peakBytes / 1e6);
-    char resources[160];
-    formatText(resources, sizeof resources, "\"cpu_parent\":%.3f,\"cpu_children\":%.3f,\"peak_bytes_child\":%llu",
-               parentCpu, usage.cpuSeconds, static_cast<unsigned long long>(usage.peakBytes));
-    cliJson("{\"event\":\"summary\",\"devices\":" + std::to_string(devices.size()) +
-            ",\"upgraded\":" + std::to_string(upgraded) + ",\"current\":" + std::to_string(current) +
-            ",\"failed\":" + std::to_string(failed) + "," + resources + ",\"results\":[" + results + "]}");
-    return failed == 0 ? 0 : kFleetFailed;
+    out.line("%d upgraded, %d already current, %d failed", upgraded, current, failed);
+    out.line("CPU: %.2f s here, %.2f s in the devices' runs; at most %.1f MB for one run", parentCpu, usage.cpuSeconds,
+             usage.peakBytes / 1e6);
+    summary.devices = static_cast<int64_t>(devices.size());
+    summary.upgraded = upgraded;
+    summary.current = current;
+    summary.failed = failed;
+    summary.cpuParentMs = static_cast<int64_t>(parentCpu * 1000 + 0.5);
+    summary.cpuChildrenMs = static_cast<int64_t>(usage.cpuSeconds * 1000 + 0.5);
+    summary.peakBytesChild = static_cast<int64_t>(usage.peakBytes);
+    out.event(summary);
+    return exitCode(failed == 0 ? ExitStatus::Done : ExitStatus::FleetFailed);
 }

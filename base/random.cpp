@@ -1,4 +1,4 @@
-#include "core/random.h"
+#include "base/random.h"
 
 // The Windows C library's rand: same numbers from the same seed on both builds.
 static thread_local unsigned randomState = 1;

@@ -1,4 +1,4 @@
-#include "core/model_table.h"
+#include "base/model_table.h"
 
 static unsigned char foldCase(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;

@@ -1,0 +1,42 @@
+#include "apps/entry/program_main.h"
+
+#include "apps/fleet/fleet.h"
+#include "core/run.h"
+#include "core/start_up.h"
+#include "platform/platform_console.h"
+#include "ui/cli/cli_run.h"
+#include "ui/native_front_end.h"
+
+namespace {
+
+int runWizard(const ProgramDefinition& program, void* instance) {
+    std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile);
+    if (!windows) return 0;
+    WizardFrontEnd frontEnd(*windows);
+    Run run(program.profile, frontEnd);
+    run.context().stage.store(program.initialStage);
+    return runUntilStopped(run, [&program](Run& r) {
+        startUp(r);
+        program.flow(r);
+    });
+}
+
+int runCommandLine(const ProgramDefinition& program, int argc, char** argv) {
+    consoleAttach();
+    const ProgramProfile& profile = program.profile;
+    CliRequest request;
+    std::string error;
+    if (!parseCommandLine(profile, argc, argv, &request.options, &error)) return usageError(profile, error);
+    int code = 0;
+    if (runInformationCommand(profile, request.options, &code)) return code;
+    if (!prepareRequest(profile, &request, &error)) return usageError(profile, error);
+    if (isFleet(request.options)) return runFleet(profile, request);
+    return runOneDevice(profile, request, program.flow, program.initialStage);
+}
+
+}  // namespace
+
+int programMain(const ProgramDefinition& program, void* instance, int argc, char** argv) {
+    // With arguments: the command line; without: the wizard, as ever.
+    return argc > 1 ? runCommandLine(program, argc, argv) : runWizard(program, instance);
+}

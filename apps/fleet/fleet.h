@@ -1,0 +1,9 @@
+// Many devices in one run: one child process per device, running the same
+// program's command line for one device with --json, at most --jobs at
+// once, with a live table and a summary. No run of its own.
+#pragma once
+
+#include "core/program_profile.h"
+#include "ui/cli/cli_front_end.h"
+
+int runFleet(const ProgramProfile& profile, const CliRequest& request);

@@ -1,0 +1,7 @@
+// The two programs' fixed choices: model tables, resources, limits, waits.
+#pragma once
+
+#include "core/program_profile.h"
+
+extern const ProgramProfile kOrbflashProfile;
+extern const ProgramProfile kOrbstageProfile;

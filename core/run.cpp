@@ -1,0 +1,21 @@
+#include "core/run.h"
+
+Run::Run(const ProgramProfile& profile, FrontEnd& frontEnd, const RunOptions& options)
+    : profile_(profile), options_(options), frontEnd_(frontEnd) {}
+
+void Run::stop(RunOutcome outcome, const char* message) {
+    if (!stopping_.exchange(true)) {
+        outcome_.store(outcome);
+        exitCode_.store(frontEnd_.end(*this, outcome, message ? message : outcomeMessage(outcome)));
+    }
+    throw RunStopped{outcome_.load()};
+}
+
+int runUntilStopped(Run& run, const std::function<void(Run&)>& body) {
+    try {
+        body(run);
+        run.stop(RunOutcome::Declined);
+    } catch (const RunStopped&) {
+    }
+    return run.exitCode();
+}

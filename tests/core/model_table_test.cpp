@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/model_table.h"
-#include "core/program_profile.h"
+#include "apps/profiles/program_profiles.h"
+#include "base/model_table.h"
 #include "core/start_up.h"
-#include "core/upgrade_context.h"
+#include "tests/support/recording_front_end.h"
 
 namespace {
 
@@ -77,21 +77,17 @@ TEST(ModelTable, NoMatchAndNulHeaders) {
 }
 
 TEST(ModelTable, LookupWritesTheRunAndKeepsPhoneFlagForAdapters) {
-    resetUpgradeContext();
-    const ProgramProfile* saved = gProgram;
-    gProgram = &kOrbflashProfile;
+    TestRun t(kOrbflashProfile);
     uint8_t header[128] = {};
     std::memcpy(header, "vIrEp10 ", 8);
-    lookupModel(header);
-    EXPECT_STREQ(gContext.modelName, "ORB-P10");
-    EXPECT_TRUE(gContext.isPhone);
+    lookupModel(t.run, header);
+    EXPECT_STREQ(t.run.context().modelName, "ORB-P10");
+    EXPECT_TRUE(t.run.context().isPhone);
 
-    resetUpgradeContext();
     std::memcpy(header, "nothing ", 8);
-    lookupModel(header);
-    EXPECT_STREQ(gContext.modelName, "ODM-Product");
-    EXPECT_FALSE(gContext.isPhone);
-    gProgram = saved;
+    lookupModel(t.run, header);
+    EXPECT_STREQ(t.run.context().modelName, "ODM-Product");
+    EXPECT_FALSE(t.run.context().isPhone);
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <regex>
 #include <string>
 
+#include "apps/profiles/program_profiles.h"
+#include "base/random.h"
 #include "core/firmware_file_name.h"
-#include "core/random.h"
-#include "core/upgrade_context.h"
 #include "platform/platform_thread.h"
+#include "tests/support/recording_front_end.h"
 
 namespace {
 
@@ -48,12 +49,12 @@ TEST(Random, FileNamesAreLowerCaseHexWithoutLeadingZeros) {
     formatFirmwareFileName(name, sizeof name, 0x7fff, "bi0");
     EXPECT_STREQ(name, "/orb7fff.bi0");
 
-    resetUpgradeContext();
+    TestRun t(kOrbflashProfile);
     seedRandom(4321);
     std::regex form("/orb[0-9a-f]{1,4}\\.bi1");
     for (int i = 0; i < 2000; ++i) {
-        drawFirmwareFileName("bi1");
-        gContext.firmwareFileName.copyTo(name, sizeof name);
+        drawFirmwareFileName(t.run, "bi1");
+        t.run.context().firmwareFileName.copyTo(name, sizeof name);
         ASSERT_TRUE(std::regex_match(std::string(name), form)) << name;
         if (std::strlen(name) > std::strlen("/orb0.bi1")) {
             ASSERT_NE(name[4], '0') << "leading zero in " << name;

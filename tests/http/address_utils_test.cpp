@@ -1,4 +1,4 @@
-#include "net/http/address_utils.h"
+#include "net/address_utils.h"
 
 #include <gtest/gtest.h>
 

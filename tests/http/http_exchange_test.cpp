@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/upgrade_context.h"
 #include "tests/support/scripted_http_server.h"
 
 namespace {
@@ -55,25 +54,32 @@ std::string chunked(const std::vector<std::string>& pieces) {
 
 const char kChunkedHeader[] = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
 
+const int kResponseCapacity = 131071;
+
+// What a run keeps between exchanges.
+struct Exchanges {
+    DigestChallenge digest{};
+    DeviceFacts deviceFacts{};
+    uint8_t responseBuffer[kResponseCapacity + 1] = {};
+};
+
 class HttpExchange : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetUpgradeContext();
-        gHttpTimeouts = {5000, 5000};
-    }
-    void TearDown() override { gHttpTimeouts = {20000, 30000}; }
+    void SetUp() override { limits = HttpTimeouts{5000, 5000, 30000}; }
 
     int get(uint16_t port, const char* path = kStatusPath, int capacity = kResponseCapacity) {
-        session = HttpSession{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
-        return httpGet(kLoopback, kFirstHttpPort, kLoopback, port, path, gContext.responseBuffer, capacity, &session);
+        session = HttpSession{&state.digest, &state.deviceFacts, HttpFailure::None, 0, limits};
+        return httpGet(kLoopback, kFirstHttpPort, kLoopback, port, path, state.responseBuffer, capacity, &session);
     }
     int get(const ScriptedHttpServer& server, const char* path = kStatusPath, int capacity = kResponseCapacity) {
         return get(server.port, path, capacity);
     }
     HttpSession session{};
     std::string received(int count) const {
-        return std::string(reinterpret_cast<const char*>(gContext.responseBuffer), static_cast<size_t>(count));
+        return std::string(reinterpret_cast<const char*>(state.responseBuffer), static_cast<size_t>(count));
     }
+    Exchanges state;
+    HttpTimeouts limits;
 };
 
 TEST_F(HttpExchange, PageOf5000BytesRefreshesTheFacts) {
@@ -85,19 +91,19 @@ TEST_F(HttpExchange, PageOf5000BytesRefreshesTheFacts) {
     EXPECT_EQ(server.requests[0], kPlainRequest);
     EXPECT_EQ(server.peerPorts[0], kFirstHttpPort);
     EXPECT_EQ(received(5000), statusPage(5000));
-    EXPECT_EQ(gContext.responseBuffer[5000], 0);
-    EXPECT_STREQ(gContext.deviceFacts.productName, "ORB-1000");
-    EXPECT_STREQ(gContext.deviceFacts.macAddress, "001122AABBCC");
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "3.1.4");
-    EXPECT_STREQ(gContext.deviceFacts.hardwareVersion, "B");
-    EXPECT_STREQ(gContext.deviceFacts.serialNumber, "SN42");
+    EXPECT_EQ(state.responseBuffer[5000], 0);
+    EXPECT_STREQ(state.deviceFacts.productName, "ORB-1000");
+    EXPECT_STREQ(state.deviceFacts.macAddress, "001122AABBCC");
+    EXPECT_STREQ(state.deviceFacts.softwareVersion, "3.1.4");
+    EXPECT_STREQ(state.deviceFacts.hardwareVersion, "B");
+    EXPECT_STREQ(state.deviceFacts.serialNumber, "SN42");
 }
 
 TEST_F(HttpExchange, DeviceThatClosesWithoutAnsweringGivesZero) {
     ScriptedHttpServer server;
     server.serve({{""}});
     EXPECT_EQ(get(server), 0);
-    EXPECT_EQ(gContext.responseBuffer[0], 0);  // not the request text
+    EXPECT_EQ(state.responseBuffer[0], 0);  // not the request text
     server.finish();
     EXPECT_EQ(server.requests[0], kPlainRequest);
 }
@@ -119,16 +125,16 @@ TEST_F(HttpExchange, RefusedConnectionIsReported) {
     uint16_t closedPort = server.port;
     ::close(server.listener);
     server.listener = -1;
-    std::strcpy(gContext.digest.password, "secret");
+    std::strcpy(state.digest.password, "secret");
     EXPECT_EQ(get(closedPort), 0);
     EXPECT_EQ(session.failure, HttpFailure::ConnectFailed);
-    EXPECT_EQ(gContext.digest.nonceCount, 0u);  // nothing was sent
+    EXPECT_EQ(state.digest.nonceCount, 0u);  // nothing was sent
 }
 
 TEST_F(HttpExchange, ConnectingGivesUpAfterTheBound) {
     // A listener whose queue is full drops further connection attempts
     // unanswered, as a device that has gone away would.
-    gHttpTimeouts.connectMs = 300;
+    limits.connectMs = 300;
     ScriptedHttpServer server;
     ::listen(server.listener, 0);
     std::vector<int> fillers;
@@ -186,13 +192,13 @@ TEST_F(HttpExchange, ChallengeThenRequestsWithAuthorizationCountingUp) {
     ScriptedHttpServer server;
     server.serve({{kChallenge}, {statusPage(600)}, {"HTTP/1.1 200 OK\r\n\r\nstarted"}});
     ASSERT_EQ(get(server), -1);
-    EXPECT_STREQ(gContext.digest.realm, "testrealm@host.com");
-    EXPECT_STREQ(gContext.deviceFacts.productName, "");  // a challenge refreshes nothing
-    EXPECT_EQ(gContext.digest.nonceCount, 0u);
+    EXPECT_STREQ(state.digest.realm, "testrealm@host.com");
+    EXPECT_STREQ(state.deviceFacts.productName, "");  // a challenge refreshes nothing
+    EXPECT_EQ(state.digest.nonceCount, 0u);
 
-    std::strcpy(gContext.digest.userName, "Mufasa");
-    std::strcpy(gContext.digest.password, "Circle Of Life");
-    std::strcpy(gContext.digest.cnonce, "0a4f113b");
+    std::strcpy(state.digest.userName, "Mufasa");
+    std::strcpy(state.digest.password, "Circle Of Life");
+    std::strcpy(state.digest.cnonce, "0a4f113b");
     EXPECT_EQ(get(server), 600);
     EXPECT_EQ(get(server, "/admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1"), 26);
     server.finish();
@@ -208,7 +214,7 @@ TEST_F(HttpExchange, ChallengeThenRequestsWithAuthorizationCountingUp) {
               "Authorization: Digest username=\"Mufasa\",realm=\"testrealm@host.com\","
               "nonce=\"dcd98b7102dd2f0e8b11d0f600bfb0c093\",uri=\"\",algorithm=\"\","
               "response=\"699537d13427e601131ee4752fcd34ef\",qop=auth,nc=000000002,cnonce=\"0a4f113b\"\r\n\r\n");
-    EXPECT_EQ(gContext.digest.nonceCount, 2u);
+    EXPECT_EQ(state.digest.nonceCount, 2u);
 }
 
 TEST_F(HttpExchange, OnlyA2xxPageRefreshesTheFactsAndEvery401AsksForCredentials) {
@@ -240,12 +246,12 @@ TEST_F(HttpExchange, OnlyA2xxPageRefreshesTheFactsAndEvery401AsksForCredentials)
     server.serve(answers);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        std::memset(gContext.digest.realm, 0, sizeof gContext.digest.realm);
+        std::memset(state.digest.realm, 0, sizeof state.digest.realm);
         int expected = c.status == 401 ? -1 : static_cast<int>(c.answer.size());
         EXPECT_EQ(get(server), expected);
         EXPECT_EQ(session.statusCode, c.status);
-        EXPECT_STREQ(gContext.digest.realm, c.challenge ? "testrealm@host.com" : "");
-        EXPECT_STREQ(gContext.deviceFacts.softwareVersion, c.version);
+        EXPECT_STREQ(state.digest.realm, c.challenge ? "testrealm@host.com" : "");
+        EXPECT_STREQ(state.deviceFacts.softwareVersion, c.version);
     }
     server.finish();
     EXPECT_EQ(server.requests.size(), std::size(cases));
@@ -259,9 +265,9 @@ TEST_F(HttpExchange, ChunkedPageIsDecodedInPlaceEvenWithABoundaryInsideAValue) {
     const std::string plain = kChunkedHeader + first + second + "</td>";
     ASSERT_EQ(get(server), static_cast<int>(plain.size()));
     EXPECT_EQ(received(static_cast<int>(plain.size())), plain);
-    EXPECT_EQ(gContext.responseBuffer[plain.size()], 0);
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "7.0.0");
-    EXPECT_STREQ(gContext.deviceFacts.serialNumber, "SN7");
+    EXPECT_EQ(state.responseBuffer[plain.size()], 0);
+    EXPECT_STREQ(state.deviceFacts.softwareVersion, "7.0.0");
+    EXPECT_STREQ(state.deviceFacts.serialNumber, "SN7");
 }
 
 TEST_F(HttpExchange, LongerResponseIsCutAtTheCapacity) {
@@ -271,7 +277,7 @@ TEST_F(HttpExchange, LongerResponseIsCutAtTheCapacity) {
     server.serve({{big, 3}});
     ASSERT_EQ(get(server), kResponseCapacity);
     EXPECT_EQ(received(kResponseCapacity), big.substr(0, kResponseCapacity));
-    EXPECT_EQ(gContext.responseBuffer[kResponseCapacity], 0);
+    EXPECT_EQ(state.responseBuffer[kResponseCapacity], 0);
 }
 
 TEST_F(HttpExchange, AnswersAreCutAtTheirLengthAndAtTheCapacity) {
@@ -295,30 +301,30 @@ TEST_F(HttpExchange, AnswersAreCutAtTheirLengthAndAtTheCapacity) {
         server.serve({c.answer});
         int count = get(server, kStatusPath, capacity);
         EXPECT_EQ(received(count), c.expected);
-        EXPECT_EQ(gContext.responseBuffer[count], 0);
+        EXPECT_EQ(state.responseBuffer[count], 0);
         server.finish();
     }
 }
 
 TEST_F(HttpExchange, TrickleIsCutByTheWholeExchangeBound) {
     // A byte every few milliseconds never lets the idle bound strike.
-    gHttpTimeouts.exchangeMs = 200;
+    limits.exchangeMs = 200;
     const std::string answer = "HTTP/1.1 200 OK\r\n\r\n" + std::string(400, 'x');
     ScriptedHttpServer server;
     server.serve({{answer, static_cast<int>(answer.size())}});
     int count = get(server);
     EXPECT_GE(count, 0);
     EXPECT_LT(count, static_cast<int>(answer.size()));
-    EXPECT_EQ(gContext.responseBuffer[count], 0);
+    EXPECT_EQ(state.responseBuffer[count], 0);
 }
 
 TEST_F(HttpExchange, SilentDeviceEndsTheReadingWithWhatCame) {
-    gHttpTimeouts.idleMs = 200;
+    limits.idleMs = 200;
     const std::string partial = "HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>4.0";
     ScriptedHttpServer server;
     server.serve({{partial, 1, true}, {"", 1, true}});
     EXPECT_EQ(get(server), static_cast<int>(partial.size()));
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "4.0");
+    EXPECT_STREQ(state.deviceFacts.softwareVersion, "4.0");
     EXPECT_EQ(get(server), 0);
 }
 

@@ -14,10 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/program_profile.h"
-#include "core/upgrade_context.h"
 #include "net/http/http_exchange.h"
-#include "tests/support/scripted_front_end.h"
 
 namespace {
 
@@ -71,22 +68,26 @@ struct SimProcess {
     }
 };
 
+const int kResponseCapacity = 131071;
+
+// What a run keeps between exchanges.
+struct Exchanges {
+    DigestChallenge digest{};
+    DeviceFacts deviceFacts{};
+    uint8_t responseBuffer[kResponseCapacity + 1] = {};
+};
+
 class OwnClientAgainstSim : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gProgram = &kOrbflashProfile;
-        resetUpgradeContext();
-        resetScriptedFrontEnd();
-        gHttpTimeouts = {5000, 5000};
-    }
     int get(uint32_t device) {
-        HttpSession session{&gContext.digest, &gContext.deviceFacts, HttpFailure::None};
-        return httpGet(0x7F000001, kFirstHttpPort, device, 80, kStatusPath, gContext.responseBuffer, kResponseCapacity,
+        HttpSession session{&state.digest, &state.deviceFacts, HttpFailure::None, 0, HttpTimeouts{5000, 5000, 30000}};
+        return httpGet(0x7F000001, kFirstHttpPort, device, 80, kStatusPath, state.responseBuffer, kResponseCapacity,
                        &session);
     }
+    Exchanges state;
     void typePassword(const char* password) {
-        std::strcpy(gContext.digest.userName, "admin");
-        std::strcpy(gContext.digest.password, password);
+        std::strcpy(state.digest.userName, "admin");
+        std::strcpy(state.digest.password, password);
     }
 };
 
@@ -116,13 +117,13 @@ TEST_F(OwnClientAgainstSim, EveryQopAndAlgorithmLetsTheStatusPageThrough) {
         options.insert(options.end(), v.extra.begin(), v.extra.end());
         SimProcess sim(++device, options);
         ASSERT_TRUE(sim.waitFor("web server listening")) << sim.log();
-        resetUpgradeContext();
+        state = Exchanges{};
         EXPECT_EQ(-1, get(device));
         typePassword("secret");
         EXPECT_GT(get(device), 0) << sim.log();
-        EXPECT_STREQ("6.0.1", gContext.deviceFacts.softwareVersion);
-        EXPECT_STREQ("ORBQ4x4", gContext.deviceFacts.productName);
-        EXPECT_STREQ("ORB0012345", gContext.deviceFacts.serialNumber);
+        EXPECT_STREQ("6.0.1", state.deviceFacts.softwareVersion);
+        EXPECT_STREQ("ORBQ4x4", state.deviceFacts.productName);
+        EXPECT_STREQ("ORB0012345", state.deviceFacts.serialNumber);
     }
 }
 
@@ -131,17 +132,17 @@ TEST_F(OwnClientAgainstSim, WrongPasswordKeepsTheNonceAndARenewedNonceRestartsTh
     SimProcess sim(device, {"--user", "admin", "--password", "secret", "--nonce-every", "3"});
     ASSERT_TRUE(sim.waitFor("web server listening")) << sim.log();
     EXPECT_EQ(-1, get(device));
-    std::string firstNonce = gContext.digest.nonce;
+    std::string firstNonce = state.digest.nonce;
     typePassword("guess");
     EXPECT_EQ(-1, get(device));
-    EXPECT_EQ(firstNonce, gContext.digest.nonce);
-    EXPECT_EQ(1u, gContext.digest.nonceCount);  // same nonce: the runner asks again
+    EXPECT_EQ(firstNonce, state.digest.nonce);
+    EXPECT_EQ(1u, state.digest.nonceCount);  // same nonce: the runner asks again
 
     typePassword("secret");
     EXPECT_GT(get(device), 0) << sim.log();  // third request on this nonce
     EXPECT_EQ(-1, get(device));              // renewed: stale
-    EXPECT_NE(firstNonce, gContext.digest.nonce);
-    EXPECT_EQ(0u, gContext.digest.nonceCount);  // new nonce: the runner retries silently
+    EXPECT_NE(firstNonce, state.digest.nonce);
+    EXPECT_EQ(0u, state.digest.nonceCount);  // new nonce: the runner retries silently
     EXPECT_GT(get(device), 0) << sim.log();
     EXPECT_NE(std::string::npos, sim.log().find("401 (stale nonce, new nonce)"));
 }

@@ -13,18 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "apps/profiles/program_profiles.h"
+#include "base/text.h"
 #include "core/device_requests.h"
-#include "core/program_profile.h"
-#include "core/text.h"
-#include "core/upgrade_context.h"
 #include "net/http/http_exchange.h"
-#include "tests/support/scripted_front_end.h"
+#include "tests/support/recording_front_end.h"
 #include "tests/support/scripted_http_server.h"
-#include "ui/dialog_logic.h"
-
-// A cancelled request leaves its worker behind, by design: under
-// ThreadSanitizer that is not a leak.
-extern "C" const char* __tsan_default_options() { return "report_thread_leaks=0"; }
 
 namespace {
 
@@ -51,9 +45,8 @@ ScriptedAnswer answerWhen(std::string bytes, std::function<bool()> ready) {
 const uint32_t kLoopback = 0x7f000001u;
 const char kPath[] = "/admin/advanced";
 
-int request(const ScriptedHttpServer& server, int* status = nullptr) {
-    return runRequest(nullptr, kLoopback, kFirstHttpPort, kLoopback, server.port, kPath, gContext.responseBuffer,
-                      kResponseCapacity, status);
+int request(Run& run, const ScriptedHttpServer& server, int* status = nullptr) {
+    return runRequest(run, kLoopback, server.port, kPath, status);
 }
 
 // Moves the server to the device's port 80 (the test has its own namespace).
@@ -75,30 +68,31 @@ bool hasAuthorization(const std::string& request) {
     return request.find("\r\nAuthorization: Digest ") != std::string::npos;
 }
 
-size_t dialogsShown() {
-    std::vector<std::string> events = frontEndEvents();
-    return static_cast<size_t>(std::count(events.begin(), events.end(), "dialog 104"));
-}
-
-// The password dialog as a user who types these credentials each time.
-void answerPasswordWith(const char* user, const char* password) {
-    scriptedFrontEnd().onDialog = [user, password](Dialog dialog) {
-        if (dialog != Dialog::Password) return 0;
-        acceptPasswordDialog(user, password);
-        return 1;
-    };
-}
-
 class RequestRunner : public ::testing::Test {
 protected:
     void SetUp() override {
-        gProgram = &kOrbflashProfile;
-        resetUpgradeContext();
-        resetScriptedFrontEnd();
-        gContext.mode = RunMode::Upgrade;
-        gHttpTimeouts = {5000, 5000};
+        UpgradeContext& c = t.run.context();
+        c.localAddress = kLoopback;
+        c.mode = RunMode::Upgrade;
+        t.run.httpTimeouts() = HttpTimeouts{5000, 5000, 30000};
     }
-    void TearDown() override { gHttpTimeouts = {20000, 30000}; }
+    int request(const ScriptedHttpServer& server, int* status = nullptr) { return ::request(t.run, server, status); }
+    int dialogsShown() const { return t.frontEnd.count("ask credentials"); }
+    // The password dialog as a user who types these credentials each time.
+    void answerPasswordWith(const char* user, const char* password) {
+        t.frontEnd.credentials = [user, password](CredentialsAnswer* answer) {
+            copyText(answer->userName, sizeof answer->userName, user);
+            copyText(answer->password, sizeof answer->password, password);
+            return true;
+        };
+    }
+    void knowCredentials(const char* user, const char* password) {
+        DigestChallenge& digest = t.run.context().digest;
+        copyText(digest.userName, sizeof digest.userName, user);
+        copyText(digest.password, sizeof digest.password, password);
+    }
+
+    TestRun t{kOrbflashProfile};
 };
 
 TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
@@ -108,10 +102,8 @@ TEST_F(RequestRunner, OpenDeviceTakesOneAttemptAndNoDialog) {
     server.finish();
     ASSERT_EQ(server.received().size(), 1u);
     EXPECT_FALSE(hasAuthorization(server.received()[0]));
-    EXPECT_EQ(dialogsShown(), 0u);
-    std::vector<std::string> events = frontEndEvents();
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"open 105", "title Connecting with ORB@", "range 105 100", "destroy 105"}));
+    EXPECT_EQ(dialogsShown(), 0);
+    EXPECT_EQ(t.frontEnd.events(), (std::vector<std::string>{"open connecting", "close connecting"}));
 }
 
 TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
@@ -122,7 +114,7 @@ TEST_F(RequestRunner, ZeroAnd259BytesAreCountsLikeAnyOther) {
     EXPECT_EQ(request(server), 259);
     server.finish();
     EXPECT_EQ(server.received().size(), 2u);
-    EXPECT_EQ(dialogsShown(), 0u);
+    EXPECT_EQ(dialogsShown(), 0);
 }
 
 TEST_F(RequestRunner, ProtectedDeviceAsksOnceThenSendsAuthorization) {
@@ -137,29 +129,28 @@ TEST_F(RequestRunner, ProtectedDeviceAsksOnceThenSendsAuthorization) {
     EXPECT_TRUE(hasAuthorization(requests[1]));
     EXPECT_NE(requests[1].find("username=\"admin\""), std::string::npos);
     EXPECT_NE(requests[1].find("nonce=\"N1\""), std::string::npos);
-    EXPECT_EQ(dialogsShown(), 1u);
-    // One connecting window per attempt, the dialog in between.
-    std::vector<std::string> events = frontEndEvents();
-    auto prompt = std::find(events.begin(), events.end(), "dialog 104");
-    EXPECT_EQ(std::count(events.begin(), prompt, "destroy 105"), 1);
-    EXPECT_EQ(std::count(prompt, events.end(), "open 105"), 1);
+    EXPECT_EQ(dialogsShown(), 1);
+    // One connecting view per attempt, the question in between.
+    std::vector<std::string> events = t.frontEnd.events();
+    auto prompt = std::find(events.begin(), events.end(), "ask credentials");
+    EXPECT_EQ(std::count(events.begin(), prompt, "close connecting"), 1);
+    EXPECT_EQ(std::count(prompt, events.end(), "open connecting"), 1);
 }
 
 TEST_F(RequestRunner, FreshNonceWithKnownCredentialsRetriesSilentlyOnce) {
     answerPasswordWith("admin", "secret");
-    copyText(gContext.digest.userName, sizeof gContext.digest.userName, "admin");
-    copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
+    knowCredentials("admin", "secret");
     ScriptedHttpServer server;
     server.serve({{challengeWithNonce("N1")}, {pageOfSize(300)}});
     EXPECT_EQ(request(server), 300);
     server.finish();
     EXPECT_EQ(server.received().size(), 2u);
-    EXPECT_EQ(dialogsShown(), 0u);
+    EXPECT_EQ(dialogsShown(), 0);
 }
 
 TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentRetry) {
     answerPasswordWith("admin", "secret");
-    copyText(gContext.digest.password, sizeof gContext.digest.password, "secret");
+    knowCredentials("", "secret");
     ScriptedHttpServer server;
     // N1: silent retry; N2: prompt; N3 after the prompt: silent again; then the page.
     server.serve(
@@ -170,19 +161,20 @@ TEST_F(RequestRunner, SecondFreshNonceInARowAsksAndThePromptAllowsAnotherSilentR
     ASSERT_EQ(requests.size(), 4u);
     for (const std::string& sent : requests) EXPECT_TRUE(hasAuthorization(sent));
     EXPECT_NE(requests[3].find("nonce=\"N3\""), std::string::npos);
-    EXPECT_EQ(dialogsShown(), 1u);
-    std::vector<std::string> events = frontEndEvents();
+    EXPECT_EQ(dialogsShown(), 1);
+    std::vector<std::string> events = t.frontEnd.events();
     // The prompt came after the second attempt, not the first.
-    auto prompt = std::find(events.begin(), events.end(), "dialog 104");
-    EXPECT_EQ(std::count(events.begin(), prompt, "destroy 105"), 2);
+    auto prompt = std::find(events.begin(), events.end(), "ask credentials");
+    EXPECT_EQ(std::count(events.begin(), prompt, "close connecting"), 2);
 }
 
 TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     int prompts = 0;
-    scriptedFrontEnd().onDialog = [&prompts](Dialog) {
+    t.frontEnd.credentials = [&prompts](CredentialsAnswer* answer) {
         ++prompts;
-        acceptPasswordDialog("admin", prompts < 3 ? "wrong" : "right");
-        return 1;
+        copyText(answer->userName, sizeof answer->userName, "admin");
+        copyText(answer->password, sizeof answer->password, prompts < 3 ? "wrong" : "right");
+        return true;
     };
     ScriptedHttpServer server;
     // The same nonce every time: the credentials, not the nonce, were refused.
@@ -211,7 +203,7 @@ TEST_F(RequestRunner, TheAnswersStatusCodeIsReported) {
         EXPECT_EQ(status, code) << bytes;
     }
     server.finish();
-    EXPECT_EQ(dialogsShown(), 0u);
+    EXPECT_EQ(dialogsShown(), 0);
 }
 
 TEST_F(RequestRunner, A401WithoutAUsableChallengeAsksForThePasswordToo) {
@@ -226,7 +218,7 @@ TEST_F(RequestRunner, A401WithoutAUsableChallengeAsksForThePasswordToo) {
     server.finish();
     std::vector<std::string> requests = server.received();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(dialogsShown(), 2u);
+    EXPECT_EQ(dialogsShown(), 2);
     for (const std::string& sent : requests) EXPECT_EQ(sent.find("\r\nX-Injected"), std::string::npos) << sent;
 }
 
@@ -240,17 +232,17 @@ TEST_F(RequestRunner, OnlyA2xxStatusPageCountsAndTheTriggerKeepsItsStatus) {
                   {"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"},
                   {"HTTP/1.1 200 OK\r\n\r\nstarted"},
                   {""}});
-    gContext.localAddress = kLoopback;
-    gContext.targetAddress = kLoopback;
-    gContext.firmwareFileName.set("/orb1a2b.bi1");
-    EXPECT_EQ(readStatusPage(kLoopback), 0);
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "");
-    EXPECT_EQ(readStatusPage(kLoopback), 0);
-    EXPECT_GT(readStatusPage(kLoopback), 0);
-    EXPECT_STREQ(gContext.deviceFacts.softwareVersion, "7.1.0");
+    UpgradeContext& c = t.run.context();
+    c.targetAddress = kLoopback;
+    c.firmwareFileName.set("/orb1a2b.bi1");
+    EXPECT_EQ(readStatusPage(t.run, kLoopback), 0);
+    EXPECT_STREQ(c.deviceFacts.softwareVersion, "");
+    EXPECT_EQ(readStatusPage(t.run, kLoopback), 0);
+    EXPECT_GT(readStatusPage(t.run, kLoopback), 0);
+    EXPECT_STREQ(c.deviceFacts.softwareVersion, "7.1.0");
     for (int expected : {403, 200, 0}) {
-        sendUpgradeTrigger(69);
-        EXPECT_EQ(gContext.triggerStatus.load(), expected);
+        sendUpgradeTrigger(t.run, 69);
+        EXPECT_EQ(c.triggerStatus.load(), expected);
     }
     server.finish();
     EXPECT_NE(server.received()[3].find("GET /admin/upgrade?tftp://127.0.0.1:69/orb1a2b.bi1 "), std::string::npos);
@@ -259,7 +251,7 @@ TEST_F(RequestRunner, OnlyA2xxStatusPageCountsAndTheTriggerKeepsItsStatus) {
 TEST_F(RequestRunner, BarStepsOncePerTickAndWrapsAfterOneHundred) {
     static std::atomic<int> polls;
     polls = 0;
-    scriptedFrontEnd().onPoll = [](ProgressKind) {
+    t.frontEnd.cancel = [](ViewKind) {
         ++polls;
         return false;
     };
@@ -268,39 +260,45 @@ TEST_F(RequestRunner, BarStepsOncePerTickAndWrapsAfterOneHundred) {
     server.serve({answerWhen(pageOfSize(200), [] { return polls.load() >= 150; })});
     EXPECT_EQ(request(server), 200);
     server.finish();
-    EXPECT_EQ(lastProgressPosition(105), (polls.load() - 1) % 101);
+    EXPECT_EQ(t.frontEnd.ticks(ViewKind::Connecting), polls.load());
+    EXPECT_EQ(t.frontEnd.lastTick(ViewKind::Connecting), polls.load() - 1);
 }
 
 TEST_F(RequestRunner, DecliningThePasswordEndsTheRunWithUserAbort) {
     // On the calling thread, and on another one (the listener's).
     for (bool otherThread : {false, true}) {
-        resetScriptedFrontEnd();
+        TestRun run(kOrbflashProfile);
+        run.run.context().localAddress = kLoopback;
         ScriptedHttpServer server;
         server.serve({{challengeWithNonce("N1")}});
         std::optional<RunOutcome> outcome;
-        auto body = [&] { outcome = runUntilEnd([&] { request(server); }); };
+        auto body = [&] { outcome = run.until([&](::Run& r) { ::request(r, server); }); };
         if (otherThread)
             std::thread(body).join();
         else
             body();
         EXPECT_EQ(outcome, RunOutcome::UserAbort) << otherThread;
-        EXPECT_EQ(frontEndEvents().back(), "end user-abort");
+        EXPECT_EQ(run.frontEnd.events().back(), "end user-abort|Upgrade Failed: User Abort");
     }
 }
 
 TEST_F(RequestRunner, CancelInTheConnectingWindowEndsTheRunAtOnce) {
-    scriptedFrontEnd().onPoll = [](ProgressKind kind) { return kind == ProgressKind::Connecting; };
     ScriptedHttpServer server;
     // A device that never answers: Cancel must not wait for the worker.
     server.serve({answerWhen(pageOfSize(100), [] { return false; })});
-    EXPECT_EQ(runUntilEnd([&] { request(server); }), RunOutcome::UserAbort);
-    std::vector<std::string> events = frontEndEvents();
-    ASSERT_GE(events.size(), 3u);
-    EXPECT_EQ(events[events.size() - 3], "destroy 105");
-    EXPECT_EQ(events[events.size() - 2], "error Upgrade Failed: User Abort");
-    // In an orbflash recovery the window stands for the search.
-    gContext.mode = RunMode::Recovery;
-    EXPECT_EQ(runUntilEnd([&] { request(server); }), RunOutcome::SearchCancelled);
+    // In an orbflash recovery the view stands for the search.
+    for (RunMode mode : {RunMode::Upgrade, RunMode::Recovery}) {
+        TestRun run(kOrbflashProfile);
+        run.run.context().localAddress = kLoopback;
+        run.run.context().mode = mode;
+        run.frontEnd.cancel = [](ViewKind kind) { return kind == ViewKind::Connecting; };
+        EXPECT_EQ(run.until([&](::Run& r) { ::request(r, server); }),
+                  mode == RunMode::Upgrade ? RunOutcome::UserAbort : RunOutcome::SearchCancelled);
+        std::vector<std::string> events = run.frontEnd.events();
+        ASSERT_GE(events.size(), 2u);
+        // The view is gone before the end is shown.
+        EXPECT_EQ(events[events.size() - 2], "close connecting");
+    }
     server.finish();
 }
 

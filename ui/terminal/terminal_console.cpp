@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/platform_process.h"
 #include "ui/terminal/terminal_mode.h"
 
 namespace {
@@ -13,9 +12,9 @@ bool hiddenInput = false;
 bool statusShown = false;
 int liveWindows = 0;
 
-// At the end of the process, from whichever thread ends it: the shell gets
-// its own line and the terminal settings back. Another thread may hold the
-// lock just then; the settings come back regardless.
+// At the end of the process: the shell gets its own line and the terminal
+// settings back. Another thread may hold the lock just then; the settings
+// come back regardless.
 void restoreScreen() {
     std::unique_lock<std::mutex> guard(lock, std::try_to_lock);
     if (guard.owns_lock()) endStatusLine();
@@ -26,7 +25,6 @@ void installRestoreOnce() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    setExitHook(restoreScreen);
     std::atexit(restoreScreen);
 }
 

@@ -20,8 +20,8 @@ void restart(SimState* state, const ImageCheck& check) {
     state->inRecovery = false;
     for (int waited = 0; waited < 40 && state->webListening; ++waited)
         if (!simSleep(*state, 50)) return;
-    simLog("restarting for %u s", o.restartSeconds);
-    if (!simSleep(*state, o.restartSeconds * 1000)) return;
+    simLog("restarting for %s s", simSeconds(o.restartMs).c_str());
+    if (!simSleep(*state, o.restartMs)) return;
     std::string version = !o.versionAfter.empty()  ? o.versionAfter
                           : !check.version.empty() ? check.version
                                                    : currentVersion(state);

@@ -246,6 +246,12 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
            });
     text("--version-after", o->versionAfter, "TEXT", "report this version after the restart instead of the image's");
     flag("--stay-down", o->stayDown, "never come back after the restart (connections refused)");
+    flag("--never-restart", o->neverRestart,
+         "take the whole image but never go down: keep answering on the old\n"
+         "version, as a device that dropped the image");
+    flag("--flap", o->flap,
+         "go down, come back on the old version for about 1 s, go down again,\n"
+         "then come up on the new one (the restart time split between the two)");
     flag("--mute-after-restart", o->muteAfterRestart, "come back, but close every connection without an answer");
     text("--save", o->savePath, "FILE", "write the received bytes to FILE (in a fleet: device 1's only)");
     text("--save-dir", o->saveDir, "DIR", "write the received bytes to DIR/ADDRESS.img (--save wins)");

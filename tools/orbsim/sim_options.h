@@ -51,6 +51,8 @@ struct SimOptions {
     unsigned restartMaxMs = 5000;  // MIN-MAX in a fleet: spread over the devices, then each one's restartMs
     std::string versionAfter;      // empty: the version in the received image
     bool stayDown = false;
+    bool neverRestart = false;      // takes the image but stays up on the old version
+    bool flap = false;              // down, briefly up on the old version, down again, up on the new
     bool muteAfterRestart = false;  // back up, but closes every connection unanswered
     std::string savePath;
     std::string saveDir;        // save to DIR/ADDRESS.img

@@ -138,6 +138,12 @@ TEST(SimOptions, ReadsValuesAndRefusesMistakes) {
     EXPECT_EQ(0x1A, o.macBytes[1]);
     EXPECT_EQ(0x5E, o.macBytes[5]);
     EXPECT_EQ(3u, o.dropAcks.size());
+    ASSERT_TRUE(
+        parse({"--port", "010", "--restart-seconds", "2.25", "--drop-ack", "1", "--drop-ack", "5,7"}, &o, &error))
+        << error;
+    EXPECT_EQ(10, o.httpPort);  // decimal, not octal
+    EXPECT_EQ(2250u, o.restartMs);
+    EXPECT_EQ(3u, o.dropAcks.size());  // every --drop-ack counts
 
     const std::vector<std::vector<std::string>> wrong = {
         {"--user", "admin"},
@@ -149,10 +155,19 @@ TEST(SimOptions, ReadsValuesAndRefusesMistakes) {
         {"--port"},
         {"--bogus", "1"},
         {"--address", "localhost"},
+        {"--restart-seconds", "3600.5"},
+        {"--restart-seconds", "-1"},
+        {"--restart-seconds", "60-10"},
+        {"--restart-seconds", "1.2.3"},
+        {"--port", "-1"},
+        {"--stall-after", "0x10"},
     };
     for (const auto& words : wrong) {
         SimOptions fresh;
+        error.clear();
         EXPECT_FALSE(parse(words, &fresh, &error)) << words[0];
+        EXPECT_NE(std::string::npos, error.find(words[0])) << error;  // one line naming the option
+        EXPECT_EQ(std::string::npos, error.find('\n')) << error;
     }
 }
 
@@ -201,6 +216,32 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
     EXPECT_EQ("one.img", fleet.devices[0].savePath);
     EXPECT_EQ("", third.savePath);
 
+    // Restart times spread from device 1 to the last; --on takes flags as flags.
+    struct Spread {
+        std::vector<std::string> words;
+        std::vector<unsigned> ms;
+        size_t flapping;
+    };
+    const Spread spreads[] = {
+        {{"--count", "5", "--restart-seconds", "10-60"}, {10000, 22500, 35000, 47500, 60000}, 9},
+        {{"--count", "3", "--restart-seconds", "0.5-1", "--on", "2", "--flap", "--on", "3", "--restart-seconds", "9"},
+         {500, 750, 9000},
+         1},
+        {{"--restart-seconds", "10-60"}, {10000}, 9},
+    };
+    for (const Spread& spread : spreads) {
+        words = spread.words;
+        words.insert(words.begin(), "orbsim");
+        argv.clear();
+        for (std::string& word : words) argv.push_back(&word[0]);
+        ASSERT_TRUE(parseSimFleet(static_cast<int>(argv.size()), argv.data(), &fleet, &help, &error)) << error;
+        ASSERT_EQ(spread.ms.size(), fleet.devices.size());
+        for (size_t i = 0; i < spread.ms.size(); ++i) {
+            EXPECT_EQ(spread.ms[i], fleet.devices[i].restartMs) << i;
+            EXPECT_EQ(i == spread.flapping, fleet.devices[i].flap) << i;
+        }
+    }
+
     const std::vector<std::vector<std::string>> wrong = {
         {"--count", "2", "--on", "3", "--no-fetch"},
         {"--on", "1", "--user", "a"},
@@ -209,6 +250,7 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
         {"--tftp-error-after", "1:x"},
         {"--count", "0"},
         {"--serial", "ORB9999999999999999", "--count", "2"},  // the second serial would be 20 characters
+        {"--on", "0", "--flap"},
     };
     for (const auto& bad : wrong) {
         SimOptions fresh;

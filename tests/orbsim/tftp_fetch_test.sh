@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The device's TFTP client against an independent server (in.tftpd): the
-# received bytes, the restart, the version afterwards, and the client faults.
+# received bytes, the restarts and the versions afterwards, and the client faults.
 ORBSIM=$1
 ORBIMAGE=$2
 . "$(dirname "$0")/sim_test_lib.sh"
@@ -19,7 +19,7 @@ chmod -R a+rX "$WORK/root"
 in.tftpd -L -s -u root -a 127.0.0.1:69 "$WORK/root" &
 STARTED_PIDS+=($!)
 
-trigger() { http_code "http://$1/admin/upgrade?tftp://127.0.0.1:69/$2"; }
+trigger() { http_code "http://$1/admin/upgrade?tftp://127.0.0.1:69/$2" "${@:3}"; }
 
 start_sim plain --address 127.0.0.2 --save "$WORK/plain.bin" --restart-seconds 2 --exit-after 5
 start_sim faulty --address 127.0.0.3 --save "$WORK/faulty.bin" --restart-seconds 0 --exit-after 2 \
@@ -31,7 +31,11 @@ start_sim mute --address 127.0.0.7 --restart-seconds 0 --mute-after-restart
 # Late to fetch, and starts over from a new port: a rogue host asks first.
 start_sim refetch --address 127.0.0.8 --fetch-delay 300 --refetch-after 3 --tftp-error-after 0 \
     --on 1 --tftp-error-after 99999 --save "$WORK/refetch.bin" --restart-seconds 0 --exit-after 0 --stay-down
+# Restart times spread over 2-4 s; device 2 drops the image, device 3 (guarded) flaps.
+start_sim kinds --count 3 --address 127.0.0.10 --restart-seconds 2-4 --on 2 --never-restart --on 3 --flap \
+    --on 3 --user admin --on 3 --password secret
 for name in plain faulty big stall refuse mute refetch; do wait_line "$name" "web server listening"; done
+wait_line kinds "\[127.0.0.12\] web server listening"
 python3 "$(dirname "$0")/../support/rogue.py" steal --address 127.0.0.9 --sim-log "$WORK/refetch.log" \
     >"$WORK/rogue.log" 2>&1 &
 STARTED_PIDS+=($!)
@@ -93,6 +97,23 @@ cmp "$WORK/root/orb1a2b.bi1" "$WORK/refetch.bin" || fail "refetch: saved bytes d
 [ "$(grep -o 'TFTP RRQ /orb1a2b.bi1 to 127.0.0.1:69 from port [0-9]*' "$WORK/refetch.log" | sort -u | wc -l)" = 2 ] ||
     fail "refetch: not two read requests from two ports"
 grep -q "tftp: sent ERROR" "$WORK/refetch.log" && fail "refetch: --on 1 did not replace the common --tftp-error-after 0"
+
+[ "$(http_code http://127.0.0.12/admin/advanced -D "$WORK/headers")" = 401 ] || fail "kinds: no challenge"
+nonce=$(sed -n 's/.*nonce="\([0-9a-f]*\)".*/\1/p' "$WORK/headers")
+for device in 10 11; do [ "$(trigger 127.0.0.$device orb1a2b.bi1)" = 200 ] || fail "kinds: trigger $device"; done
+[ "$(trigger 127.0.0.12 orb1a2b.bi1 --digest -u admin:secret)" = 200 ] || fail "kinds: trigger 12"
+wait_line kinds "10\] restart: down, restarting for 2 s$" 30
+wait_line kinds "11\] restart: none, the image dropped; still software version 7.0.1$" 30
+[ "$(http_code http://127.0.0.11/admin/advanced)" = 200 ] && grep -q "<td>7.0.1</td>" "$WORK/body" ||
+    fail "kinds: the device that dropped the image does not answer on its old version"
+for line in "down, restarting for 2 s \(the first of two\)" "up again, software version 7.0.2 \(for about 1 s" \
+    "down, restarting for 2 s \(the second time\)"; do wait_line kinds "12\] restart: $line" 30; done
+[ "$(http_code http://127.0.0.12/admin/advanced)" = refused ] || fail "kinds: web server up while flapping down"
+wait_line kinds "12\] restart: up again, software version 7.5.3$"
+# The nonce from before both restarts: a fresh challenge that calls it stale.
+[ "$(http_code http://127.0.0.12/admin/advanced -D "$WORK/headers" -H "Authorization: Digest username=\"admin\", \
+realm=\"ORB Device\", nonce=\"$nonce\", uri=\"/admin/advanced\", response=\"0\"")" = 401 ] || fail "kinds: old nonce"
+grep -q "stale=true" "$WORK/headers" || fail "kinds: the old nonce is not called stale"
 
 timeout 20 python3 "$(dirname "$0")/../support/rogue.py" flood --address 127.0.0.9 --to 127.0.0.1:9 --rate 200 \
     --seconds 0.5 >"$WORK/flood.log" || fail "flood: did not end by itself"

@@ -1,5 +1,6 @@
 #include "tools/orbsim/sim_digest_guard.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <strings.h>
@@ -153,11 +154,14 @@ void guardStart(DigestGuard* guard, const DigestGuardSettings& settings) {
     *guard = DigestGuard();
     guard->settings = settings;
     guardRenewNonce(guard);
-    guard->previousNonce.clear();
+    guard->staleNonces.clear();
 }
 
 void guardRenewNonce(DigestGuard* guard) {
-    guard->previousNonce = guard->nonce;
+    // A few: a device that restarted twice (--flap) still calls the nonce
+    // from before both stale.
+    guard->staleNonces.push_back(guard->nonce);
+    if (guard->staleNonces.size() > 8) guard->staleNonces.erase(guard->staleNonces.begin());
     guard->nonce = guard->settings.fixedNonce ? guard->settings.nonce : makeNonce(++guard->nonceSerial);
     guard->nonceShown = false;
     guard->requestsOnNonce = 0;
@@ -193,7 +197,8 @@ GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* auth
         if (c.username.empty() || c.nonce.empty() || c.response.empty() || !c.hasUri)
             return challenge("parameters missing");
         if (c.nonce != guard->nonce) {
-            if (!guard->previousNonce.empty() && c.nonce == guard->previousNonce) return challenge("stale nonce", true);
+            const std::vector<std::string>& stale = guard->staleNonces;
+            if (std::find(stale.begin(), stale.end(), c.nonce) != stale.end()) return challenge("stale nonce", true);
             return challenge("unknown nonce");
         }
         if (c.username != s.user) return challenge("wrong user");

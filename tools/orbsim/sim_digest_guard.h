@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct DigestGuardSettings {
     std::string user;
@@ -31,7 +32,7 @@ struct GuardVerdict {
 struct DigestGuard {
     DigestGuardSettings settings;
     std::string nonce;
-    std::string previousNonce;  // the one replaced last; requests with it are stale
+    std::vector<std::string> staleNonces;  // the last few replaced; requests with them are stale
     bool nonceShown = false;
     unsigned requestsOnNonce = 0;
     uint32_t nonceSerial = 0;

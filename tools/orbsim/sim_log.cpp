@@ -45,6 +45,13 @@ std::string simDotted(uint32_t address) {
            std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
 }
 
+std::string simSeconds(unsigned ms) {
+    std::string shown = std::to_string(ms / 1000);
+    if (ms % 1000 == 0) return shown;
+    std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+    return shown + "." + fraction.substr(0, fraction.find_last_not_of('0') + 1);
+}
+
 std::string simEscape(const std::string& text) {
     static const char digits[] = "0123456789abcdef";
     std::string shown;

@@ -24,6 +24,9 @@ void simLog(const char* format, ...)
 // A host-order IPv4 address as the log shows it.
 std::string simDotted(uint32_t address);
 
+// Milliseconds as the log shows seconds: "2", "0.5", "2.125".
+std::string simSeconds(unsigned ms);
+
 // Text from a command line or the network as one harmless log field:
 // control bytes, bytes above 126, '"' and '\' escaped (\r \n \t \" \\ \xNN).
 std::string simEscape(const std::string& text);

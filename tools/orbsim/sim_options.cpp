@@ -1,99 +1,80 @@
 #include "tools/orbsim/sim_options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "net/address_utils.h"
 
 namespace {
 
-bool parseUnsigned(const char* text, unsigned long max, unsigned long* value) {
-    if (!*text || *text == '-' || *text == '+') return false;
+bool parseUnsigned(const std::string& text, unsigned long max, unsigned long* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
     errno = 0;
     char* end = nullptr;
-    unsigned long parsed = std::strtoul(text, &end, 10);
+    unsigned long parsed = std::strtoul(text.c_str(), &end, 10);
     if (errno || *end || parsed > max) return false;
     *value = parsed;
     return true;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+// "3", "2,5" and, with ranges, "4-7" or a mix: numbers up to max.
+bool parseList(const std::string& text, unsigned long max, bool ranges, std::set<unsigned long>* numbers) {
+    size_t start = 0;
+    for (size_t end = 0; end != std::string::npos; start = end + 1) {
+        end = text.find(',', start);
+        std::string piece = text.substr(start, end == std::string::npos ? end : end - start);
+        size_t dash = ranges ? piece.find('-') : std::string::npos;
+        unsigned long first = 0, last = 0;
+        if (!parseUnsigned(piece.substr(0, dash), max, &first) ||
+            !parseUnsigned(dash == std::string::npos ? piece : piece.substr(dash + 1), max, &last) || last < first)
+            return false;
+        for (unsigned long n = first; n <= last; ++n) numbers->insert(n);
+    }
+    return true;
 }
 
 // 12 hex digits, optionally grouped with ':' or '-'.
-bool parseMac(const char* text, uint8_t bytes[6]) {
-    int digits = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p == ':' || *p == '-') continue;
-        int d = hexDigit(*p);
-        if (d < 0 || digits == 12) return false;
-        if (digits % 2 == 0) bytes[digits / 2] = 0;
-        bytes[digits / 2] = static_cast<uint8_t>(bytes[digits / 2] << 4 | d);
-        ++digits;
-    }
-    return digits == 12;
-}
-
-bool parseAckList(const char* text, std::set<unsigned long>* acks) {
-    std::string list = text;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        std::string piece = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        unsigned long block = 0;
-        if (!parseUnsigned(piece.c_str(), 0xFFFFFFFFul, &block)) return false;
-        acks->insert(block);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+bool parseMac(const std::string& text, uint8_t bytes[6]) {
+    std::string hex;
+    for (char c : text)
+        if (c != ':' && c != '-') hex += c;
+    if (hex.size() != 12 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
+    for (int i = 0; i < 6; ++i) bytes[i] = static_cast<uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
     return true;
 }
 
-bool fits(const std::string& text, size_t limit) { return !text.empty() && text.size() <= limit; }
-
-// Options that take no value; every other option takes exactly one.
-const std::set<std::string> kFlags = {
-    "--help",           "-h",          "--algorithm-unquoted", "--always-401",
-    "--http-close",     "--stay-down", "--mute-after-restart", "--dup-acks",
-    "--refuse-options", "--recovery",  "--log-headers",        "--http-chunked",
-    "--http10",         "--no-fetch",  "--answer-twice",       "--log-time",
-};
-
-// "3", "2,5", "4-7" or a mix: device numbers counted from 1.
-bool parseDeviceList(const char* text, std::set<unsigned>* devices) {
-    std::string list = text;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t comma = list.find(',', start);
-        std::string piece = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        size_t dash = piece.find('-');
-        unsigned long first = 0, last = 0;
-        if (dash == std::string::npos) {
-            if (!parseUnsigned(piece.c_str(), 100000, &first)) return false;
-            last = first;
-        } else if (!parseUnsigned(piece.substr(0, dash).c_str(), 100000, &first) ||
-                   !parseUnsigned(piece.substr(dash + 1).c_str(), 100000, &last) || last < first) {
-            return false;
-        }
-        if (first == 0) return false;
-        for (unsigned long d = first; d <= last; ++d) devices->insert(static_cast<unsigned>(d));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+// "2", "0.5" or "2.125" seconds, as milliseconds; at most an hour.
+bool parseSeconds(const std::string& text, unsigned* ms) {
+    char* end = nullptr;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (text.find_first_not_of("0123456789.") != std::string::npos || *end || end == text.c_str() || seconds > 3600)
+        return false;
+    *ms = static_cast<unsigned>(std::lround(seconds * 1000));
     return true;
 }
 
-// 100 to 599, as an answer's status.
-bool parseStatus(const char* text, int* status) {
-    unsigned long number = 0;
-    if (!parseUnsigned(text, 599, &number) || number < 100) return false;
-    *status = static_cast<int>(number);
+// N, N:CODE or N:CODE:TEXT; the text may hold colons.
+bool parseErrorAfter(const std::string& given, SimOptions* o) {
+    size_t first = given.find(':');
+    size_t second = first == std::string::npos ? first : given.find(':', first + 1);
+    unsigned long block = 0, code = o->errorCode;
+    if (!parseUnsigned(given.substr(0, first), 0xFFFFFFFFul, &block) ||
+        (first != std::string::npos &&
+         !parseUnsigned(given.substr(first + 1, second == std::string::npos ? second : second - first - 1), 65535,
+                        &code)))
+        return false;
+    o->errorAfterBlock = static_cast<long>(block);
+    o->errorCode = static_cast<unsigned>(code);
+    if (second != std::string::npos) o->errorText = given.substr(second + 1);
     return true;
 }
 
@@ -118,319 +99,268 @@ void nthMac(SimOptions* o, unsigned step) {
     for (uint8_t byte : o->macBytes) value = value << 8 | byte;
     value = (value + step) & 0xFFFFFFFFFFFFull;
     for (int i = 5; i >= 0; --i, value >>= 8) o->macBytes[i] = static_cast<uint8_t>(value);
-    bool lowerCase = false;
-    for (char c : o->macAddress) lowerCase = lowerCase || (c >= 'a' && c <= 'f');
+    bool lowerCase = o->macAddress.find_first_of("abcdef") != std::string::npos;
     const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
     int nibble = 0;
     for (char& c : o->macAddress) {
-        if (hexDigit(c) < 0) continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) continue;
         uint8_t byte = o->macBytes[nibble / 2];
         c = digits[nibble % 2 == 0 ? byte >> 4 : byte & 15];
         ++nibble;
     }
 }
 
-}  // namespace
+// CLI11 lays the options out; some groups end with a note of their own.
+class UsageLayout : public CLI::Formatter {
+public:
+    std::map<std::string, std::string> notes;
 
-void printSimUsage(FILE* out) {
-    std::fputs(
-        "usage: orbsim [options]\n"
-        "device:\n"
-        "  --address A.B.C.D      address to serve on (default 127.0.0.2)\n"
-        "  --port N               web server port (default 80)\n"
-        "  --product TEXT         Product Name (default ORBQ4x4)\n"
-        "  --mac HEX              MAC address, 12 hex digits, ':' or '-' allowed (default 000E08123456)\n"
-        "  --mac-text TEXT        show this on the status page as the MAC Address (recovery keeps --mac)\n"
-        "  --version TEXT         Software Version before an upgrade (default 7.0.0)\n"
-        "  --hardware TEXT        Hardware Version (default 1.0.2)\n"
-        "  --serial TEXT          Serial Number, at most 19 characters (default ORB0012345)\n"
+    std::string make_group(std::string group, bool positional, std::vector<const CLI::Option*> options) const override {
+        std::string text = group + ":\n";
+        for (const CLI::Option* option : options) text += make_option(option, positional);
+        auto note = notes.find(group);
+        return note == notes.end() ? text : text + note->second;
+    }
+};
+
+// Every option with its meaning and its checks, bound to a device's options
+// and to the fleet's own (count, logTimes).
+void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTimes) {
+    app->set_help_flag();  // --help is looked for before the parse, wherever it stands
+    app->allow_extras();   // so an unknown word gets our own one-line message
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    auto layout = std::make_shared<UsageLayout>();
+    layout->column_width(25);
+    layout->label("Usage", "usage");
+    layout->label("OPTIONS", "options");
+    app->formatter(layout);
+
+    auto group = [app](const char* name) { app->option_defaults()->group(name); };
+    auto flag = [app](const char* name, bool& field, const char* help) { app->add_flag(name, field, help); };
+    auto text = [app](const char* name, std::string& field, const char* type, const char* help) {
+        app->add_option(name, field, help)->type_name(type);
+    };
+    // Whole numbers are read here, in decimal (CLI11 would take 010 as octal).
+    auto number = [app](const char* name, auto& field, unsigned long min, unsigned long max, const char* type,
+                        const char* help, const char* range) {
+        app->add_option(name, field, help)
+            ->type_name(type)
+            ->transform(CLI::Validator(
+                [=](std::string& value) -> std::string {
+                    unsigned long parsed = 0;
+                    if (!parseUnsigned(value, max, &parsed) || parsed < min) return range;
+                    value = std::to_string(parsed);
+                    return "";
+                },
+                ""));
+    };
+    // take applies a value to o, or refuses it; CLI11 puts the option's name
+    // before the refusal. It sees every occurrence, in order.
+    auto custom = [app](const char* name, const char* type, const char* help, const char* refusal,
+                        std::function<bool(const std::string&)> take) {
+        app->add_option(name)->description(help)->type_name(type)->check(
+            CLI::Validator([=](std::string& value) { return take(value) ? std::string() : std::string(refusal); }, ""));
+    };
+
+    group("device");
+    custom("--address", "A.B.C.D", "address to serve on (default 127.0.0.2)", "not an IPv4 address",
+           [o](const std::string& v) { return parseDottedQuad(v.c_str(), &o->address); });
+    number("--port", o->httpPort, 1, 65535, "N", "web server port (default 80)", "1 to 65535");
+    text("--product", o->productName, "TEXT", "Product Name (default ORBQ4x4)");
+    custom("--mac", "HEX", "MAC address, 12 hex digits, ':' or '-' allowed (default 000E08123456)", "12 hex digits",
+           [o](const std::string& v) { return parseMac(v, o->macBytes) && (o->macAddress = v, true); });
+    text("--mac-text", o->macText, "TEXT", "show this on the status page as the MAC Address (recovery keeps --mac)");
+    text("--version", o->softwareVersion, "TEXT", "Software Version before an upgrade (default 7.0.0)");
+    text("--hardware", o->hardwareVersion, "TEXT", "Hardware Version (default 1.0.2)");
+    custom("--serial", "TEXT", "Serial Number, at most 19 characters (default ORB0012345)", "1 to 19 characters",
+           [o](const std::string& v) { return !(o->serialNumber = v).empty() && v.size() <= 19; });
+    layout->notes["device"] =
         "  The texts go out raw, control characters and all (facts at most 127 bytes);\n"
-        "  the log shows them escaped.\n"
-        "digest authentication (on when --user and --password are given):\n"
-        "  --user NAME  --password TEXT  --realm TEXT (default \"ORB Device\")\n"
-        "  --qop none|auth|auth-int|auth,auth-int   (default auth)\n"
-        "  --algorithm absent|MD5|md5-sess          (default MD5)\n"
-        "  --algorithm-unquoted   write algorithm=VALUE without quotes\n"
-        "  --opaque TEXT          send an opaque value\n"
-        "  --nonce-every N        renew the nonce after every N requests (N >= 2)\n"
-        "  --nonce TEXT           this nonce, raw, in every challenge (implies --log-headers)\n"
-        "  --always-401           answer every request with a 401\n"
-        "  --log-headers          log every received header line, escaped: http: header \"...\"\n"
-        "web server faults:\n"
-        "  --http-hang SECONDS    read the request, then hold the connection without answering\n"
-        "  --http-close           read the request, then close without answering\n"
-        "  --http-trickle MS      write every answer one byte at a time, MS ms apart\n"
-        "  --http-hold SECONDS    after a whole answer (with Content-Length), keep the connection open\n"
-        "  --http-chunked         2xx bodies chunked (no Content-Length), a cut inside the version\n"
-        "  --http10               status lines say HTTP/1.0\n"
-        "  --header-case lower|upper   write header names in this case\n"
-        "  --trigger-status CODE  answer the upgrade trigger with CODE (still fetches)\n"
-        "  --after-restart-status CODE|401plain   after a restart, the status page comes with\n"
-        "                         CODE (body still lists the facts); 401plain: a 401 with a Basic\n"
-        "                         challenge, given even to requests without credentials\n"
-        "  --location URL         Location of 3xx answers (default http://ADDRESS/login)\n"
-        "upgrade:\n"
-        "  --restart-seconds S    web server down this long after a complete image (default 5)\n"
-        "  --version-after TEXT   report this version after the restart instead of the image's\n"
-        "  --stay-down            never come back after the restart (connections refused)\n"
-        "  --mute-after-restart   come back, but close every connection without an answer\n"
-        "  --save FILE            write the received bytes to FILE (in a fleet: device 1's only)\n"
-        "  --save-dir DIR         write the received bytes to DIR/ADDRESS.img (--save wins)\n"
-        "  --exit-after S         exit S seconds after the upgrade has ended (0 complete, 1 not)\n"
-        "  --fetch-delay MS       wait this long after the trigger before the read request\n"
-        "  --no-fetch             accept the trigger, never fetch\n"
-        "tftp client:\n"
-        "  --tftp-retry-ms MS     resend the last packet after this much silence (default 1000)\n"
-        "  --tftp-retries N       give up after N resends in a row (default 5)\n"
-        "  --tftp-deadline S      give up a transfer after S seconds in all (default 300)\n"
-        "  --stall-after N        stop acknowledging after block N\n"
-        "  --drop-fraction F      leave out this fraction (0..1) of the ACKs\n"
-        "  --drop-ack N[,N...]    leave out the first ACK of these blocks (0 is the OACK's)\n"
-        "  --dup-acks             send every ACK twice\n"
-        "  --refuse-options       answer the OACK with an ERROR packet\n"
-        "  --tftp-error-after N[:CODE[:TEXT]]   send ERROR instead of block N's ACK (0: the\n"
-        "                         OACK's) and give up (default 3 \"Disk full or allocation exceeded\")\n"
-        "  --refetch-after N      after ACK N, start again from a new port with a new read request\n"
-        "  --seed N               seed for --drop-fraction (default 1)\n"
-        "recovery:\n"
-        "  --recovery             start in recovery mode: no web server, answer on 234.4.8.10:4810\n"
-        "  --answer-size N        bytes in a discovery answer (default 100)\n"
-        "  --answer-twice         send every answer twice, 50 ms apart\n"
-        "  --ignore-fetches N     neither answer nor act on the first N fetch commands\n"
-        "fleet (one process, devices on consecutive addresses):\n"
-        "  --count N              N devices from --address on (at most 250); device I (from 1) gets\n"
-        "                         address +I-1, serial with its last digits +I-1, MAC +I-1, and\n"
-        "                         Software Version 7.0.<I-1> unless --version is given\n"
-        "  --on LIST OPTION [VALUE]   apply one option to the devices in LIST only (1-based:\n"
-        "                         \"3\", \"2,5\", \"4-7\"), after the common ones; repeat as needed,\n"
-        "                         e.g. --on 3 --password other --on 5 --mute-after-restart\n"
-        "  --log-time             put the seconds since the start before every log line\n"
+        "  the log shows them escaped.\n";
+
+    group("digest authentication (on when --user and --password are given)");
+    text("--user", o->user, "NAME", "the user name");
+    text("--password", o->password, "TEXT", "its password");
+    text("--realm", o->realm, "TEXT", "the realm (default \"ORB Device\")");
+    custom("--qop", "none|auth|auth-int|auth,auth-int", "the challenge's qop (default auth)",
+           "none, auth, auth-int or auth,auth-int", [o](const std::string& v) {
+               o->qop = v == "none" ? "" : v;
+               return v == "none" || v == "auth" || v == "auth-int" || v == "auth,auth-int";
+           });
+    custom("--algorithm", "absent|MD5|md5-sess", "the challenge's algorithm (default MD5)", "absent, MD5 or md5-sess",
+           [o](const std::string& v) {
+               o->algorithm = v == "absent" ? "" : v;
+               return v == "absent" || v == "MD5" || v == "md5-sess";
+           });
+    flag("--algorithm-unquoted", o->algorithmUnquoted, "write algorithm=VALUE without quotes");
+    text("--opaque", o->opaque, "TEXT", "send an opaque value");
+    number("--nonce-every", o->nonceEvery, 2, 1000000, "N", "renew the nonce after every N requests (N >= 2)",
+           "at least 2");
+    custom("--nonce", "TEXT", "this nonce, raw, in every challenge (implies --log-headers)", "",
+           [o](const std::string& v) {
+               o->nonce = v;
+               o->fixedNonce = o->logHeaders = true;
+               return true;
+           });
+    flag("--always-401", o->always401, "answer every request with a 401");
+    flag("--log-headers", o->logHeaders, "log every received header line, escaped: http: header \"...\"");
+
+    group("web server faults");
+    number("--http-hang", o->httpHangSeconds, 1, 3600, "SECONDS",
+           "read the request, then hold the connection without answering", "1 to 3600 seconds");
+    flag("--http-close", o->httpClose, "read the request, then close without answering");
+    number("--http-trickle", o->httpTrickleMs, 1, 10000, "MS", "write every answer one byte at a time, MS ms apart",
+           "1 to 10000 ms");
+    number("--http-hold", o->httpHoldSeconds, 1, 3600, "SECONDS",
+           "after a whole answer (with Content-Length), keep the connection open", "1 to 3600 seconds");
+    flag("--http-chunked", o->httpChunked, "2xx bodies chunked (no Content-Length), a cut inside the version");
+    flag("--http10", o->http10, "status lines say HTTP/1.0");
+    custom("--header-case", "lower|upper", "write header names in this case", "lower or upper",
+           [o](const std::string& v) { return (o->headerCase = v) == "lower" || v == "upper"; });
+    number("--trigger-status", o->triggerStatus, 100, 599, "CODE",
+           "answer the upgrade trigger with CODE (still fetches)", "100 to 599");
+    custom("--after-restart-status", "CODE|401plain",
+           "after a restart, the status page comes with CODE (body still lists\n"
+           "the facts); 401plain: a 401 with a Basic challenge, given even to\n"
+           "requests without credentials",
+           "100 to 599, or 401plain", [o](const std::string& v) {
+               o->afterRestartBasic401 = v == "401plain";
+               if (o->afterRestartBasic401) o->afterRestartStatus = 401;
+               unsigned long code = 0;
+               if (!o->afterRestartBasic401 && parseUnsigned(v, 599, &code))
+                   o->afterRestartStatus = static_cast<int>(code);
+               return o->afterRestartBasic401 || code >= 100;
+           });
+    text("--location", o->location, "URL", "Location of 3xx answers (default http://ADDRESS/login)");
+
+    group("upgrade");
+    custom("--restart-seconds", "S|MIN-MAX",
+           "web server down this long after a complete image (default 5; 0 to\n"
+           "3600, decimals allowed); in a fleet MIN-MAX spreads the times evenly,\n"
+           "device 1 MIN and the last MAX",
+           "0 to 3600, or MIN-MAX", [o](const std::string& v) {
+               size_t dash = v.find('-');
+               return parseSeconds(v.substr(0, dash), &o->restartMs) &&
+                      parseSeconds(dash == std::string::npos ? v : v.substr(dash + 1), &o->restartMaxMs) &&
+                      o->restartMs <= o->restartMaxMs;
+           });
+    text("--version-after", o->versionAfter, "TEXT", "report this version after the restart instead of the image's");
+    flag("--stay-down", o->stayDown, "never come back after the restart (connections refused)");
+    flag("--never-restart", o->neverRestart,
+         "take the whole image but never go down: keep answering on the old\n"
+         "version, as a device that dropped the image");
+    flag("--flap", o->flap,
+         "go down, come back on the old version for about 1 s, go down again,\n"
+         "then come up on the new one (the restart time split between the two)");
+    flag("--mute-after-restart", o->muteAfterRestart, "come back, but close every connection without an answer");
+    text("--save", o->savePath, "FILE", "write the received bytes to FILE (in a fleet: device 1's only)");
+    text("--save-dir", o->saveDir, "DIR", "write the received bytes to DIR/ADDRESS.img (--save wins)");
+    number("--exit-after", o->exitAfterSeconds, 0, 3600, "S",
+           "exit S seconds after the upgrade has ended (0 complete, 1 not)", "0 to 3600 seconds");
+    number("--fetch-delay", o->fetchDelayMs, 0, 600000, "MS",
+           "wait this long after the trigger before the read request", "0 to 600000 ms");
+    flag("--no-fetch", o->noFetch, "accept the trigger, never fetch");
+
+    group("tftp client");
+    number("--tftp-retry-ms", o->tftpRetryMs, 10, 60000, "MS",
+           "resend the last packet after this much silence (default 1000)", "10 to 60000");
+    number("--tftp-retries", o->tftpRetries, 0, 1000, "N", "give up after N resends in a row (default 5)", "0 to 1000");
+    number("--tftp-deadline", o->tftpDeadlineSeconds, 1, 86400, "S",
+           "give up a transfer after S seconds in all (default 300)", "1 to 86400");
+    number("--stall-after", o->stallAfterBlock, 0, 0xFFFFFFFFul, "N", "stop acknowledging after block N",
+           "a block number");
+    custom("--drop-fraction", "F", "leave out this fraction (0..1) of the ACKs", "0 to 1", [o](const std::string& v) {
+        char* end = nullptr;
+        o->dropFraction = std::strtod(v.c_str(), &end);
+        return !v.empty() && !*end && o->dropFraction >= 0.0 && o->dropFraction <= 1.0;
+    });
+    custom("--drop-ack", "N[,N...]", "leave out the first ACK of these blocks (0 is the OACK's)",
+           "block numbers separated by commas",
+           [o](const std::string& v) { return parseList(v, 0xFFFFFFFFul, false, &o->dropAcks); });
+    flag("--dup-acks", o->duplicateAcks, "send every ACK twice");
+    flag("--refuse-options", o->refuseOptions, "answer the OACK with an ERROR packet");
+    custom("--tftp-error-after", "N[:CODE[:TEXT]]",
+           "send ERROR instead of block N's ACK (0: the OACK's) and give up\n"
+           "(default 3 \"Disk full or allocation exceeded\")",
+           "N[:CODE[:TEXT]], CODE 0 to 65535", [o](const std::string& v) { return parseErrorAfter(v, o); });
+    number("--refetch-after", o->refetchAfterBlock, 1, 0xFFFFFFFFul, "N",
+           "after ACK N, start again from a new port with a new read request", "a block number from 1");
+    number("--seed", o->seed, 0, 0xFFFFFFFFul, "N", "seed for --drop-fraction (default 1)", "a number");
+
+    group("recovery");
+    flag("--recovery", o->recovery, "start in recovery mode: no web server, answer on 234.4.8.10:4810");
+    number("--answer-size", o->answerSize, 1, 512, "N", "bytes in a discovery answer (default 100)", "1 to 512");
+    flag("--answer-twice", o->answerTwice, "send every answer twice, 50 ms apart");
+    number("--ignore-fetches", o->ignoreFetches, 0, 1000000, "N",
+           "neither answer nor act on the first N fetch commands", "a count");
+
+    group("fleet (one process, devices on consecutive addresses)");
+    number("--count", *count, 1, 250, "N",
+           "N devices from --address on (at most 250); device I (from 1) gets\n"
+           "address +I-1, serial with its last digits +I-1, MAC +I-1, and\n"
+           "Software Version 7.0.<I-1> unless --version is given",
+           "1 to 250");
+    // Taken out of the words before the parse; here for the help.
+    app->add_option("--on")
+        ->option_text("LIST OPTION [VALUE]")
+        ->description(
+            "apply one option to the devices in LIST only (1-based: \"3\",\n"
+            "\"2,5\", \"4-7\"), after the common ones; repeat as needed, e.g.\n"
+            "--on 3 --password other --on 5 --mute-after-restart");
+    flag("--log-time", *logTimes, "put the seconds since the start before every log line");
+    layout->notes["fleet (one process, devices on consecutive addresses)"] =
         "  A fleet's log lines start with the device's address: \"orbsim: [127.0.0.5] ...\".\n"
         "  It exits when every device's --exit-after is due (the highest code), or at once with 2\n"
-        "  when a device cannot listen.\n",
-        out);
+        "  when a device cannot listen.\n";
 }
 
-namespace {
-
-// Applies the options in args to o; seen collects their names.
-bool applyOptions(const std::vector<std::string>& args, SimOptions* o, std::set<std::string>* seen, bool* help,
-                  std::string* error) {
-    auto fail = [error](const std::string& message) {
-        *error = message;
+// Parses words (without the program's name) into what app is bound to; a
+// mistake comes back as one line naming the option.
+bool parseWords(CLI::App* app, std::vector<std::string> words, std::string* error) {
+    std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+    try {
+        app->parse(words);
+    } catch (const CLI::ArgumentMismatch& mismatch) {  // only a missing value, here
+        std::string what = mismatch.what();
+        *error = what.substr(0, what.find(':')) + " needs a value";
         return false;
-    };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        seen->insert(name);
-        // Flags first; everything else takes one value.
-        if (name == "--help" || name == "-h") {
-            *help = true;
-            return true;
-        } else if (name == "--algorithm-unquoted") {
-            o->algorithmUnquoted = true;
-            continue;
-        } else if (name == "--always-401") {
-            o->always401 = true;
-            continue;
-        } else if (name == "--http-close") {
-            o->httpClose = true;
-            continue;
-        } else if (name == "--stay-down") {
-            o->stayDown = true;
-            continue;
-        } else if (name == "--mute-after-restart") {
-            o->muteAfterRestart = true;
-            continue;
-        } else if (name == "--dup-acks") {
-            o->duplicateAcks = true;
-            continue;
-        } else if (name == "--refuse-options") {
-            o->refuseOptions = true;
-            continue;
-        } else if (name == "--recovery") {
-            o->recovery = true;
-            continue;
-        } else if (name == "--log-headers") {
-            o->logHeaders = true;
-            continue;
-        } else if (name == "--http-chunked") {
-            o->httpChunked = true;
-            continue;
-        } else if (name == "--http10") {
-            o->http10 = true;
-            continue;
-        } else if (name == "--no-fetch") {
-            o->noFetch = true;
-            continue;
-        } else if (name == "--answer-twice") {
-            o->answerTwice = true;
-            continue;
-        }
-        if (i + 1 >= args.size()) return fail(name + " needs a value");
-        const char* value = args[++i].c_str();
-        unsigned long number = 0;
-        if (name == "--address") {
-            if (!parseDottedQuad(value, &o->address)) return fail("--address: not an IPv4 address");
-        } else if (name == "--port") {
-            if (!parseUnsigned(value, 65535, &number) || number == 0) return fail("--port: 1 to 65535");
-            o->httpPort = static_cast<uint16_t>(number);
-        } else if (name == "--product") {
-            o->productName = value;
-        } else if (name == "--mac") {
-            if (!parseMac(value, o->macBytes)) return fail("--mac: 12 hex digits");
-            o->macAddress = value;
-        } else if (name == "--mac-text") {
-            o->macText = value;
-        } else if (name == "--version") {
-            o->softwareVersion = value;
-        } else if (name == "--hardware") {
-            o->hardwareVersion = value;
-        } else if (name == "--serial") {
-            o->serialNumber = value;
-            if (!fits(o->serialNumber, 19)) return fail("--serial: 1 to 19 characters");
-        } else if (name == "--user") {
-            o->user = value;
-        } else if (name == "--password") {
-            o->password = value;
-        } else if (name == "--realm") {
-            o->realm = value;
-        } else if (name == "--qop") {
-            std::string qop = value;
-            if (qop != "none" && qop != "auth" && qop != "auth-int" && qop != "auth,auth-int")
-                return fail("--qop: none, auth, auth-int or auth,auth-int");
-            o->qop = qop == "none" ? "" : qop;
-        } else if (name == "--algorithm") {
-            std::string algorithm = value;
-            if (algorithm != "absent" && algorithm != "MD5" && algorithm != "md5-sess")
-                return fail("--algorithm: absent, MD5 or md5-sess");
-            o->algorithm = algorithm == "absent" ? "" : algorithm;
-        } else if (name == "--opaque") {
-            o->opaque = value;
-        } else if (name == "--nonce-every") {
-            if (!parseUnsigned(value, 1000000, &number) || number < 2) return fail("--nonce-every: at least 2");
-            o->nonceEvery = static_cast<unsigned>(number);
-        } else if (name == "--nonce") {
-            o->fixedNonce = true;
-            o->nonce = value;
-            o->logHeaders = true;
-        } else if (name == "--http-hang") {
-            if (!parseUnsigned(value, 3600, &number) || number == 0) return fail("--http-hang: 1 to 3600 seconds");
-            o->httpHangSeconds = static_cast<unsigned>(number);
-        } else if (name == "--http-trickle") {
-            if (!parseUnsigned(value, 10000, &number) || number == 0) return fail("--http-trickle: 1 to 10000 ms");
-            o->httpTrickleMs = static_cast<unsigned>(number);
-        } else if (name == "--http-hold") {
-            if (!parseUnsigned(value, 3600, &number) || number == 0) return fail("--http-hold: 1 to 3600 seconds");
-            o->httpHoldSeconds = static_cast<unsigned>(number);
-        } else if (name == "--header-case") {
-            std::string which = value;
-            if (which != "lower" && which != "upper") return fail("--header-case: lower or upper");
-            o->headerCase = which;
-        } else if (name == "--trigger-status") {
-            if (!parseStatus(value, &o->triggerStatus)) return fail("--trigger-status: 100 to 599");
-        } else if (name == "--after-restart-status") {
-            o->afterRestartBasic401 = std::strcmp(value, "401plain") == 0;
-            if (o->afterRestartBasic401)
-                o->afterRestartStatus = 401;
-            else if (!parseStatus(value, &o->afterRestartStatus))
-                return fail("--after-restart-status: 100 to 599, or 401plain");
-        } else if (name == "--location") {
-            o->location = value;
-        } else if (name == "--restart-seconds") {
-            if (!parseUnsigned(value, 3600, &number)) return fail("--restart-seconds: 0 to 3600");
-            o->restartSeconds = static_cast<unsigned>(number);
-        } else if (name == "--version-after") {
-            o->versionAfter = value;
-        } else if (name == "--save") {
-            o->savePath = value;
-        } else if (name == "--save-dir") {
-            o->saveDir = value;
-        } else if (name == "--exit-after") {
-            if (!parseUnsigned(value, 3600, &number)) return fail("--exit-after: 0 to 3600 seconds");
-            o->exitAfterSeconds = static_cast<int>(number);
-        } else if (name == "--fetch-delay") {
-            if (!parseUnsigned(value, 600000, &number)) return fail("--fetch-delay: 0 to 600000 ms");
-            o->fetchDelayMs = static_cast<unsigned>(number);
-        } else if (name == "--tftp-retry-ms") {
-            if (!parseUnsigned(value, 60000, &number) || number < 10) return fail("--tftp-retry-ms: 10 to 60000");
-            o->tftpRetryMs = static_cast<unsigned>(number);
-        } else if (name == "--tftp-retries") {
-            if (!parseUnsigned(value, 1000, &number)) return fail("--tftp-retries: 0 to 1000");
-            o->tftpRetries = static_cast<unsigned>(number);
-        } else if (name == "--tftp-deadline") {
-            if (!parseUnsigned(value, 86400, &number) || number == 0) return fail("--tftp-deadline: 1 to 86400");
-            o->tftpDeadlineSeconds = static_cast<unsigned>(number);
-        } else if (name == "--stall-after") {
-            if (!parseUnsigned(value, 0xFFFFFFFFul, &number)) return fail("--stall-after: a block number");
-            o->stallAfterBlock = static_cast<long>(number);
-        } else if (name == "--tftp-error-after") {
-            // N, N:CODE or N:CODE:TEXT; the text may hold colons.
-            std::string given = value;
-            size_t first = given.find(':');
-            size_t second = first == std::string::npos ? std::string::npos : given.find(':', first + 1);
-            if (!parseUnsigned(given.substr(0, first).c_str(), 0xFFFFFFFFul, &number))
-                return fail("--tftp-error-after: N[:CODE[:TEXT]]");
-            o->errorAfterBlock = static_cast<long>(number);
-            if (first != std::string::npos) {
-                std::string code =
-                    given.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
-                if (!parseUnsigned(code.c_str(), 65535, &number)) return fail("--tftp-error-after: CODE 0 to 65535");
-                o->errorCode = static_cast<unsigned>(number);
-            }
-            if (second != std::string::npos) o->errorText = given.substr(second + 1);
-        } else if (name == "--refetch-after") {
-            if (!parseUnsigned(value, 0xFFFFFFFFul, &number) || number == 0)
-                return fail("--refetch-after: a block number from 1");
-            o->refetchAfterBlock = static_cast<long>(number);
-        } else if (name == "--drop-fraction") {
-            char* end = nullptr;
-            o->dropFraction = std::strtod(value, &end);
-            if (!*value || *end || !(o->dropFraction >= 0.0 && o->dropFraction <= 1.0))
-                return fail("--drop-fraction: 0 to 1");
-        } else if (name == "--drop-ack") {
-            if (!parseAckList(value, &o->dropAcks)) return fail("--drop-ack: block numbers separated by commas");
-        } else if (name == "--seed") {
-            if (!parseUnsigned(value, 0xFFFFFFFFul, &number)) return fail("--seed: a number");
-            o->seed = static_cast<uint32_t>(number);
-        } else if (name == "--answer-size") {
-            if (!parseUnsigned(value, 512, &number) || number == 0) return fail("--answer-size: 1 to 512");
-            o->answerSize = static_cast<unsigned>(number);
-        } else if (name == "--ignore-fetches") {
-            if (!parseUnsigned(value, 1000000, &number)) return fail("--ignore-fetches: a count");
-            o->ignoreFetches = static_cast<unsigned>(number);
-        } else {
-            return fail("unknown option " + name);
-        }
+    } catch (const CLI::ParseError& mistake) {
+        *error = mistake.what();
+        return false;
+    }
+    if (!app->remaining().empty()) {
+        *error = "unknown option " + app->remaining().front();
+        return false;
     }
     return true;
 }
 
+// The last mistake found is the one told.
 bool checkDevice(const SimOptions& o, std::string* error) {
-    if (o.user.empty() != o.password.empty()) {
-        *error = "--user and --password go together";
-        return false;
-    }
-    const std::string* facts[] = {&o.productName, &o.softwareVersion, &o.hardwareVersion, &o.versionAfter, &o.macText};
-    for (const std::string* fact : facts) {
-        if (fact->size() > 127) {
-            *error = "a fact is longer than 127 characters";
-            return false;
-        }
-    }
-    if (o.serialNumber.size() > 19) {
-        *error = "serial " + o.serialNumber + " is longer than 19 characters";
-        return false;
-    }
-    return true;
+    error->clear();
+    for (const std::string* fact :
+         {&o.productName, &o.softwareVersion, &o.hardwareVersion, &o.versionAfter, &o.macText})
+        if (fact->size() > 127) *error = "a fact is longer than 127 characters";
+    if (o.serialNumber.size() > 19) *error = "serial " + o.serialNumber + " is longer than 19 characters";
+    if (o.user.empty() != o.password.empty()) *error = "--user and --password go together";
+    return error->empty();
 }
 
 struct DeviceOption {
-    std::set<unsigned> devices;
+    std::set<unsigned long> devices;
     std::vector<std::string> words;  // the option and its value
 };
 
 }  // namespace
+
+void printSimUsage(FILE* out) {
+    CLI::App app("", "orbsim");
+    SimOptions ignored;
+    unsigned count = 1;
+    bool logTimes = false;
+    describeOptions(&app, &ignored, &count, &logTimes);
+    std::fputs(app.help().c_str(), out);
+}
 
 bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::string* error) {
     *help = false;
@@ -438,52 +368,50 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
         *error = message;
         return false;
     };
-    // Fleet options are taken out here; the rest applies to every device or,
-    // after --on, to some.
+    SimOptions base;
+    unsigned count = 1;
+    fleet->logTimes = false;
+    CLI::App app;
+    describeOptions(&app, &base, &count, &fleet->logTimes);
+    // The options after --on are taken out here; the rest apply to every device.
     std::vector<std::string> common;
     std::vector<DeviceOption> particular;
-    unsigned long count = 1;
-    fleet->logTimes = false;
     for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        if (name == "--help" || name == "-h") {
+        std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
             *help = true;
             return true;
         }
-        if (name == "--log-time") {
-            fleet->logTimes = true;
+        if (word != "--on") {
+            common.push_back(word);
             continue;
         }
-        if (name == "--count" || name == "--on") {
+        DeviceOption option;
+        if (i + 1 >= argc) return fail("--on needs a value");
+        std::string list = argv[++i];
+        // Device numbers count from 1.
+        if (!parseList(list, 100000, true, &option.devices) || option.devices.count(0))
+            return fail("--on: device numbers from 1, such as 3, 2,5 or 4-7");
+        if (i + 1 >= argc) return fail("--on " + list + " needs an option");
+        option.words.push_back(argv[++i]);
+        std::string name = option.words[0].substr(0, option.words[0].find('='));
+        if (name == "--count" || name == "--on" || name == "--log-time" || name == "--help")
+            return fail("--on: " + name + " is not for one device");
+        const CLI::Option* described = app.get_option_no_throw(name);
+        if (!described || name.rfind("--", 0) != 0) return fail("unknown option " + name);
+        if (described->get_expected_max() != 0 && name == option.words[0]) {
             if (i + 1 >= argc) return fail(name + " needs a value");
-            const char* value = argv[++i];
-            if (name == "--count") {
-                if (!parseUnsigned(value, 250, &count) || count == 0) return fail("--count: 1 to 250");
-                continue;
-            }
-            DeviceOption option;
-            if (!parseDeviceList(value, &option.devices))
-                return fail("--on: device numbers from 1, such as 3, 2,5 or 4-7");
-            if (i + 1 >= argc) return fail("--on " + std::string(value) + " needs an option");
             option.words.push_back(argv[++i]);
-            const std::string& what = option.words[0];
-            if (what == "--count" || what == "--on" || what == "--log-time" || what == "--help")
-                return fail("--on: " + what + " is not for one device");
-            if (!kFlags.count(what)) {
-                if (i + 1 >= argc) return fail(what + " needs a value");
-                option.words.push_back(argv[++i]);
-            }
-            particular.push_back(option);
-            continue;
         }
-        common.push_back(name);
+        particular.push_back(option);
     }
-    SimOptions base;
-    std::set<std::string> seen;
-    if (!applyOptions(common, &base, &seen, help, error)) return false;
-    if (*help) return true;
-    if ((base.address & 0xFF000000u) != ((base.address + static_cast<uint32_t>(count) - 1) & 0xFF000000u))
+    if (!parseWords(&app, common, error)) return false;
+    if ((base.address & 0xFF000000u) != ((base.address + count - 1) & 0xFF000000u))
         return fail("--count: the addresses run past the end of the network");
+    for (const DeviceOption& option : particular)
+        if (*option.devices.rbegin() > count)
+            return fail("--on " + std::to_string(*option.devices.rbegin()) + ": no such device (--count " +
+                        std::to_string(count) + ")");
     fleet->devices.clear();
     for (unsigned i = 0; i < count; ++i) {
         SimOptions device = base;
@@ -491,24 +419,29 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
             device.address = base.address + i;
             device.serialNumber = nthSerial(base.serialNumber, i);
             nthMac(&device, i);
-            if (!seen.count("--version")) device.softwareVersion = "7.0." + std::to_string(i);
+            if (!app.count("--version")) device.softwareVersion = "7.0." + std::to_string(i);
             // One file cannot hold them all: the common --save is the first device's.
             if (i > 0) device.savePath.clear();
         }
-        for (const DeviceOption& option : particular) {
-            if (!option.devices.count(i + 1)) continue;
-            std::set<std::string> ignored;
-            if (!applyOptions(option.words, &device, &ignored, help, error))
-                return fail("device " + std::to_string(i + 1) + ": " + *error);
+        std::vector<std::string> words;
+        for (const DeviceOption& option : particular)
+            if (option.devices.count(i + 1)) words.insert(words.end(), option.words.begin(), option.words.end());
+        std::string which = "device " + std::to_string(i + 1) + ": ";
+        if (!words.empty()) {
+            CLI::App own;
+            unsigned ownCount = 1;
+            bool ownTimes = false;
+            describeOptions(&own, &device, &ownCount, &ownTimes);
+            if (!parseWords(&own, words, error)) return fail(which + *error);
         }
-        if (!checkDevice(device, error))
-            return fail(count > 1 ? "device " + std::to_string(i + 1) + ": " + *error : *error);
+        // A MIN-MAX restart time: device 1 MIN, the last MAX, the others evenly between.
+        if (count > 1)
+            device.restartMs += static_cast<unsigned>(
+                (uint64_t{device.restartMaxMs - device.restartMs} * i + (count - 1) / 2) / (count - 1));
+        device.restartMaxMs = device.restartMs;
+        if (!checkDevice(device, error)) return fail(count > 1 ? which + *error : *error);
         fleet->devices.push_back(device);
     }
-    for (const DeviceOption& option : particular)
-        if (*option.devices.rbegin() > count)
-            return fail("--on " + std::to_string(*option.devices.rbegin()) + ": no such device (--count " +
-                        std::to_string(count) + ")");
     return true;
 }
 

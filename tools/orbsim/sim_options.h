@@ -47,9 +47,12 @@ struct SimOptions {
     std::string location;               // of 3xx answers; empty: http://ADDRESS/login
 
     // The upgrade.
-    unsigned restartSeconds = 5;
-    std::string versionAfter;  // empty: the version in the received image
+    unsigned restartMs = 5000;     // down this long after a complete image
+    unsigned restartMaxMs = 5000;  // MIN-MAX in a fleet: spread over the devices, then each one's restartMs
+    std::string versionAfter;      // empty: the version in the received image
     bool stayDown = false;
+    bool neverRestart = false;      // takes the image but stays up on the old version
+    bool flap = false;              // down, briefly up on the old version, down again, up on the new
     bool muteAfterRestart = false;  // back up, but closes every connection unanswered
     std::string savePath;
     std::string saveDir;        // save to DIR/ADDRESS.img

@@ -14,28 +14,50 @@ bool saveBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     return static_cast<bool>(out);
 }
 
-void restart(SimState* state, const ImageCheck& check) {
-    const SimOptions& o = state->options;
+// The web server takes no connection from here on: its listener is closed
+// and its connections dropped, as a rebooting device's are.
+bool goDown(SimState* state, unsigned ms, const char* which) {
     state->webUp = false;
     state->inRecovery = false;
-    for (int waited = 0; waited < 40 && state->webListening; ++waited)
-        if (!simSleep(*state, 50)) return;
-    simLog("restarting for %u s", o.restartSeconds);
-    if (!simSleep(*state, o.restartSeconds * 1000)) return;
-    std::string version = !o.versionAfter.empty()  ? o.versionAfter
-                          : !check.version.empty() ? check.version
-                                                   : currentVersion(state);
+    for (int waited = 0; waited < 200 && state->webListening; ++waited)
+        if (!simSleep(*state, 50)) return false;
+    simLog("restart: down, restarting for %s s%s", simSeconds(ms).c_str(), which);
+    return simSleep(*state, ms);
+}
+
+// Boots on version; the web server forgets its nonces on a new boot.
+bool comeUp(SimState* state, const std::string& version, const char* which) {
     setCurrentVersion(state, version);
     ++state->bootCount;
-    if (o.stayDown) {
-        simLog("staying down after the restart");
-        return;
-    }
     state->webUp = true;
     // "Up" only once connections are taken again.
     for (int waited = 0; waited < 40 && !state->webListening; ++waited)
-        if (!simSleep(*state, 50)) return;
-    simLog("up again, software version %s", simEscape(version).c_str());
+        if (!simSleep(*state, 50)) return false;
+    simLog("restart: up again, software version %s%s", simEscape(version).c_str(), which);
+    return true;
+}
+
+void restart(SimState* state, const ImageCheck& check) {
+    const SimOptions& o = state->options;
+    const std::string old = currentVersion(state);
+    if (o.neverRestart) {
+        simLog("restart: none, the image dropped; still software version %s", simEscape(old).c_str());
+        return;
+    }
+    std::string version = !o.versionAfter.empty() ? o.versionAfter : !check.version.empty() ? check.version : old;
+    // A flapping device spends half its restart time on each of its two downs.
+    const unsigned firstDownMs = o.flap ? o.restartMs / 2 : 0;
+    if (o.flap && !(goDown(state, firstDownMs, " (the first of two)") &&
+                    comeUp(state, old, " (for about 1 s, then down again)") && simSleep(*state, 1000)))
+        return;
+    if (!goDown(state, o.restartMs - firstDownMs, o.flap ? " (the second time)" : "")) return;
+    if (o.stayDown) {
+        setCurrentVersion(state, version);
+        ++state->bootCount;
+        simLog("restart: staying down after the restart");
+        return;
+    }
+    comeUp(state, version, "");
 }
 
 void runUpgrade(SimState* state, UpgradeSource source) {

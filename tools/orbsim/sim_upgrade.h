@@ -1,5 +1,6 @@
 // The device's upgrade: fetch the image, judge it, keep it, restart and
-// come back with the version it carries.
+// come back with the version it carries (or, as told, drop it and stay up,
+// or flap: up briefly on the old version between two downs).
 #pragma once
 
 #include <cstdint>

@@ -57,12 +57,27 @@ int openListener(uint32_t address, uint16_t port) {
     return fd;
 }
 
+// Sleeps while the device stays up; false once it stops or goes down.
+bool sleepWhileUp(const SimState& state, unsigned ms) {
+    for (unsigned slept = 0; slept < ms && state.webUp; slept += 50)
+        if (!simSleep(state, ms - slept < 50 ? ms - slept : 50)) return false;
+    return state.webUp;
+}
+
+// A rebooting device's connections vanish: the client meets a reset, not
+// an orderly close.
+void dropConnection(int fd) {
+    linger abort{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    close(fd);
+}
+
 // Reads up to the empty line that ends the header, within a time and size bound.
 bool readRequestHead(int fd, const SimState& state, std::string* head) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
     char chunk[2048];
     while (head->find("\r\n\r\n") == std::string::npos && head->size() < kMaxRequest) {
-        if (state.stop || Clock::now() >= deadline) return false;
+        if (state.stop || !state.webUp || Clock::now() >= deadline) return false;
         pollfd waiter{fd, POLLIN, 0};
         if (poll(&waiter, 1, 50) <= 0) continue;
         ssize_t got = recv(fd, chunk, sizeof chunk, 0);
@@ -126,7 +141,7 @@ void sendAnswer(SimState* state, int fd, const HttpAnswer& answer) {
     if (o.httpTrickleMs) {
         simLog("http: trickling %zu bytes, one every %u ms", bytes.size(), o.httpTrickleMs);
         for (size_t i = 0; i < bytes.size(); ++i) {
-            if (i && !simSleep(*state, o.httpTrickleMs)) return;
+            if (i && !sleepWhileUp(*state, o.httpTrickleMs)) return;
             if (!sendAll(fd, &bytes[i], 1)) {
                 simLog("http: the client left after %zu of %zu bytes", i, bytes.size());
                 return;
@@ -223,7 +238,7 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
     }
     if (o.httpHangSeconds) {
         simLog("%s %s -> holding the connection for %u s", request.method.c_str(), shown, o.httpHangSeconds);
-        simSleep(*state, o.httpHangSeconds * 1000);
+        sleepWhileUp(*state, o.httpHangSeconds * 1000);
         simLog("letting the held connection go");
         return;
     }
@@ -305,6 +320,8 @@ void runWebServer(SimState* state) {
     while (!state->stop) {
         releaseHeld(&held, false);
         if (!state->webUp) {
+            for (const HeldConnection& connection : held) dropConnection(connection.fd);
+            held.clear();
             if (listener >= 0) {
                 close(listener);
                 listener = -1;
@@ -344,6 +361,10 @@ void runWebServer(SimState* state) {
         int connection = accept(listener, nullptr, nullptr);
         if (connection < 0) continue;
         serveConnection(state, &guard, guarded, connection);
+        if (!state->webUp) {
+            dropConnection(connection);
+            continue;
+        }
         if (o.httpHoldSeconds) {
             // Held open past the answer, while other requests are served.
             held.push_back({connection, Clock::now() + std::chrono::seconds(o.httpHoldSeconds)});

@@ -1,4 +1,5 @@
-# orb_gtest(<target>): registers a GoogleTest binary with CTest.
+# orb_gtest(<target>): registers a GoogleTest binary with CTest, labelled
+# "unit" (the sanitizer builds run those); it joins the target unit_tests.
 # orb_gtest(<target> NETNS): runs it in a private network namespace.
 set(ORB_NETNS ${CMAKE_CURRENT_LIST_DIR}/netns.sh)
 function(orb_gtest target)
@@ -7,7 +8,8 @@ function(orb_gtest target)
     set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR ${ORB_NETNS})
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-    PROPERTIES SKIP_RETURN_CODE 77 ${ARG_PROPERTIES})
+    PROPERTIES SKIP_RETURN_CODE 77 LABELS unit ${ARG_PROPERTIES})
+  set_property(GLOBAL APPEND PROPERTY ORB_UNIT_TESTS ${target})
 endfunction()
 
 # orb_netns_test(NAME <name> COMMAND <command...>): a script test in a namespace.

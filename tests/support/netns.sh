@@ -3,9 +3,6 @@
 # (multicast on, 224.0.0.0/4 routed to lo), so network tests never reach
 # another host. Exit 77 (skipped) where no namespace can be made.
 set -u
-# The programs end the process from whichever thread is done, with others
-# still running, by design: no thread-leak reports in sanitizer builds.
-export TSAN_OPTIONS=${TSAN_OPTIONS:-report_thread_leaks=0}
 if [ "${ORB_IN_NETNS:-}" = 1 ]; then exec "$@"; fi
 if unshare -n true 2>/dev/null; then
   exec unshare -n env ORB_IN_NETNS=1 bash -c '

@@ -219,7 +219,7 @@ std::string commandLineHelp(const ProgramProfile& program) {
     size_t lineStart = help.rfind('\n') + 1;
     for (size_t i = 0; i < kExitStatusCount; ++i) {
         std::string item = " " + std::to_string(exitCode(kExitStatuses[i].status)) + " " + kExitStatuses[i].meaning +
-                           (i + 1 < kExitStatusCount ? "," : ".");
+                           (i + 1 < kExitStatusCount ? ";" : ".");
         if (help.size() - lineStart + item.size() > 80) {
             help += "\n";
             lineStart = help.size();

@@ -26,9 +26,11 @@ void waitForReboot(Run& run, OpenView& view, unsigned ticks) {
     for (;;) {
         uint64_t now = clockMillis() / kRebootTickMs;
         if (now < start) now += wrap;
+        // A sleep may overshoot: the wait never shows more than its length.
+        const uint64_t done = now - start < ticks ? now - start : ticks;
         view.step(RunStep{.kind = StepKind::RestartWait,
                           .address = device,
-                          .done = static_cast<uint32_t>(now - start),
+                          .done = static_cast<uint32_t>(done),
                           .total = ticks,
                           .tickMs = kRebootTickMs});
         if (view.cancelled()) {

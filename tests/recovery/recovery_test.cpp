@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -13,11 +14,11 @@
 #include <vector>
 
 #include "apps/orbflash/orbflash_recovery.h"
-#include "core/program_profile.h"
-#include "core/upgrade_context.h"
+#include "apps/profiles/program_profiles.h"
+#include "base/text.h"
 #include "net/recovery/recovery_discovery.h"
 #include "platform/platform_clock.h"
-#include "tests/support/scripted_front_end.h"
+#include "tests/support/recording_front_end.h"
 
 namespace {
 
@@ -181,14 +182,11 @@ void shortSleep(unsigned ms) { usleep(ms * 10); }
 class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetUpgradeContext();
-        resetScriptedFrontEnd();
-        gProgram = &kOrbflashProfile;
         setClockHooks(nullptr, shortSleep);
         makeSearchRequest(&request, "SN-42");
     }
     void TearDown() override {
-        recoveryClose();
+        recoveryClose(&channel);
         setClockHooks(nullptr, nullptr);
     }
     int exchange() {
@@ -198,11 +196,28 @@ protected:
                 static_cast<std::vector<std::string>*>(raw)->push_back(std::string(caption) + "|" + text);
             },
             [](void*) { return true; }};
-        return recoveryExchange(&request, answer, kLoopback, hooks);
+        return recoveryExchange(&channel, &request, answer, kLoopback, hooks);
     }
+    RecoveryChannel channel;
     RecoveryRequest request;
     uint8_t answer[128] = {};
     std::vector<std::string> reports;
+};
+
+// An orbflash run in recovery mode for the serial SN-42, on loopback.
+struct RecoveryRun : TestRun {
+    RecoveryRun() : TestRun(kOrbflashProfile) {
+        UpgradeContext& c = run.context();
+        c.mode = RunMode::Recovery;
+        copyText(c.recoverySerial, sizeof c.recoverySerial, "SN-42");
+        copyText(c.targetText, sizeof c.targetText, "SN-42");
+        c.localAddress = kLoopback;
+        c.firmwareFileName.set("/orb1a2b.bin");
+    }
+    std::optional<RunOutcome> search() {
+        return until([&](::Run&) { recovery.search(); });
+    }
+    RecoverySearch recovery{run};
 };
 
 TEST_F(Exchange, AHundredByteAnswerIsFoundEvenInTheFifthCycle) {
@@ -297,22 +312,20 @@ void leaveAnswerWaiting(const Datagram& answer) {
 }
 
 TEST_F(Exchange, ALeftOverSearchAnswerDoesNotConfirmTheFetch) {
-    std::strcpy(gContext.recoverySerial, "SN-42");
-    gContext.localAddress = kLoopback;
-    gContext.firmwareFileName.set("/orb1a2b.bin");
     struct Row {
         int fetchesIgnored;
         bool confirmed;
         int fetchesSent;
     };
     for (const Row& row : {Row{0, true, 1}, Row{1, true, 2}, Row{5, false, 5}}) {
+        RecoveryRun t;
         Responder device(100, 1, {}, row.fetchesIgnored);
-        ASSERT_EQ(exchange(), 1);
+        ASSERT_EQ(t.search(), std::nullopt);
         leaveAnswerWaiting(answerFor("SN-42", 0x7F000002));
-        EXPECT_EQ(sendFetchCommand(69), row.confirmed) << row.fetchesIgnored;
+        EXPECT_EQ(t.recovery.sendFetch(69), row.confirmed) << row.fetchesIgnored;
         EXPECT_EQ(device.fetchesHeard(), row.fetchesSent) << row.fetchesIgnored;
+        EXPECT_EQ(t.frontEnd.count("message"), 0);
     }
-    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(Exchange, ABindFailureIsReportedAndTheNextExchangeTriesAgain) {
@@ -330,23 +343,23 @@ TEST_F(Exchange, ABindFailureIsReportedAndTheNextExchangeTriesAgain) {
     EXPECT_EQ(exchange(), 1);
 }
 
-TEST_F(Exchange, SearchRunsBehindTheConnectingWindow) {
-    std::strcpy(gContext.recoverySerial, "SN-42");
-    std::strcpy(gContext.targetText, "SN-42");
-    gContext.localAddress = kLoopback;
+TEST_F(Exchange, SearchRunsBehindTheConnectingView) {
     {
+        RecoveryRun t;
         Responder device(100, 1);
-        EXPECT_EQ(runUntilEnd(searchForDevice), std::nullopt);
+        EXPECT_EQ(t.search(), std::nullopt);
+        EXPECT_EQ(t.frontEnd.events(), (std::vector<std::string>{"open connecting", "close connecting"}));
     }
-    std::vector<std::string> expected = {"open 105", "title Connecting with ORB@SN-42", "range 105 100", "destroy 105"};
-    EXPECT_EQ(frontEndEvents(), expected);
-    recoveryClose();
-    EXPECT_EQ(runUntilEnd(searchForDevice), RunOutcome::DeviceNotFound);
-    EXPECT_EQ(frontEndEvents().end()[-2], "error Recovery Failed: Cannot find the specified device!");
-    // Cancel in the window ends the search the same way, in words.
-    scriptedFrontEnd().onPoll = [](ProgressKind) { return true; };
-    EXPECT_EQ(runUntilEnd(searchForDevice), RunOutcome::SearchCancelled);
-    EXPECT_EQ(frontEndEvents().end()[-2], "error Recovery Failed: Cannot find the specified device!");
+    RecoveryRun unanswered;
+    EXPECT_EQ(unanswered.search(), RunOutcome::DeviceNotFound);
+    EXPECT_EQ(unanswered.frontEnd.events().back(),
+              "end device-not-found|Recovery Failed: Cannot find the specified device!");
+    // Cancel in the view ends the search the same way, in words.
+    RecoveryRun cancelled;
+    cancelled.frontEnd.cancel = [](ViewKind) { return true; };
+    EXPECT_EQ(cancelled.search(), RunOutcome::SearchCancelled);
+    EXPECT_EQ(cancelled.frontEnd.events().back(),
+              "end search-cancelled|Recovery Failed: Cannot find the specified device!");
 }
 
 }  // namespace

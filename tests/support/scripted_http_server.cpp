@@ -47,16 +47,17 @@ void waitForClose(int s) {
 
 }  // namespace
 
-ScriptedHttpServer::ScriptedHttpServer() {
+ScriptedHttpServer::ScriptedHttpServer(uint16_t wanted) {
     listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int on = 1;
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener, 4);
+    address.sin_port = htons(wanted);
+    // listen() on an unbound socket would pick some other port.
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 4) != 0)
+        return;
     socklen_t length = sizeof address;
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
     port = ntohs(address.sin_port);

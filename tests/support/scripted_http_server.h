@@ -26,7 +26,8 @@ struct ScriptedHttpServer {
     std::vector<std::string> requests;
     std::vector<uint16_t> peerPorts;
 
-    ScriptedHttpServer();
+    // On 127.0.0.1:wanted (0: a free port); port stays 0 when wanted is taken.
+    explicit ScriptedHttpServer(uint16_t wanted = 0);
     ~ScriptedHttpServer();
     // Serves the answers in order, one connection each, on a thread.
     void serve(std::vector<ScriptedAnswer> answers);

@@ -1,42 +1,45 @@
-// The restart wait and the checks after the upload, with a fake clock and
-// a scripted status read.
+// The restart wait with a fake clock, and the checks after the upload
+// against the device's scripted web server (in a private namespace).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 
+#include "apps/profiles/program_profiles.h"
+#include "base/text.h"
 #include "core/after_upload.h"
 #include "core/reboot_tick.h"
-#include "core/upgrade_context.h"
-#include "tests/support/scripted_front_end.h"
+#include "net/http/http_exchange.h"
 #include "tests/tftp/tftp_test_support.h"
 
 namespace {
 
 class TftpAfterUpload : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetTftpTest(&kOrbflashProfile);
-        installImage(image);
-    }
+    void SetUp() override { useFakeClock(1000, true); }
     void TearDown() override { useRealClock(); }
-
-    void waitFor(const char* model) {
-        std::strcpy(gContext.modelName, model);
-        waitForReboot(openProgress(ProgressKind::Upload), rebootWaitTicks(gContext.modelName), "Updating");
-    }
-
-    std::vector<uint8_t> image = makeTestImage(2000, 1, "7.5.3");
 };
 
-struct WaitCase {
-    const ProgramProfile* program;
-    const char* model;
-    unsigned ticks;
-};
+// The restart wait of the model on an upload view; the steps recorded.
+std::vector<std::string> waitFor(const ProgramProfile& profile, const char* model) {
+    TftpRun t(profile);
+    copyText(t.run.context().modelName, sizeof t.run.context().modelName, model);
+    OpenView view(t.run, ViewKind::Upload);
+    waitForReboot(t.run, view, rebootWaitTicks(profile, model));
+    return t.frontEnd.events();
+}
+
+std::vector<std::string> waitSteps(unsigned ticks) {
+    const std::string total = std::to_string(ticks);
+    return {"open upload", "restart-wait 0/" + total, "restart-wait " + total + "/" + total, "close upload"};
+}
 
 TEST_F(TftpAfterUpload, RestartWaitLastsTheModelsTicks) {
     ASSERT_EQ(kRebootTickMs, 32u);
+    struct WaitCase {
+        const ProgramProfile* program;
+        const char* model;
+        unsigned ticks;
+    };
     const WaitCase cases[] = {
         {&kOrbflashProfile, "ORBG200", 6250},      {&kOrbflashProfile, "ORBG400", 6250},
         {&kOrbflashProfile, "ORBQ4x4", 3905},      {&kOrbflashProfile, "ORBR2xK", 4686},
@@ -47,21 +50,19 @@ TEST_F(TftpAfterUpload, RestartWaitLastsTheModelsTicks) {
     };
     for (const WaitCase& c : cases) {
         SCOPED_TRACE(c.model);
-        resetTftpTest(c.program);
         useFakeClock(123457);
-        waitFor(c.model);
+        EXPECT_EQ(waitFor(*c.program, c.model), waitSteps(c.ticks));
         EXPECT_EQ(fakeSleepCount(), c.ticks);
-        EXPECT_EQ(lastProgressPosition(110), static_cast<int>(c.ticks));
-        EXPECT_TRUE(eventsInOrder({"open 110", "range 110 " + std::to_string(c.ticks), "destroy 110"}));
     }
 }
 
 TEST_F(TftpAfterUpload, RestartWaitCarriesOnAcrossTheClockWrap) {
     useFakeClock(0xFFFFFFFFu - 40 * 32 + 5);
-    waitFor("ORB-A110");
+    EXPECT_EQ(waitFor(kOrbflashProfile, "ORB-A110"), waitSteps(1562));
     EXPECT_EQ(fakeSleepCount(), 1562u);
-    EXPECT_EQ(lastProgressPosition(110), 1562);
 }
+
+const char* const kSilent = nullptr;  // a status read that yields nothing
 
 struct CheckCase {
     const char* name;
@@ -70,14 +71,16 @@ struct CheckCase {
     bool complete;
     bool phone;
     Stage stage;
-    std::vector<StatusRead> reads;
+    std::vector<const char*> reads;     // the software version each page shows, read by one status read each
     std::optional<RunOutcome> outcome;  // nothing: the check returned
-    std::vector<std::string> events;    // before the end
-    int readCount;
+    std::vector<std::string> events;    // other than the status reads and their views
+    bool secondLayout;                  // of the success dialog
 };
 
 TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
-    const std::string notResponding = "error Upgrade Failed: ORB not responding after firmware upload";
+    const std::string notResponding =
+        "end silent-after-upload|Upgrade Failed: ORB not responding after firmware upload";
+    const std::vector<std::string> succeeded = {"version 7.5.3", "success", "end success"};
     const CheckCase cases[] = {
         {"flash G400",
          &kOrbflashProfile,
@@ -85,120 +88,137 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
          true,
          false,
          Stage::Target,
-         {{900, "7.5.3"}},
+         {"7.5.3"},
          RunOutcome::Success,
-         {"dialog 113"},
-         1},
+         succeeded,
+         true},
         {"flash Q4x4",
          &kOrbflashProfile,
          "ORBQ4x4",
          true,
          false,
          Stage::Target,
-         {{900, "7.5.3"}},
+         {"7.5.3"},
          RunOutcome::Success,
-         {"dialog 113"},
-         1},
+         succeeded,
+         true},
         {"flash R2xK",
          &kOrbflashProfile,
          "ORBR2xK",
          true,
          false,
          Stage::Target,
-         {{900, "7.5.3"}},
+         {"7.5.3"},
          RunOutcome::Success,
-         {"dialog 111"},
-         1},
+         succeeded,
+         false},
         {"flash silent",
          &kOrbflashProfile,
          "ORB-A110",
          true,
          false,
          Stage::Target,
-         {{0, ""}, {900, ""}},
+         {kSilent},
          RunOutcome::NotRespondingAfterUpload,
          {notResponding},
-         1},
+         false},
         {"stage incomplete",
          &kOrbstageProfile,
          "ORB-A110",
          false,
          false,
          Stage::Target,
-         {{900, ""}},
+         {},
          RunOutcome::UploadIncomplete,
-         {"error Upgrade Failed: Firmware Upload Incomplete"},
-         0},
+         {"end upload-incomplete|Upgrade Failed: Firmware Upload Incomplete"},
+         false},
         {"stage silent",
          &kOrbstageProfile,
          "ORB-A110",
          true,
          false,
          Stage::Target,
-         {{0, ""}},
+         std::vector<const char*>(10, kSilent),
          RunOutcome::NotRespondingAfterUpload,
          {notResponding},
-         10},
+         false},
         {"stage third read",
          &kOrbstageProfile,
          "ORB-A110",
          true,
          false,
          Stage::Target,
-         {{0, ""}, {0, ""}, {700, ""}},
+         {kSilent, kSilent, "7.5.3"},
          RunOutcome::Success,
-         {"dialog 111"},
-         3},
+         succeeded,
+         false},
         {"stage other version",
          &kOrbstageProfile,
          "ORB-A110",
          true,
          false,
          Stage::Target,
-         {{700, "7.5.2"}},
+         {"7.5.2"},
          RunOutcome::VersionMismatch,
-         {"error Upgrade Failed: Version not matching"},
-         1},
+         {"version 7.5.2", "end version-mismatch|Upgrade Failed: Version not matching"},
+         false},
         {"stage phone",
          &kOrbstageProfile,
          "ORB-A110",
          true,
          true,
          Stage::Target,
-         {{700, "7.5.2"}},
+         {"7.5.2"},
          RunOutcome::Success,
-         {"dialog 111"},
-         1},
+         {"version 7.5.2", "success", "end success"},
+         false},
         {"stage R2xK",
          &kOrbstageProfile,
          "ORBR2xK",
          true,
          false,
          Stage::Target,
-         {{700, ""}},
+         {"7.5.3"},
          RunOutcome::Success,
-         {"dialog 113"},
-         1},
-        {"transition", &kOrbstageProfile, "ORBR2xK", true, false, Stage::Transition, {{700, ""}}, std::nullopt, {}, 1},
+         succeeded,
+         true},
+        {"transition",
+         &kOrbstageProfile,
+         "ORBR2xK",
+         true,
+         false,
+         Stage::Transition,
+         {"7.0.0"},
+         std::nullopt,
+         {"version 7.0.0"},
+         true},
     };
-    std::vector<uint8_t> transition = makeTestImage(1000, 2, "7.0.0");
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.name);
-        resetTftpTest(c.program);
-        installImage(image);
-        installImage(transition, true);
-        std::strcpy(gContext.modelName, c.model);
-        gContext.isPhone = c.phone;
-        gContext.stage.store(c.stage);
-        scriptStatusReads(c.reads);
+        TftpRun t(*c.program);
+        UpgradeContext& context = t.run.context();
+        copyText(context.modelName, sizeof context.modelName, c.model);
+        context.isPhone = c.phone;
+        context.stage.store(c.stage);
+        ScriptedHttpServer device(kDeviceHttpPort);
+        ASSERT_EQ(device.port, kDeviceHttpPort);
+        std::vector<ScriptedAnswer> answers;
+        for (const char* version : c.reads) answers.push_back(version ? statusPage(version) : silentAnswer());
+        device.serve(answers);
         const char* served = c.stage == Stage::Transition ? "7.0.0" : "7.5.3";
-        std::optional<RunOutcome> outcome =
-            runUntilEnd([&] { checkAfterUpload(0x7F000002, c.complete, served, c.stage == Stage::Target); });
+        std::optional<RunOutcome> outcome = t.until([&](::Run& run) {
+            checkAfterUpload(run, context.targetAddress, c.complete, served, c.stage == Stage::Target);
+        });
+        device.finish();
         EXPECT_EQ(outcome, c.outcome);
-        std::vector<std::string> events = frontEndEvents();
-        if (outcome) events.pop_back();  // "end ..."
+        std::vector<std::string> events;
+        for (const std::string& event : t.frontEnd.events())
+            if (event.find("connecting") == std::string::npos && event.rfind("status-read", 0) != 0)
+                events.push_back(event);
         EXPECT_EQ(events, c.events);
-        EXPECT_EQ(statusReadCount(), c.readCount);
+        EXPECT_EQ(t.frontEnd.count("status-read 127.0.0.1"), static_cast<int>(c.reads.size()));
+        EXPECT_EQ(device.received().size(), c.reads.size());
+        EXPECT_EQ(successVariantFor(*c.program, c.model), c.secondLayout);
     }
 }
 

@@ -1,6 +1,7 @@
 // Serves one image file with the real listener, as a program would after
 // its trigger, for the client tests and the benchmark. Prints "port N" once
-// the listener is up; what the windows showed goes to stderr at the end.
+// the listener is up; the run's steps go to stderr at the end, and the
+// exit status is the run's.
 //   tftp_serve_driver IMAGE [--program flash|stage] [--name NAME] [--model NAME]
 //                     [--group] [--local A.B.C.D] [--transition FILE --next-name NAME]
 //                     [--lifetime SECONDS] [--web]
@@ -17,15 +18,13 @@
 #include <unistd.h>
 #include <vector>
 
-#include "core/firmware_image.h"
-#include "core/program_profile.h"
-#include "core/run_end.h"
-#include "core/text.h"
+#include "apps/profiles/program_profiles.h"
+#include "base/firmware_image.h"
+#include "base/text.h"
 #include "core/tftp_serving.h"
-#include "core/upgrade_context.h"
-#include "net/http/address_utils.h"
-#include "platform/platform_clock.h"
-#include "tests/support/scripted_front_end.h"
+#include "net/address_utils.h"
+#include "net/http/http_exchange.h"
+#include "tests/support/recording_front_end.h"
 
 namespace {
 
@@ -41,16 +40,16 @@ bool loadImage(const char* path, std::vector<uint8_t>* bytes, FirmwareImage* ima
 }
 
 // A device's web server that has taken whatever was served last.
-void answerStatusReads(uint32_t address) {
+void answerStatusReads(const Run& run, uint32_t address) {
     int server = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
     setsockopt(server, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_port = htons(80);
+    local.sin_port = htons(kDeviceHttpPort);
     local.sin_addr.s_addr = htonl(address);
     if (bind(server, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 || listen(server, 4) != 0) return;
-    std::thread([server] {
+    std::thread([server, &run] {
         for (;;) {
             int connection = accept(server, nullptr, nullptr);
             if (connection < 0) return;
@@ -60,17 +59,12 @@ void answerStatusReads(uint32_t address) {
             char page[256];
             int length =
                 std::snprintf(page, sizeof page, "HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>%s</td>\n",
-                              imageVersion(servedImage()));
+                              imageVersion(servedImage(run)));
             ssize_t sent = send(connection, page, static_cast<size_t>(length), MSG_NOSIGNAL);
             (void)sent;
             close(connection);
         }
     }).detach();
-}
-
-void printEvents(RunOutcome = RunOutcome::Success, const char* = nullptr) {
-    std::fprintf(stderr, "events:\n");
-    for (const std::string& event : frontEndEvents()) std::fprintf(stderr, "  %s\n", event.c_str());
 }
 
 int usage() {
@@ -124,38 +118,42 @@ int main(int argc, char** argv) {
         }
     }
 
-    gProgram = stage ? &kOrbstageProfile : &kOrbflashProfile;
-    gContext.mode = group ? RunMode::Recovery : RunMode::Upgrade;
-    if (!loadImage(argv[1], &target, &gContext.image)) return usage();
+    RecordingFrontEnd frontEnd;
+    Run run(stage ? kOrbstageProfile : kOrbflashProfile, frontEnd);
+    UpgradeContext& c = run.context();
+    c.mode = group ? RunMode::Recovery : RunMode::Upgrade;
+    if (!loadImage(argv[1], &target, &c.image)) return usage();
     if (transitionPath) {
-        if (!stage || !nextName || !loadImage(transitionPath, &transition, &gContext.transitionImage)) return usage();
-        gContext.stage.store(Stage::Transition);
+        if (!stage || !nextName || !loadImage(transitionPath, &transition, &c.transitionImage)) return usage();
+        c.stage.store(Stage::Transition);
     }
-    if (!parseDottedQuad(local, &gContext.localAddress)) return usage();
-    gContext.targetAddress = gContext.localAddress;
-    copyText(gContext.targetText, sizeof gContext.targetText, local);
-    copyText(gContext.modelName, sizeof gContext.modelName, model);
-    gContext.firmwareFileName.set(name);
-    // The scripted windows, but a real end of the run: the process ends.
-    resetScriptedFrontEnd();
-    setRunEndHandler(nullptr);
-    setRunEndListener(printEvents);
-    if (web) answerStatusReads(gContext.localAddress);
+    if (!parseDottedQuad(local, &c.localAddress)) return usage();
+    c.targetAddress = c.localAddress;
+    copyText(c.targetText, sizeof c.targetText, local);
+    copyText(c.modelName, sizeof c.modelName, model);
+    c.firmwareFileName.set(name);
+    if (web) answerStatusReads(run, c.localAddress);
 
-    uint16_t port = tftpStartListener(gContext.localAddress, group ? 0xEA04080Au : 0, gContext.targetAddress);
-    std::printf("port %u\n", port);
-    std::fflush(stdout);
-    if (port == 0) endRun(RunOutcome::GroupJoinFailed);
-
-    // As the staged flow does: a new name once the transition stage is over.
-    for (unsigned waited = 0; waited < lifetime * 100; ++waited) {
-        if (nextName && gContext.stage.load() == Stage::Target) {
-            gContext.firmwareFileName.set(nextName);
-            nextName = nullptr;
+    bool lifetimeOver = false;
+    int status = runUntilStopped(run, [&](Run& r) {
+        Serving serving(r);
+        uint16_t port = serving.start(c.localAddress, group ? 0xEA04080Au : 0, c.targetAddress);
+        std::printf("port %u\n", port);
+        std::fflush(stdout);
+        if (port == 0) r.stop(RunOutcome::GroupJoinFailed);
+        for (unsigned waited = 0; waited < lifetime * 100; ++waited) {
+            // As the staged flow does: a new name once the transition stage is over.
+            if (nextName && c.stage.load() == Stage::Target) {
+                c.firmwareFileName.set(nextName);
+                nextName = nullptr;
+            }
+            if (serving.ended(10)) serving.finish();
         }
-        sleepMillis(10);
-    }
-    std::fprintf(stderr, "tftp_serve_driver: lifetime over\n");
-    printEvents();
-    return 3;
+        // Stopping the run here ends the listener's thread too.
+        lifetimeOver = true;
+        r.stop(RunOutcome::UserAbort, "tftp_serve_driver: lifetime over");
+    });
+    std::fprintf(stderr, "events:\n");
+    for (const std::string& event : frontEnd.events()) std::fprintf(stderr, "  %s\n", event.c_str());
+    return lifetimeOver ? 3 : status;
 }

@@ -1,30 +1,15 @@
 #include "tests/tftp/tftp_test_support.h"
 
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
-#include "core/firmware_image.h"
-#include "core/request_runner.h"
-#include "core/tftp_serving.h"
-#include "core/upgrade_context.h"
+#include "base/firmware_image.h"
+#include "base/text.h"
 #include "platform/platform_clock.h"
-#include "tests/support/scripted_front_end.h"
-
-ProgramProfile gQuickFlash = [] {
-    ProgramProfile p = kOrbflashProfile;
-    p.tftpRetryLimit = kQuickRetryLimit;
-    return p;
-}();
-ProgramProfile gQuickStage = [] {
-    ProgramProfile p = kOrbstageProfile;
-    p.tftpRetryLimit = kQuickRetryLimit;
-    return p;
-}();
 
 std::vector<uint8_t> makeTestImage(uint32_t size, uint32_t seed, const char* version) {
     std::vector<uint8_t> bytes(size);
@@ -40,13 +25,35 @@ std::vector<uint8_t> makeTestImage(uint32_t size, uint32_t seed, const char* ver
     return bytes;
 }
 
-void installImage(const std::vector<uint8_t>& bytes, bool transition) {
-    FirmwareImage& image = transition ? gContext.transitionImage : gContext.image;
+ProgramProfile quickProfile(const ProgramProfile& profile) {
+    ProgramProfile quick = profile;
+    quick.tftpRetryLimit = kQuickRetryLimit;
+    return quick;
+}
+
+TftpRun::TftpRun(const ProgramProfile& profile) : TestRun(profile) {
+    UpgradeContext& c = run.context();
+    copyText(c.targetText, sizeof c.targetText, "10.1.0.13");
+    copyText(c.modelName, sizeof c.modelName, "ORB-A110");
+    c.firmwareFileName.set("/orb1a2b.bi1");
+    c.localAddress = 0x7F000001;
+    c.targetAddress = 0x7F000001;
+    run.httpTimeouts() = HttpTimeouts{2000, 2000, 5000};
+}
+
+void TftpRun::install(const std::vector<uint8_t>& bytes, bool transition) {
+    FirmwareImage& image = transition ? run.context().transitionImage : run.context().image;
     image = FirmwareImage{};
     image.data = bytes.data();
     image.size = static_cast<uint32_t>(bytes.size());
     if (!bytes.empty()) std::memcpy(image.header, bytes.data(), std::min<size_t>(bytes.size(), kImageHeaderSize));
 }
+
+ScriptedAnswer statusPage(const std::string& version) {
+    return ScriptedAnswer{"HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>" + version + "</td>"};
+}
+
+ScriptedAnswer silentAnswer() { return ScriptedAnswer{""}; }
 
 namespace {
 std::atomic<uint32_t> fakeNow{0};
@@ -71,11 +78,6 @@ void fakeSleep(unsigned ms) {
         std::abort();
     }
 }
-
-std::mutex readLock;
-std::vector<StatusRead> reads;
-int readCount = 0;
-std::function<void()> beforeRead;
 }  // namespace
 
 void useFakeClock(uint32_t start, bool runs) {
@@ -89,65 +91,3 @@ void useFakeClock(uint32_t start, bool runs) {
 void useRealClock() { setClockHooks(nullptr, nullptr); }
 
 uint32_t fakeSleepCount() { return sleeps.load(); }
-
-void scriptStatusReads(const std::vector<StatusRead>& script) {
-    std::lock_guard<std::mutex> guard(readLock);
-    reads = script;
-    readCount = 0;
-}
-
-int statusReadCount() {
-    std::lock_guard<std::mutex> guard(readLock);
-    return readCount;
-}
-
-void setBeforeStatusRead(std::function<void()> hook) { beforeRead = std::move(hook); }
-
-// Stands in for the request runner of the programs.
-int runRequest(void*, uint32_t, uint16_t, uint32_t, uint16_t, const char*, uint8_t*, int, int* httpStatus) {
-    if (beforeRead) beforeRead();
-    std::lock_guard<std::mutex> guard(readLock);
-    StatusRead read = reads.empty() ? StatusRead{0, ""} : reads[std::min<size_t>(readCount, reads.size() - 1)];
-    ++readCount;
-    if (read.result > 0) {
-        std::string version = read.version.empty() ? imageVersion(servedImage()) : read.version;
-        std::strncpy(gContext.deviceFacts.softwareVersion, version.c_str(),
-                     sizeof gContext.deviceFacts.softwareVersion - 1);
-    }
-    if (httpStatus) *httpStatus = read.result > 0 ? 200 : 0;  // a scripted page is a 2xx one
-    return read.result;
-}
-
-void resetTftpTest(const ProgramProfile* program) {
-    resetUpgradeContext();
-    resetScriptedFrontEnd();
-    gProgram = program;
-    std::strcpy(gContext.targetText, "10.1.0.13");
-    std::strcpy(gContext.modelName, "ORB-A110");
-    gContext.firmwareFileName.set("/orb1a2b.bi1");
-    gContext.localAddress = 0x7F000001;
-    gContext.targetAddress = 0x7F000001;
-    scriptStatusReads({});
-    setBeforeStatusRead(nullptr);
-    useFakeClock(1000, true);
-}
-
-int countEvents(const std::string& prefix) {
-    int count = 0;
-    for (const std::string& event : frontEndEvents()) count += event.compare(0, prefix.size(), prefix) == 0;
-    return count;
-}
-
-bool eventsInOrder(const std::vector<std::string>& prefixes) {
-    size_t next = 0;
-    for (const std::string& event : frontEndEvents()) {
-        if (next < prefixes.size() && event.compare(0, prefixes[next].size(), prefixes[next]) == 0) ++next;
-    }
-    return next == prefixes.size();
-}
-
-std::string allEvents() {
-    std::string text;
-    for (const std::string& event : frontEndEvents()) text += "  " + event.substr(0, 100) + "\n";
-    return text;
-}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "core/model_match.h"
 #include "core/questions.h"
 #include "core/request_runner.h"
 #include "net/http/http_exchange.h"
@@ -63,13 +64,17 @@ RunOutcome checkWebServer(Run& run) {
         HttpFailure failure = HttpFailure::None;
         int status = 0;
         int got = exchangeOnce(run, c.targetAddress, kDeviceHttpPort, "/admin/advanced", &failure, &status);
-        if (failure != HttpFailure::None || got == 0) {
+        if (failure == HttpFailure::SocketFailed || failure == HttpFailure::BindFailed) {
+            // Our side, not the device's silence.
             run.frontEnd().finding(run, Finding::Problem,
-                                   failure == HttpFailure::ConnectFailed || got == 0
-                                       ? "web server: no answer from the device"
-                                       : "web server: no local TCP port from 23456 to 23556 could be used");
-            return failure == HttpFailure::ConnectFailed || got == 0 ? RunOutcome::NoResponse
-                                                                     : RunOutcome::HttpBindFailed;
+                                   failure == HttpFailure::BindFailed
+                                       ? "web server: no local TCP port could be bound to reach the device"
+                                       : "web server: no TCP socket could be opened");
+            return failure == HttpFailure::BindFailed ? RunOutcome::HttpBindFailed : RunOutcome::HttpSocketFailed;
+        }
+        if (failure != HttpFailure::None || got == 0) {
+            run.frontEnd().finding(run, Finding::Problem, "web server: no answer from the device");
+            return RunOutcome::NoResponse;
         }
         if (got > 0) {
             if (status < 200 || status > 299) {
@@ -104,20 +109,8 @@ RunOutcome checkWebServer(Run& run) {
     }
 }
 
-bool containsIgnoringCase(const char* text, const char* part) {
-    size_t length = std::strlen(part);
-    if (length == 0) return false;
-    for (const char* at = text; *at; ++at) {
-        size_t i = 0;
-        while (i < length && at[i] &&
-               std::tolower(static_cast<unsigned char>(at[i])) == std::tolower(static_cast<unsigned char>(part[i])))
-            ++i;
-        if (i == length) return true;
-    }
-    return false;
-}
-
-void checkFacts(Run& run) {
+// False when the image is not for the device.
+bool checkFacts(Run& run) {
     const UpgradeContext& c = run.context();
     const DeviceFacts& facts = c.deviceFacts;
     char shown[5][132];
@@ -132,12 +125,12 @@ void checkFacts(Run& run) {
     run.frontEnd().finding(run, complete ? Finding::Ok : Finding::Warning, text);
 
     const char* model = c.modelName;
-    bool fits = containsIgnoringCase(facts.productName, model) || containsIgnoringCase(model, facts.productName);
+    bool fits = modelFitsProduct(model, facts.productName);
     formatText(text, sizeof text,
                fits ? "model: the image is for %s, the device is %s"
-                    : "model: the image is for %s, but the device says it is %s",
+                    : "model: the image is for %s, but the device says it is %s: it would be refused",
                model, shown[0]);
-    run.frontEnd().finding(run, fits ? Finding::Ok : Finding::Warning, text);
+    run.frontEnd().finding(run, fits ? Finding::Ok : Finding::Problem, text);
 
     const char* version = imageVersion(c.image);
     bool current = std::strcmp(version, facts.softwareVersion) == 0;
@@ -146,6 +139,7 @@ void checkFacts(Run& run) {
                        : "version: %s would be served; the device runs %s",
                version, shown[3]);
     run.frontEnd().finding(run, Finding::Ok, text);
+    return fits;
 }
 
 }  // namespace
@@ -154,7 +148,7 @@ RunOutcome checkDevice(Run& run) {
     checkSubnet(run);
     bool portFree = checkTftpPort(run);
     RunOutcome outcome = checkWebServer(run);
-    if (outcome == RunOutcome::Success) checkFacts(run);
+    if (outcome == RunOutcome::Success && !checkFacts(run)) outcome = RunOutcome::ImageNotForModel;
     if (outcome == RunOutcome::Success && !portFree) return RunOutcome::ListenerBindFailed;
     return outcome;
 }

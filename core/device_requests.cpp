@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "core/model_match.h"
 #include "core/request_runner.h"
+#include "core/start_up.h"
 #include "core/run.h"
 #include "net/http/http_exchange.h"
 
@@ -33,6 +35,24 @@ void stopIfAlreadyCurrent(Run& run) {
     char message[192];
     formatText(message, sizeof message, "already at %s", version);
     run.stop(RunOutcome::AlreadyCurrent, message);
+}
+
+void stopIfNotForModel(Run& run) {
+    if (!run.options().checkModel) return;
+    const UpgradeContext& c = run.context();
+    const FirmwareImage* images[] = {&c.transitionImage, &c.image};
+    for (const FirmwareImage* image : images) {
+        if (!image->data) continue;
+        char model[32];
+        modelNameOf(run.profile(), image->header, model, sizeof model, nullptr);
+        if (modelFitsProduct(model, c.deviceFacts.productName)) continue;
+        char shown[132];
+        escapeControls(shown, sizeof shown, c.deviceFacts.productName);
+        char message[256];
+        formatText(message, sizeof message, "Upgrade Failed: The image is for %s, but the device is %s", model,
+                   shown[0] ? shown : "(no product name)");
+        run.stop(RunOutcome::ImageNotForModel, message);
+    }
 }
 
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName) {

@@ -17,6 +17,9 @@ void reportWaiting(Run& run, uint16_t port);
 // With the run's skipCurrent, stops the run when the device already
 // reports the version of the image it would get.
 void stopIfAlreadyCurrent(Run& run);
+// With the run's checkModel, stops the run when an image it would serve is
+// not for the device's product, naming both.
+void stopIfNotForModel(Run& run);
 
 // "/admin/upgrade?tftp://<localAddress>:<port><fileName>".
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);

@@ -11,4 +11,7 @@ struct RunOptions {
     // A device that already runs the image's version is left alone (the
     // command line without --force); the wizard always serves.
     bool skipCurrent = false;
+    // An image whose model is not the device's product is refused before
+    // the trigger (the command line); the wizard serves what it carries.
+    bool checkModel = false;
 };

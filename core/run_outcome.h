@@ -32,6 +32,7 @@ enum class RunOutcome {
     UploadIncomplete,
     NotRespondingAfterUpload,
     VersionMismatch,
+    ImageNotForModel,  // command line: the image's model is not the device's product
 };
 
 // The exit statuses of the command line, the same in both programs and

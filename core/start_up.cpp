@@ -15,17 +15,15 @@ static FirmwareImage loadOrStop(Run& run, unsigned resourceId) {
     return image;
 }
 
+void modelNameOf(const ProgramProfile& profile, const uint8_t* header, char* name, size_t size, bool* phone) {
+    int row = findModelRow(profile.models, header);
+    copyText(name, size, row < 0 ? kUnknownModelName : profile.models.rows[row].displayName);
+    if (phone) *phone = row >= 0 && profile.models.rows[row].phone;
+}
+
 void lookupModel(Run& run, const uint8_t* header) {
     UpgradeContext& c = run.context();
-    int row = findModelRow(run.profile().models, header);
-    if (row < 0) {
-        copyText(c.modelName, sizeof c.modelName, kUnknownModelName);
-        c.isPhone = false;
-        return;
-    }
-    const ModelEntry& entry = run.profile().models.rows[row];
-    copyText(c.modelName, sizeof c.modelName, entry.displayName);
-    c.isPhone = entry.phone;
+    modelNameOf(run.profile(), header, c.modelName, sizeof c.modelName, &c.isPhone);
 }
 
 void startUp(Run& run) {

@@ -22,12 +22,14 @@ void runOrbflashFlow(Run& run) {
         recovery.search();
         recovery.takeAnswer();
         reportDeviceFacts(run);
+        stopIfNotForModel(run);
     }
     if (!answered || c.targetAddress == 0) recovery.stopBeforeServing(RunOutcome::Declined);
 
     if (upgrade) {
         if (readStatusPage(run, c.targetAddress) <= 0) recovery.stopBeforeServing(RunOutcome::NoResponse);
         reportDeviceFacts(run);
+        stopIfNotForModel(run);
         stopIfAlreadyCurrent(run);
     }
     if (!askConfirmation(run)) recovery.stopBeforeServing(RunOutcome::UserAbort);

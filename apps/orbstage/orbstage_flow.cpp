@@ -15,6 +15,7 @@ void runOrbstageFlow(Run& run) {
 
     if (readStatusPage(run, c.targetAddress) <= 0) run.stop(RunOutcome::NoResponse);
     reportDeviceFacts(run);
+    stopIfNotForModel(run);
     stopIfAlreadyCurrent(run);
     // Decided before serving starts, so a fast first stage cannot make a
     // staged run look single-stage.

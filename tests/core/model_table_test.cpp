@@ -5,6 +5,7 @@
 
 #include "apps/profiles/program_profiles.h"
 #include "base/model_table.h"
+#include "core/model_match.h"
 #include "core/start_up.h"
 #include "tests/support/recording_front_end.h"
 
@@ -88,6 +89,22 @@ TEST(ModelTable, LookupWritesTheRunAndKeepsPhoneFlagForAdapters) {
     lookupModel(t.run, header);
     EXPECT_STREQ(t.run.context().modelName, "ODM-Product");
     EXPECT_FALSE(t.run.context().isPhone);
+}
+
+TEST(ModelTable, AnImageFitsTheProductsItsModelNames) {
+    const struct {
+        const char* model;
+        const char* product;
+        bool fits;
+    } cases[] = {
+        {"ORBQ4x4", "ORBQ4x4", true},           {"ORBQ4x4", " orbq4x4 ", true},
+        {"ORB-P81/ORB-P82", "ORB-P82", true},   {"ORB-A010/A020", "ORB-A020", true},
+        {"ORB-P71/P72", "ORB-P72", true},       {"Quillon QL-7", "QL-7", true},
+        {"QL-7", "QL-7T", false},               {"ORB-V700", "ORBV700", false},
+        {"ORB-P10", "ORBQ4x4", false},          {"ORBQ4x4", "", false},
+        {kUnknownModelName, "ODM-Product", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(modelFitsProduct(c.model, c.product), c.fits) << c.model << " / " << c.product;
 }
 
 }  // namespace

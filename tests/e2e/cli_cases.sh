@@ -190,6 +190,19 @@ image)
   expect_sim 'up again, software version 7.6.0'
   expect_err 'the device reports software 7.6.0'
   expect_err "upgraded 127.0.0.2 to 7.6.0$"
+  # Images for another product, or for none the program knows, are refused
+  # before any trigger, naming both; check calls it a problem.
+  for other in vIrEp10:ORB-P10 zzzzzzz:ODM-Product; do
+    "$ORBIMAGE" make --code "${other%%:*}" --version 9.9.9 --size 3000 --out "$WORK/other.img" >/dev/null ||
+      fail "orbimage failed"
+    run_cli "$P" upgrade 127.0.0.2 --yes --image "$WORK/other.img"
+    expect_code 8
+    expect_err "The image is for ${other#*:}, but the device is ORBQ4x4"
+    run_cli "$P" check 127.0.0.2 --image "$WORK/other.img"
+    expect_code 8
+    expect_err "problem: model: the image is for ${other#*:}"
+  done
+  [ "$(count_sim 'upgrade?tftp')" = 1 ] || fail "an image for another model was triggered"
   ;;
 
 already_current)

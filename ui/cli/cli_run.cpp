@@ -121,6 +121,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     RunOptions options;
     options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
     options.skipCurrent = !o.force;
+    options.checkModel = true;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);

@@ -26,6 +26,6 @@ bool localAddressMask(uint32_t address, uint32_t* mask);
 
 // The local address the system would send from to reach device (host
 // order both): the routing table's choice, asked of a UDP socket connected
-// to it (nothing is sent). False when there is no route. Windows: after
-// socketStartup.
+// to it (nothing is sent). False when there is no route, and for 0.
+// Windows: after socketStartup.
 bool localAddressToward(uint32_t device, uint32_t* local);

@@ -44,6 +44,8 @@ bool localAddressMask(uint32_t address, uint32_t* mask) {
 }
 
 bool localAddressToward(uint32_t device, uint32_t* local) {
+    // 0.0.0.0 is no device; connected to it, Linux would name loopback.
+    if (device == 0) return false;
     int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) return false;
     sockaddr_in remote{};

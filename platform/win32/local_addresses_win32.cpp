@@ -33,6 +33,8 @@ bool localAddressMask(uint32_t address, uint32_t* mask) {
 }
 
 bool localAddressToward(uint32_t device, uint32_t* local) {
+    // 0.0.0.0 is no device.
+    if (device == 0) return false;
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (s == INVALID_SOCKET) return false;
     sockaddr_in remote{};

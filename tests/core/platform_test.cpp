@@ -21,7 +21,8 @@ bool within2s(Done done) {
 
 TEST(Platform, LocalAddressTowardADeviceIsTheRoutesSource) {
     if (!std::getenv("ORB_IN_NETNS")) GTEST_SKIP() << "needs its own network namespace (netns.sh)";
-    for (const auto& row : {std::pair{0x7F000002u, 0x7F000001u}, {0xC6120009u, 0u}}) {  // no route to 198.18/15
+    // To loopback; no route to 198.18.0.0/15 here; 0.0.0.0 is no device.
+    for (const auto& row : {std::pair{0x7F000002u, 0x7F000001u}, {0xC6120009u, 0u}, {0u, 0u}}) {
         uint32_t local = 0;
         EXPECT_EQ(localAddressToward(row.first, &local) ? local : 0, row.second) << std::hex << row.first;
     }

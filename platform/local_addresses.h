@@ -23,3 +23,9 @@ int orderLocalAddresses(const InterfaceAddress* list, int count, uint32_t out[kM
 // The network mask of the interface that holds a local address; false
 // when no interface holds it (or the system does not tell).
 bool localAddressMask(uint32_t address, uint32_t* mask);
+
+// The local address the system would send from to reach device (host
+// order both): the routing table's choice, asked of a UDP socket connected
+// to it (nothing is sent). False when there is no route, and for 0.
+// Windows: after socketStartup.
+bool localAddressToward(uint32_t device, uint32_t* local);

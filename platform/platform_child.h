@@ -2,14 +2,24 @@
 // output in a pipe the parent reads and its standard error in a file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct OrbChild;
 
+// Whether a child's standard error can be appended to path: it is created
+// (mode 0644) when missing; a symbolic link (Windows: any reparse point) or
+// anything but a regular file is refused. If not, why gets a short reason
+// ("it is a symbolic link", the system's message), cut to whySize.
+bool childLogOpenable(const char* path, char* why, size_t whySize);
+
 // Starts argv[0] (a path) with argv (null-terminated), standard input from
 // nothing, standard error appended to errorPath (null: discarded), in a
 // process group of its own so that the console's Ctrl+C reaches only the
-// parent. Null when it cannot be started.
+// parent. Null when it cannot be started, or errorPath is not openable as
+// childLogOpenable says. The child dies with the parent, however that ends:
+// Linux ties it to the thread that calls this, so start children from one
+// that lives as long as they should (the main thread).
 OrbChild* childStart(char* const* argv, const char* errorPath);
 // Reads what the child has written so far without waiting: the count,
 // 0 when nothing is there now, -1 once its output has ended.

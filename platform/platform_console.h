@@ -5,7 +5,9 @@
 #include <cstddef>
 
 // Windows: output goes to the console the program was started from (when
-// its standard handles are not already redirected); elsewhere nothing to do.
+// its standard handles are not already redirected). Elsewhere: SIGPIPE is
+// ignored, so writing to a closed output fails (EPIPE) instead of ending the
+// process, and a closed standard descriptor is opened on /dev/null.
 void consoleAttach();
 
 bool consoleInputIsTerminal();
@@ -14,11 +16,22 @@ bool consoleErrorIsTerminal();
 int consoleColumns();
 
 // One line from standard input, without its line end; hidden: not echoed.
-// False at the end of input or on Ctrl+C.
+// False at the end of input, or once consoleInterrupted() (it returns within
+// about 100 ms of Ctrl+C, SIGTERM or SIGHUP once caught). While hidden, a
+// signal that ends the process (SIGINT, SIGQUIT, SIGTERM, SIGHUP when not
+// caught) puts the echo back before it does.
 bool consoleReadLine(char* out, size_t size, bool hidden);
 
-// Ctrl+C (and a closed console) raises a flag instead of ending the process.
+// From now on Ctrl+C raises a flag instead of ending the process, and so
+// does a request to end (POSIX: SIGTERM, SIGHUP unless ignored from the
+// start, as under nohup; Windows: the console closed, logoff, shutdown).
 void consoleCatchInterrupt();
+// Ctrl+C pressed, or an end requested.
 bool consoleInterrupted();
-// How many times Ctrl+C was pressed so far.
+// How many times Ctrl+C was pressed so far; at least 2 once an end was
+// requested, as it asks to cancel at once as a second Ctrl+C does.
 int consoleInterruptCount();
+// An end requested (SIGTERM, SIGHUP; Windows: close, logoff, shutdown), as
+// opposed to Ctrl+C only. Windows ends the process about 5 s after the
+// console closes, whatever the program does.
+bool consoleTerminationRequested();

@@ -34,6 +34,9 @@ bool socketBind(OrbSocket s, const sockaddr_in& local);
 // multicast group at the same port. Binds to the local address where the
 // platform delivers group traffic to such a socket, otherwise to any address.
 bool socketBindForGroup(OrbSocket s, const sockaddr_in& local);
+// Joins the group on the interface holding interfaceHostOrder (0: the one
+// the system picks); a nonzero one also becomes the interface the socket's
+// multicast datagrams leave from (IP_MULTICAST_IF). False if either fails.
 bool socketJoinGroup(OrbSocket s, uint32_t groupHostOrder, uint32_t interfaceHostOrder);
 bool socketSetNonBlocking(OrbSocket s);
 

@@ -3,10 +3,14 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,27 +23,62 @@ struct OrbChild {
     rusage usage;
 };
 
+namespace {
+// Opened by the parent, so a refusal is known before anything starts. Never
+// through a symbolic link (one planted in a shared folder would have us
+// append to another file); a regular file only (a FIFO would block).
+int openLog(const char* path, char* why, size_t whySize) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    const char* reason = nullptr;
+    struct stat about {};
+    if (fd < 0)
+        reason = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+    else if (fstat(fd, &about) != 0 || !S_ISREG(about.st_mode))
+        reason = "not a regular file";
+    if (!reason) {
+        fcntl(fd, F_SETFL, O_APPEND);
+        return fd;
+    }
+    if (fd >= 0) close(fd);
+    if (why && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+    return -1;
+}
+}  // namespace
+
+bool childLogOpenable(const char* path, char* why, size_t whySize) {
+    int fd = openLog(path, why, whySize);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
+}
+
 OrbChild* childStart(char* const* argv, const char* errorPath) {
+    int error = -1;
+    if (errorPath && (error = openLog(errorPath, nullptr, 0)) < 0) return nullptr;
     int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return nullptr;
-    OrbChild* child = new (std::nothrow) OrbChild{};
-    if (!child) {
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        if (error >= 0) close(error);
         return nullptr;
     }
-    pid_t pid = fork();
+    OrbChild* child = new (std::nothrow) OrbChild{};
+    pid_t parent = getpid();
+    pid_t pid = child ? fork() : -1;
     if (pid < 0) {
         close(pipeEnds[0]);
         close(pipeEnds[1]);
+        if (error >= 0) close(error);
         delete child;
         return nullptr;
     }
     if (pid == 0) {
+        // Ends with the thread that started it, however that ends; if the
+        // parent is gone already, it was too late to ask.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
         // Its own group: the terminal's Ctrl+C goes to the parent, which decides.
         setpgid(0, 0);
+        // The parent's ignored SIGPIPE (consoleAttach) is not the child's.
+        signal(SIGPIPE, SIG_DFL);
         int nothing = open("/dev/null", O_RDWR);
-        int error = errorPath ? open(errorPath, O_WRONLY | O_CREAT | O_APPEND, 0644) : nothing;
         dup2(nothing, STDIN_FILENO);
         dup2(pipeEnds[1], STDOUT_FILENO);
         dup2(error < 0 ? nothing : error, STDERR_FILENO);
@@ -48,8 +87,8 @@ OrbChild* childStart(char* const* argv, const char* errorPath) {
         _exit(127);
     }
     close(pipeEnds[1]);
+    if (error >= 0) close(error);
     fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
-    fcntl(pipeEnds[0], F_SETFD, FD_CLOEXEC);
     child->pid = pid;
     child->output = pipeEnds[0];
     return child;

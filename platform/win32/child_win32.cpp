@@ -4,6 +4,7 @@
 #define PSAPI_VERSION 2
 #include <psapi.h>
 
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -45,23 +46,84 @@ double seconds(const FILETIME& time) {
     return static_cast<double>(value.QuadPart) / 1e7;
 }
 
+// The system's message for code, without its line end.
+void describe(DWORD code, char* why, size_t whySize) {
+    if (!why || whySize == 0) return;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, why,
+                                  static_cast<DWORD>(whySize), nullptr);
+    while (length > 0 && (why[length - 1] == '\r' || why[length - 1] == '\n' || why[length - 1] == '.'))
+        why[--length] = '\0';
+    if (length == 0) std::snprintf(why, whySize, "error %lu", static_cast<unsigned long>(code));
+}
+
+// Opened by the parent, so a refusal is known before anything starts. The
+// reparse point itself is opened, never what it points to (one planted in a
+// shared folder would have us append to another file), and refused; so is
+// anything but a file on a disk.
+HANDLE openLog(const char* path, SECURITY_ATTRIBUTES* inherit, char* why, size_t whySize) {
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        describe(GetLastError(), why, whySize);
+        return INVALID_HANDLE_VALUE;
+    }
+    const char* reason = nullptr;
+    BY_HANDLE_FILE_INFORMATION about{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &about) ||
+        (about.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        reason = "not a regular file";
+    else if (about.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        reason = "it is a symbolic link or junction";
+    if (!reason) return file;
+    CloseHandle(file);
+    if (why && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+    return INVALID_HANDLE_VALUE;
+}
+
+// One job for all children, never closed: when the parent ends, however it
+// ends, the system closes the handle and with it ends every child.
+HANDLE childJob() {
+    static const HANDLE job = [] {
+        HANDLE created = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created && !SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+            CloseHandle(created);
+            created = nullptr;
+        }
+        return created;
+    }();
+    return job;
+}
+
 }  // namespace
 
+bool childLogOpenable(const char* path, char* why, size_t whySize) {
+    HANDLE file = openLog(path, nullptr, why, whySize);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 OrbChild* childStart(char* const* argv, const char* errorPath) {
+    HANDLE job = childJob();
+    if (!job) return nullptr;
     std::string commandLine;
     for (char* const* argument = argv; *argument; ++argument) {
         if (!commandLine.empty()) commandLine += ' ';
         commandLine += quoted(*argument);
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE error = errorPath ? openLog(errorPath, &inherit, nullptr, 0) : INVALID_HANDLE_VALUE;
+    if (errorPath && error == INVALID_HANDLE_VALUE) return nullptr;
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
+        return nullptr;
+    }
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE nothing = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                  OPEN_EXISTING, 0, nullptr);
-    HANDLE error = errorPath ? CreateFileA(errorPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
-                             : INVALID_HANDLE_VALUE;
     STARTUPINFOA start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
@@ -70,12 +132,14 @@ OrbChild* childStart(char* const* argv, const char* errorPath) {
     start.hStdError = error != INVALID_HANDLE_VALUE ? error : nothing;
     PROCESS_INFORMATION info{};
     // A group of its own: the console's Ctrl+C reaches only the parent.
-    BOOL started = CreateProcessA(argv[0], &commandLine[0], nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                                  nullptr, &start, &info);
+    // Suspended until it is in the job, so nothing it starts escapes it.
+    BOOL started = CreateProcessA(argv[0], &commandLine[0], nullptr, nullptr, TRUE,
+                                  CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr, nullptr, &start, &info);
     CloseHandle(writeEnd);
     CloseHandle(nothing);
     if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
-    OrbChild* child = started ? new (std::nothrow) OrbChild{} : nullptr;
+    bool held = started && AssignProcessToJobObject(job, info.hProcess) && ResumeThread(info.hThread) != DWORD(-1);
+    OrbChild* child = held ? new (std::nothrow) OrbChild{} : nullptr;
     if (!child) {
         CloseHandle(readEnd);
         if (started) {

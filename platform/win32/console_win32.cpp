@@ -8,10 +8,18 @@
 
 namespace {
 std::atomic<int> interrupted{0};
+std::atomic<bool> terminated{false};
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         interrupted.fetch_add(1);
+        return TRUE;
+    }
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        terminated.store(true);
+        // The system ends the process once this returns (or after its own
+        // few seconds): held here, the run can cancel and end itself first.
+        Sleep(INFINITE);
         return TRUE;
     }
     return FALSE;
@@ -70,11 +78,17 @@ bool consoleReadLine(char* out, size_t size, bool hidden) {
     }
     size_t length = std::strlen(out);
     while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r')) out[--length] = '\0';
-    return !interrupted.load();
+    return !consoleInterrupted();
 }
 
 void consoleCatchInterrupt() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
-bool consoleInterrupted() { return interrupted.load() != 0; }
+bool consoleInterrupted() { return interrupted.load() != 0 || terminated.load(); }
 
-int consoleInterruptCount() { return interrupted.load(); }
+int consoleInterruptCount() {
+    // A termination request cancels at once, as a second Ctrl+C does.
+    int count = interrupted.load();
+    return terminated.load() && count < 2 ? 2 : count;
+}
+
+bool consoleTerminationRequested() { return terminated.load(); }

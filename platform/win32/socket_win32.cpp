@@ -32,7 +32,13 @@ bool socketJoinGroup(OrbSocket s, uint32_t groupHostOrder, uint32_t interfaceHos
     ip_mreq request{};
     request.imr_multiaddr.s_addr = htonl(groupHostOrder);
     request.imr_interface.s_addr = htonl(interfaceHostOrder);
-    return ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request), sizeof request) == 0;
+    if (::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request), sizeof request) != 0)
+        return false;
+    // What we send to the group leaves where we listen, not where the
+    // group route points (a PC with several interfaces).
+    return interfaceHostOrder == 0 ||
+           ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&request.imr_interface),
+                        sizeof request.imr_interface) == 0;
 }
 
 bool socketSetNonBlocking(OrbSocket s) {

@@ -57,11 +57,13 @@ enum class Finding { Ok, Warning, Problem };
 // Answers, as typed; the run takes them (parses, cuts, draws the file name).
 struct AddressAnswer {
     char typed[32] = {};
-    int localIndex = 0;  // into localAddresses; -1: none listed
+    int localIndex = 0;         // into localAddresses; -1: none listed
+    uint32_t localAddress = 0;  // not 0: this address rather than an entry of the list
 };
 struct SerialAnswer {
     char serial[32] = {};
     int localIndex = 0;
+    uint32_t localAddress = 0;
 };
 struct CredentialsAnswer {
     char userName[128] = {};

@@ -13,8 +13,10 @@ namespace {
 const size_t kSerialReadLimit = 19;
 const size_t kCredentialReadLimit = 126;
 
-void takeLocalAddress(UpgradeContext& c, int index) {
-    if (index >= 0 && index < kMaxLocalAddresses && c.localAddresses[index] != 0)
+void takeLocalAddress(UpgradeContext& c, int index, uint32_t address) {
+    if (address != 0)
+        c.localAddress = address;
+    else if (index >= 0 && index < kMaxLocalAddresses && c.localAddresses[index] != 0)
         c.localAddress = c.localAddresses[index];
 }
 }  // namespace
@@ -43,7 +45,7 @@ bool askAddress(Run& run) {
     } else {
         drawFirmwareFileName(run, "bi1");
     }
-    takeLocalAddress(c, answer.localIndex);
+    takeLocalAddress(c, answer.localIndex, answer.localAddress);
     return true;
 }
 
@@ -56,7 +58,7 @@ bool askSerial(Run& run) {
     // The entry field converts letters as they are typed.
     for (char* at = c.recoverySerial; *at; ++at) *at = static_cast<char>(std::toupper(static_cast<unsigned char>(*at)));
     copyText(c.targetText, sizeof c.targetText, c.recoverySerial);
-    takeLocalAddress(c, answer.localIndex);
+    takeLocalAddress(c, answer.localIndex, answer.localAddress);
     return true;
 }
 

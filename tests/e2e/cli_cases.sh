@@ -240,6 +240,32 @@ check)
   expect_password_unshown
   ;;
 
+local_route)
+  # Two interfaces, the other one listed first: the command line takes this
+  # PC's address toward the device, as the routes say, and check says why.
+  P=orbflash-fast
+  ip link add other0 type veth peer name other1 && ip addr add 198.19.0.1/24 dev other0 &&
+    ip link set other0 up && ip link add pc0 type veth peer name dev0 &&
+    ip addr add 198.18.0.1/24 dev pc0 && ip link set pc0 up || fail "no veth pairs"
+  # The device in a namespace of its own, behind dev0.
+  unshare -n bash -c 'until ip link show dev0 >/dev/null 2>&1; do sleep 0.1; done
+    ip link set lo up && ip addr add 198.18.0.2/24 dev dev0 && ip link set dev0 up &&
+    exec "$0" --address 198.18.0.2 --save "$1" --restart-seconds 1' "$ORBSIM" "$WORK/received.img" \
+    >"$WORK/sim.log" 2>&1 &
+  SIM_PID=$!
+  ip link set dev0 netns "$SIM_PID" || fail "cannot move dev0"
+  wait_for_log sim.log 'listening' 20
+  run_cli "$P" --list-addresses
+  [ "$(head -1 "$WORK/out")" = 198.19.0.1 ] || fail "the other interface is not listed first: $(cat "$WORK/out")"
+  run_cli "$P" check 198.18.0.2
+  expect_code 0
+  expect_err "local address: 198.18.0.1, the address this PC's routes use toward 198.18.0.2"
+  run_cli "$P" upgrade 198.18.0.2 --yes
+  expect_code 0
+  expect_sim 'upgrade?tftp://198.18.0.1:'
+  expect_received "$P"
+  ;;
+
 interrupt)
   # PROGRAM: Ctrl+C while the device has stopped acknowledging.
   P=$2-fast
@@ -251,6 +277,14 @@ interrupt)
   expect_code 130
   expect_err 'User Abort'
   tail -n 1 "$WORK/out" | grep -q '"event":"result".*"code":130' || fail "no result event with code 130"
+  # check too, while a web request hangs: cancelled at once, not 30 s later.
+  stop_sim
+  start_sim --http-hang 300
+  start_cli "$P" check 127.0.0.2
+  wait_for_log sim.log 'holding the connection' 20
+  kill -INT "$PROGRAM_PID"
+  wait_program 15
+  expect_code 130
   ;;
 
 recover_found)

@@ -81,6 +81,16 @@ device_tftp_error)
   expect_exit_zero
   expect_error 'Upgrade Failed: TFTP error 3 from ORB: Disk full or allocation exceeded'
   expect_no_out 'Updating Firmware'
+  # The command line shows the device's text and never obeys it: in its
+  # last line and in a fleet's log of the device.
+  stop_sim
+  start_sim --restart-seconds 1 --tftp-error-after $'10:3:full\e]0;owned\a\e[2J'
+  echo 127.0.0.2 >"$WORK/devices"
+  timeout 120 "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --log-dir "$WORK" </dev/null \
+    >"$WORK/out" 2>"$WORK/err"
+  grep -q 'TFTP error 3 from ORB: full\\x1b\]0;owned\\x07' "$WORK/127.0.0.2.log" || fail "no escaped error in the log"
+  expect_err 'TFTP error 3 from ORB: full\\x1b'
+  ! grep -q $'\e' "$WORK/err" "$WORK/127.0.0.2.log" || fail "an escape byte reached the terminal or the log"
   ;;
 
 refetch_from_new_port)

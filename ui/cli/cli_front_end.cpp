@@ -42,13 +42,15 @@ bool CliFrontEnd::chooseMode(const Run&, RunMode* mode) {
 
 bool CliFrontEnd::askAddress(const Run&, AddressAnswer* answer) {
     copyText(answer->typed, sizeof answer->typed, request_.options.targets[0].c_str());
-    answer->localIndex = request_.localIndex;
+    answer->localIndex = -1;
+    answer->localAddress = request_.localAddress;
     return true;
 }
 
 bool CliFrontEnd::askSerial(const Run&, SerialAnswer* answer) {
     copyText(answer->serial, sizeof answer->serial, request_.options.targets[0].c_str());
-    answer->localIndex = request_.localIndex;
+    answer->localIndex = -1;
+    answer->localAddress = request_.localAddress;
     return true;
 }
 

@@ -14,8 +14,9 @@ struct CliRequest {
     CliOptions options;
     std::string password;  // never printed
     bool havePassword = false;
-    int localIndex = 0;  // into localAddresses; -1: none listed
-    std::string device;  // how lines and events name the device
+    uint32_t localAddress = 0;  // this PC's address toward the device; 0: any
+    std::string localWhy;       // how it was chosen, for check
+    std::string device;         // how lines and events name the device
 };
 
 class CliFrontEnd : public FrontEnd {

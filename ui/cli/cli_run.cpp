@@ -10,6 +10,7 @@
 #include "base/firmware_image.h"
 #include "core/device_check.h"
 #include "core/start_up.h"
+#include "net/recovery/recovery_discovery.h"
 #include "platform/local_addresses.h"
 #include "platform/platform_console.h"
 #include "platform/platform_socket.h"
@@ -43,26 +44,42 @@ int printVersion(const ProgramProfile& profile) {
     return 0;
 }
 
-// The local address as an entry of the start-up list, as the dialogs take
-// it; false when --local names none of them.
-bool localIndexOf(const ProgramProfile& profile, const std::string& typed, int* index) {
+std::string dotted(uint32_t a) {
+    char text[16];
+    formatText(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+    return text;
+}
+
+// This PC's address toward the device: --local (one of this PC's), else
+// the one the system's routes use toward it (with several interfaces the
+// first listed may face another network), else the first listed. False
+// when --local names none of this PC's addresses.
+bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed, uint32_t toward, uint32_t* chosen,
+                        std::string* why) {
     uint32_t addresses[kMaxLocalAddresses] = {};
     char host[128];
     if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) == 0)
         listLocalAddresses(host, sizeof host, addresses);
-    if (typed.empty()) {
-        *index = addresses[0] ? 0 : -1;
+    if (!typed.empty()) {
+        uint32_t wanted = 0;
+        parseHostAddress(typed.c_str(), &wanted);
+        for (int i = 0; i < kMaxLocalAddresses && addresses[i]; ++i) {
+            if (addresses[i] == wanted) {
+                *chosen = wanted;
+                *why = "given with --local";
+                return true;
+            }
+        }
+        return false;
+    }
+    if (localAddressToward(toward, chosen)) {
+        *why = "the address this PC's routes use toward " + dotted(toward);
         return true;
     }
-    uint32_t wanted = 0;
-    parseHostAddress(typed.c_str(), &wanted);
-    for (int i = 0; i < kMaxLocalAddresses && addresses[i]; ++i) {
-        if (addresses[i] == wanted) {
-            *index = i;
-            return true;
-        }
-    }
-    return false;
+    *chosen = addresses[0];
+    *why = addresses[0] ? "the first of this PC's addresses: no route toward " + dotted(toward)
+                        : "any: this PC lists no address";
+    return true;
 }
 
 void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
@@ -113,7 +130,9 @@ bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* err
 int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage) {
     const CliOptions& o = request.options;
     request.device = o.targets[0];
-    if (!localIndexOf(profile, o.local, &request.localIndex))
+    uint32_t toward = kRecoveryGroup;
+    if (o.command != CliCommand::Recover) parseHostAddress(o.targets[0].c_str(), &toward);
+    if (!chooseLocalAddress(profile, o.local, toward, &request.localAddress, &request.localWhy))
         return usageError(profile, "--local: " + o.local + " is not an address of this PC (see --list-addresses)");
 
     CliOutput out(CliOutputMode{profile.programName, o.quiet, o.json, consoleErrorIsTerminal()});
@@ -147,7 +166,9 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
             // Check stands in for the address dialog, without a file name drawn.
             copyText(c.targetText, sizeof c.targetText, o.targets[0].c_str());
             parseHostAddress(o.targets[0].c_str(), &c.targetAddress);
-            if (request.localIndex >= 0) c.localAddress = c.localAddresses[request.localIndex];
+            c.localAddress = request.localAddress;
+            const std::string chosen = "local address: " + dotted(c.localAddress) + ", " + request.localWhy;
+            frontEnd.finding(r, Finding::Ok, chosen.c_str());
             r.stop(checkDevice(r));
         }
         flow(r);

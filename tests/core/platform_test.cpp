@@ -29,9 +29,10 @@ TEST(Platform, LocalAddressTowardADeviceIsTheRoutesSource) {
 }
 
 TEST(Platform, ChildLogRefusesLinksAndChildDiesWithItsParent) {
-    const std::string at = "logs/";  // in the build tree
-    ASSERT_EQ(std::system("rm -rf logs; mkdir logs && cd logs && touch plain && ln -s plain link && ln -s no dangling"),
-              0);
+    char folder[] = "/tmp/orb-logs.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string at = std::string(folder) + "/";
+    ASSERT_EQ(std::system(("cd " + at + " && touch plain && ln -s plain link && ln -s no dangling").c_str()), 0);
     char* argv[] = {const_cast<char*>("/bin/sleep"), const_cast<char*>("30"), nullptr};
     for (std::string name : {"link", "dangling", "", "plain"}) {  // "": the folder
         char why[64] = "";
@@ -56,6 +57,7 @@ TEST(Platform, ChildLogRefusesLinksAndChildDiesWithItsParent) {
         EXPECT_TRUE(within2s([&] { return waitpid(-1, &status, WNOHANG) > 0; })) << "outlived its parent";
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     }
+    std::system(("rm -rf " + at).c_str());
 }
 
 TEST(Platform, ConsoleSignals) {

@@ -196,8 +196,9 @@ std::string commandLineHelp(const ProgramProfile& program) {
     help += "       " + name + " [OPTION]... check ADDRESS\n";
     help += "Without arguments " + name + " runs its wizard.\n\n";
     help +=
-        "  -l, --local ADDRESS       this PC's address toward the device\n"
-        "      --list-addresses      print this PC's addresses (the first is the default)\n"
+        "  -l, --local ADDRESS       this PC's address toward the device (default: the one\n"
+        "                            its routes use to reach the device)\n"
+        "      --list-addresses      print this PC's addresses\n"
         "  -u, --user NAME           administrator's user name (default admin)\n"
         "  -p, --password-file FILE  the password is FILE's first line (else $ORB_PASSWORD,\n"
         "                            else a prompt when the device asks, on a terminal)\n"

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// What follows the upload: the model's fixed wait and then the profile's
+// status reads, or following the device through its restart.
+enum class RestartWait { Fixed, Follow };
+
 struct RunOptions {
     // How long to wait for the device's read request after the trigger;
     // 0: until the user cancels (the wizard).
@@ -11,4 +15,10 @@ struct RunOptions {
     // A device that already runs the image's version is left alone (the
     // command line without --force); the wizard always serves.
     bool skipCurrent = false;
+    RestartWait restartWait = RestartWait::Fixed;
+    // Follow: the limit, never shorter than the model's fixed wait.
+    uint32_t restartTimeoutMs = 300000;
+    // A connection that fails after the upload is no answer rather than the
+    // end of the run (the command line; the wizard keeps its texts).
+    bool silentConnectAfterUpload = false;
 };

@@ -43,6 +43,8 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::NotRespondingAfterUpload, "silent-after-upload",
      "Upgrade Failed: ORB not responding after firmware upload", AfterRestart},
     {RunOutcome::VersionMismatch, "version-mismatch", "Upgrade Failed: Version not matching", AfterRestart},
+    {RunOutcome::NotRestarted, "not-restarted", "Upgrade Failed: ORB did not restart after firmware upload",
+     AfterRestart},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -51,7 +53,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::VersionMismatch) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::NotRestarted) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }
@@ -66,7 +68,7 @@ const ExitStatusRow kExitStatuses[] = {
     {Password, "password needed or refused"},
     {NotFound, "device not found"},
     {TransferFailed, "TFTP transfer failed"},
-    {AfterRestart, "device silent, or another version, after its restart"},
+    {AfterRestart, "device not restarted, silent, or another version after its restart"},
     {ImageUnusable, "image unusable"},
     {FleetFailed, "some devices of a fleet failed"},
     {Cancelled, "cancelled"},

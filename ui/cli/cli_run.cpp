@@ -121,6 +121,9 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     RunOptions options;
     options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
     options.skipCurrent = !o.force;
+    options.restartWait = o.restartWait;
+    options.restartTimeoutMs = o.restartTimeoutSeconds * 1000;
+    options.silentConnectAfterUpload = true;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);

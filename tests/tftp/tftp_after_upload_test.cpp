@@ -262,11 +262,9 @@ TEST(RestartFollowVerdict, EndsWhenTheEvidenceIsComplete) {
         SCOPED_TRACE(c.name);
         RestartFollow follow("7.0.0", c.served, c.phone, 30000);
         for (size_t i = 0; i < c.polls.size(); ++i) {
-            const std::string& poll = c.polls[i];
-            const std::string version = poll.substr(poll.find(':') + 1);
-            RestartVerdict got = follow.observe(
-                RestartPoll{static_cast<uint32_t>(std::stoul(poll)), version != "-", version.c_str()});
-            EXPECT_EQ(got, i + 1 == c.polls.size() ? c.verdict : Pending) << poll;
+            const std::string version = c.polls[i].substr(c.polls[i].find(':') + 1);
+            EXPECT_EQ(follow.observe({static_cast<uint32_t>(std::stoul(c.polls[i])), version != "-", version.c_str()}),
+                      i + 1 == c.polls.size() ? c.verdict : Pending) << c.polls[i];
         }
     }
 }

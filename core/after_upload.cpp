@@ -113,7 +113,10 @@ void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char*
     RestartFollow follow(version, servedVersion, run.context().isPhone, limit);
     const uint32_t start = clockMillis();
     auto show = [&](uint32_t elapsed) {
-        view.step(RunStep{.kind = StepKind::RestartFollow, .address = deviceAddress, .done = elapsed, .total = limit,
+        view.step(RunStep{.kind = StepKind::RestartFollow,
+                          .address = deviceAddress,
+                          .done = elapsed,
+                          .total = limit,
                           .phase = follow.phase()});
     };
     show(0);

@@ -81,7 +81,8 @@ void stopOnConnectionFailure(Run& run, HttpFailure failure, bool connectFailureI
         case HttpFailure::SocketFailed: run.stop(RunOutcome::HttpSocketFailed);
         case HttpFailure::BindFailed: run.stop(RunOutcome::HttpBindFailed);
         case HttpFailure::ConnectFailed:
-            if (run.profile().connectFailureEndsRun && !connectFailureIsSilence) run.stop(RunOutcome::HttpConnectFailed);
+            if (run.profile().connectFailureEndsRun && !connectFailureIsSilence)
+                run.stop(RunOutcome::HttpConnectFailed);
             return;
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/front_end.h"
+#include "net/http/device_facts.h"
 
 enum class RestartVerdict {
     Pending,
@@ -37,8 +38,8 @@ public:
 private:
     RestartVerdict restarted() const { return phone_ ? RestartVerdict::Upgraded : RestartVerdict::OtherVersion; }
 
-    char old_[64];
-    char served_[64];
+    char old_[sizeof DeviceFacts::softwareVersion];
+    char served_[sizeof DeviceFacts::softwareVersion];
     bool phone_;
     uint32_t limitMs_;
     bool seenDown_ = false;

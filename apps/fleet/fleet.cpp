@@ -138,7 +138,9 @@ std::string stepOf(const RunEvent& e, FleetDevice* device) {
     // A followed restart: its phase and the seconds so far; a fixed wait: the seconds left.
     if ((event == "restart" || event == "restart-progress") && e.phase) {
         const std::string& phase = *e.phase;
-        const char* words = phase == "going-down" ? "going down" : phase == "coming-back" ? "coming back" : "reading version";
+        const char* words = phase == "going-down"    ? "going down"
+                            : phase == "coming-back" ? "coming back"
+                                                     : "reading version";
         return std::string("restart: ") + words + " " + std::to_string(e.elapsed.value_or(0)) + " s";
     }
     if (event == "restart") return "restart " + std::to_string(e.seconds.value_or(0)) + " s";

@@ -264,7 +264,8 @@ TEST(RestartFollowVerdict, EndsWhenTheEvidenceIsComplete) {
         for (size_t i = 0; i < c.polls.size(); ++i) {
             const std::string version = c.polls[i].substr(c.polls[i].find(':') + 1);
             EXPECT_EQ(follow.observe({static_cast<uint32_t>(std::stoul(c.polls[i])), version != "-", version.c_str()}),
-                      i + 1 == c.polls.size() ? c.verdict : Pending) << c.polls[i];
+                      i + 1 == c.polls.size() ? c.verdict : Pending)
+                << c.polls[i];
         }
     }
 }

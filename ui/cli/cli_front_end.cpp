@@ -12,8 +12,8 @@
 
 struct View {
     ViewKind kind;
-    int noted = 0;      // the trigger's answer last noted
-    int phase = -1;     // of the followed restart, last shown
+    int noted = 0;   // the trigger's answer last noted
+    int phase = -1;  // of the followed restart, last shown
 };
 
 namespace {

@@ -3,12 +3,35 @@
 #include <cstring>
 
 #include "base/debug_trace.h"
+#include "base/text.h"
 #include "core/device_requests.h"
 #include "core/reboot_tick.h"
+#include "core/restart_follow.h"
 #include "platform/platform_clock.h"
 
 namespace {
+
+const uint32_t kReadSpacingMs = 1000;
+const uint32_t kPollMs = 2000;
+const uint32_t kFollowSliceMs = 100;
+
 bool modelIs(const char* modelName, const char* model) { return std::strncmp(modelName, model, 7) == 0; }
+
+// Sleeps until ms have passed since the clock showed since; Cancel stops the run.
+void pauseSince(Run& run, uint32_t since, uint32_t ms) {
+    for (uint32_t passed; (passed = clockMillis() - since) < ms;) {
+        if (run.cancelled(nullptr)) run.stop(RunOutcome::UserAbort);
+        sleepMillis(ms - passed < 50 ? ms - passed : 50);
+    }
+}
+
+// The version of the last status page, which another thread's request may
+// be writing.
+void lastVersion(const Run& run, char* out, size_t size) {
+    SpinGuard guard(run.context().exchangeLock);
+    copyText(out, size, run.context().deviceFacts.softwareVersion);
+}
+
 }  // namespace
 
 unsigned rebootWaitTicks(const ProgramProfile& profile, const char* modelName) {
@@ -53,9 +76,15 @@ bool successVariantFor(const ProgramProfile& profile, const char* modelName) {
 
 void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const char* servedVersion, bool finalStage) {
     if (!complete) run.stop(RunOutcome::UploadIncomplete);
+    const RequestManner manner{nullptr, run.options().silentConnectAfterUpload};
     int got = 0;
-    for (int attempt = 0; attempt < run.profile().statusReadsAfterUpload && got <= 0; ++attempt)
-        got = readStatusPage(run, deviceAddress);
+    uint32_t lastRead = 0;
+    for (int attempt = 0; attempt < run.profile().statusReadsAfterUpload && got <= 0; ++attempt) {
+        // A device a moment late is not silent: the reads stand a second apart.
+        if (attempt > 0) pauseSince(run, lastRead, kReadSpacingMs);
+        lastRead = clockMillis();
+        got = readStatusPage(run, deviceAddress, manner);
+    }
     // Ending without a word would leave the user guessing whether the
     // device took its image.
     if (got <= 0) run.stop(RunOutcome::NotRespondingAfterUpload);
@@ -69,4 +98,76 @@ void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const cha
     if (!finalStage) return;
     run.frontEnd().showSuccess(run);
     run.stop(RunOutcome::Success);
+}
+
+uint32_t restartLimitMs(const Run& run) {
+    const uint64_t fixed = uint64_t{rebootWaitTicks(run.profile(), run.context().modelName)} * kRebootTickMs;
+    const uint32_t limit = run.options().restartTimeoutMs;
+    return limit >= fixed ? limit : static_cast<uint32_t>(fixed);
+}
+
+void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char* servedVersion, bool finalStage) {
+    char version[sizeof run.context().deviceFacts.softwareVersion];
+    lastVersion(run, version, sizeof version);
+    const uint32_t limit = restartLimitMs(run);
+    RestartFollow follow(version, servedVersion, run.context().isPhone, limit);
+    const uint32_t start = clockMillis();
+    auto show = [&](uint32_t elapsed) {
+        view.step(RunStep{.kind = StepKind::RestartFollow,
+                          .address = deviceAddress,
+                          .done = elapsed,
+                          .total = limit,
+                          .phase = follow.phase()});
+    };
+    show(0);
+    for (;;) {
+        const uint32_t pollStart = clockMillis() - start;
+        const bool answered = pollStatusPage(run, deviceAddress) > 0;
+        lastVersion(run, version, sizeof version);
+        const uint32_t elapsed = clockMillis() - start;
+        follow.observe(RestartPoll{elapsed, answered, version});
+        debugTrace("restart: %u ms: %s\n", elapsed, answered ? version : "no answer");
+        show(elapsed);
+        if (follow.verdict() != RestartVerdict::Pending) break;
+        // The next poll 2 s after this one began, the last at the limit.
+        const uint32_t next = pollStart + kPollMs < limit ? pollStart + kPollMs : limit;
+        for (uint32_t now; (now = clockMillis() - start) < next;) {
+            if (view.cancelled()) {
+                view.close();
+                run.stop(RunOutcome::UserAbort);
+            }
+            show(now);
+            sleepMillis(next - now < kFollowSliceMs ? next - now : kFollowSliceMs);
+        }
+    }
+    view.close();
+    const RestartVerdict verdict = follow.verdict();
+    if (verdict != RestartVerdict::Silent)
+        run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress, .text = version});
+    switch (verdict) {
+        case RestartVerdict::Upgraded:
+            if (!finalStage) return;
+            run.frontEnd().showSuccess(run);
+            run.stop(RunOutcome::Success);
+        case RestartVerdict::OtherVersion: run.stop(RunOutcome::VersionMismatch);
+        case RestartVerdict::NotRestarted: run.stop(RunOutcome::NotRestarted);
+        case RestartVerdict::Pending:
+        case RestartVerdict::Silent: run.stop(RunOutcome::NotRespondingAfterUpload);
+    }
+}
+
+void afterUpload(Run& run, OpenView& view, bool complete, const char* servedVersion, bool finalStage) {
+    // The device the run is about, whoever fetched.
+    const uint32_t device = run.context().targetAddress;
+    if (run.options().restartWait == RestartWait::Follow) {
+        // A device without the whole image has no restart to follow.
+        if (!complete) {
+            view.close();
+            run.stop(RunOutcome::UploadIncomplete);
+        }
+        followRestart(run, view, device, servedVersion, finalStage);
+        return;
+    }
+    waitForReboot(run, view, rebootWaitTicks(run.profile(), run.context().modelName));
+    checkAfterUpload(run, device, complete, servedVersion, finalStage);
 }

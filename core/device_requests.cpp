@@ -9,12 +9,28 @@
 #include "core/run.h"
 #include "net/http/http_exchange.h"
 
-int readStatusPage(Run& run, uint32_t deviceAddress) {
-    run.step(nullptr, RunStep{.kind = StepKind::StatusRead, .address = deviceAddress, .port = kDeviceHttpPort});
+namespace {
+
+int requestStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner) {
     int status = 0;
-    int got = runRequest(run, deviceAddress, kDeviceHttpPort, "/admin/advanced", &status);
+    int got = runRequest(run, deviceAddress, kDeviceHttpPort, "/admin/advanced", &status, manner);
     // An error page is no status page, whatever facts its body shows.
     return status >= 200 && status < 300 ? got : 0;
+}
+
+}  // namespace
+
+int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner) {
+    run.step(nullptr, RunStep{.kind = StepKind::StatusRead, .address = deviceAddress, .port = kDeviceHttpPort});
+    return requestStatusPage(run, deviceAddress, manner);
+}
+
+int pollStatusPage(Run& run, uint32_t deviceAddress) {
+    // A poll must not hold the follow: a device that takes longer is down.
+    const HttpTimeouts& own = run.httpTimeouts();
+    const HttpTimeouts bounds{own.connectMs < 3000 ? own.connectMs : 3000, own.idleMs < 3000 ? own.idleMs : 3000,
+                              own.exchangeMs < 5000 ? own.exchangeMs : 5000};
+    return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true});
 }
 
 void reportDeviceFacts(Run& run) {

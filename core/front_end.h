@@ -35,7 +35,15 @@ enum class StepKind {
     Transfer,       // done of total bytes acknowledged; block awaited of blockCount
     TransferDone,   // all total bytes acknowledged
     RestartWait,    // done of total ticks (of tickMs) of the wait for the restart
+    RestartFollow,  // the restart followed: phase, done ms of at most total ms
     VersionRead,    // the device reports text after its restart
+};
+
+// Where a followed restart stands.
+enum class RestartPhase {
+    GoingDown,       // the device still answers on its old version, or not polled yet
+    ComingBack,      // it was seen down
+    ReadingVersion,  // it answers again
 };
 
 struct RunStep {
@@ -48,6 +56,7 @@ struct RunStep {
     uint32_t block = 0;
     uint32_t blockCount = 0;
     uint32_t tickMs = 0;
+    RestartPhase phase = RestartPhase::GoingDown;
     const char* text = nullptr;
 };
 

@@ -46,7 +46,8 @@ int requestWorker(void* raw) {
     return result;
 }
 
-RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path) {
+RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path,
+                     const HttpTimeouts* bounds = nullptr) {
     RequestArgs* args = new (std::nothrow) RequestArgs;
     if (!args) return nullptr;
     const UpgradeContext& c = run.context();
@@ -55,7 +56,7 @@ RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort
     args->targetAddress = targetAddress;
     args->targetPort = targetPort;
     copyText(args->path, sizeof args->path, path);
-    args->timeouts = run.httpTimeouts();
+    args->timeouts = bounds ? *bounds : run.httpTimeouts();
     {
         SpinGuard guard(c.exchangeLock);
         args->digest = c.digest;
@@ -74,13 +75,14 @@ void takeResults(Run& run, const RequestArgs& args) {
 }
 
 // The worker's failures to connect, decided here on the caller's thread.
-void stopOnConnectionFailure(Run& run, HttpFailure failure) {
+void stopOnConnectionFailure(Run& run, HttpFailure failure, bool connectFailureIsSilence) {
     switch (failure) {
         case HttpFailure::None: return;
         case HttpFailure::SocketFailed: run.stop(RunOutcome::HttpSocketFailed);
         case HttpFailure::BindFailed: run.stop(RunOutcome::HttpBindFailed);
         case HttpFailure::ConnectFailed:
-            if (run.profile().connectFailureEndsRun) run.stop(RunOutcome::HttpConnectFailed);
+            if (run.profile().connectFailureEndsRun && !connectFailureIsSilence)
+                run.stop(RunOutcome::HttpConnectFailed);
             return;
     }
 }
@@ -94,7 +96,7 @@ void stopOnConnectionFailure(Run& run, HttpFailure failure) {
 
 // One exchange behind the connecting view: its byte count (or -1 for a
 // challenge), with the session's failure and status.
-int attempt(Run& run, RequestArgs* args, bool stopOnFailure, HttpFailure* failure, int* status) {
+int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, HttpFailure* failure, int* status) {
     OpenView view(run, ViewKind::Connecting);
     OrbThread* worker = threadStart(requestWorker, args);
     int result;
@@ -122,20 +124,21 @@ int attempt(Run& run, RequestArgs* args, bool stopOnFailure, HttpFailure* failur
     *status = args->session.statusCode;
     takeResults(run, *args);
     letGo(args);
-    if (stopOnFailure) stopOnConnectionFailure(run, *failure);
+    if (stopOnFailure) stopOnConnectionFailure(run, *failure, stopOnFailure->connectFailureIsSilence);
     return result;
 }
 
 }  // namespace
 
-int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus) {
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus,
+               const RequestManner& manner) {
     int silentRetries = 0;
     for (;;) {
-        RequestArgs* args = prepare(run, targetAddress, targetPort, path);
+        RequestArgs* args = prepare(run, targetAddress, targetPort, path, manner.bounds);
         if (!args) run.stop(RunOutcome::HttpSocketFailed);
         HttpFailure failure = HttpFailure::None;
         int status = 0;
-        int result = attempt(run, args, true, &failure, &status);
+        int result = attempt(run, args, &manner, &failure, &status);
         if (httpStatus) *httpStatus = status;
         if (result >= 0) return result;
 
@@ -154,5 +157,5 @@ int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const ch
                  int* httpStatus) {
     RequestArgs* args = prepare(run, targetAddress, targetPort, path);
     if (!args) run.stop(RunOutcome::HttpSocketFailed);
-    return attempt(run, args, false, failure, httpStatus);
+    return attempt(run, args, nullptr, failure, httpStatus);
 }

@@ -8,11 +8,18 @@
 #include "core/run.h"
 #include "net/http/http_exchange.h"
 
+// How a request after the upload differs from the others.
+struct RequestManner {
+    const HttpTimeouts* bounds = nullptr;  // null: the run's
+    bool connectFailureIsSilence = false;  // whatever the program says
+};
+
 // Byte count, 0 or more; *httpStatus (when given) the status code of the
 // answer, 0 when none came. Stops the run when the user cancels or declines
-// credentials, and on socket failures (and, where the program says so, a
-// failed connection).
-int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus = nullptr);
+// credentials, and on socket failures (and, where the program says so and
+// the manner allows, a failed connection).
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus = nullptr,
+               const RequestManner& manner = {});
 
 // One exchange behind the connecting view, without the retry or the password
 // question: the byte count (-1 for a challenge), why no connection was made

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// What follows the upload: the model's fixed wait and then the profile's
+// status reads, or following the device through its restart.
+enum class RestartWait { Fixed, Follow };
+
 struct RunOptions {
     // How long to wait for the device's read request after the trigger;
     // 0: until the user cancels (the wizard).
@@ -14,4 +18,10 @@ struct RunOptions {
     // An image whose model is not the device's product is refused before
     // the trigger (the command line); the wizard serves what it carries.
     bool checkModel = false;
+    RestartWait restartWait = RestartWait::Fixed;
+    // Follow: the limit, never shorter than the model's fixed wait.
+    uint32_t restartTimeoutMs = 300000;
+    // A connection that fails after the upload is no answer rather than the
+    // end of the run (the command line; the wizard keeps its texts).
+    bool silentConnectAfterUpload = false;
 };

@@ -45,6 +45,8 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::VersionMismatch, "version-mismatch", "Upgrade Failed: Version not matching", AfterRestart},
     {RunOutcome::ImageNotForModel, "image-not-for-model", "Upgrade Failed: The image is not for this model",
      ImageUnusable},
+    {RunOutcome::NotRestarted, "not-restarted", "Upgrade Failed: ORB did not restart after firmware upload",
+     AfterRestart},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -53,7 +55,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::ImageNotForModel) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::NotRestarted) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }
@@ -68,7 +70,7 @@ const ExitStatusRow kExitStatuses[] = {
     {Password, "password needed or refused"},
     {NotFound, "device not found"},
     {TransferFailed, "TFTP transfer failed"},
-    {AfterRestart, "device silent, or another version, after its restart"},
+    {AfterRestart, "device not restarted, silent, or another version after its restart"},
     {ImageUnusable, "image unusable"},
     {FleetFailed, "some devices of a fleet failed"},
     {Cancelled, "cancelled"},

@@ -30,9 +30,10 @@ enum class RunOutcome {
     TftpDeviceError,  // the device sent a TFTP ERROR; the message carries its code and text
     FetchTimedOut,    // no read request came within the run's limit
     UploadIncomplete,
-    NotRespondingAfterUpload,
+    NotRespondingAfterUpload,  // went down after the upload and did not come back (or no status read answered)
     VersionMismatch,
     ImageNotForModel,  // command line: the image's model is not the device's product
+    NotRestarted,  // command line: answered on its old version until the limit, never down
 };
 
 // The exit statuses of the command line, the same in both programs and

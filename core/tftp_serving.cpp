@@ -107,9 +107,7 @@ void tftpStartTransfer(Run& run, OrbSocket socket, uint32_t groupAddress, uint32
         if (run.profile().timeoutEndsRun) run.stop(RunOutcome::TftpTimeOut);
     }
 
-    waitForReboot(run, view, rebootWaitTicks(run.profile(), run.context().modelName));
-    // The device the run is about, whoever fetched.
-    checkAfterUpload(run, run.context().targetAddress, complete, imageVersion(image), finalStage);
+    afterUpload(run, view, complete, imageVersion(image), finalStage);
 }
 
 TftpListener* tftpBindListener(Run& run, uint32_t localAddress, uint32_t groupAddress, uint32_t deviceAddress) {

@@ -94,6 +94,8 @@ std::vector<std::string> childArguments(const std::string& program, const CliOpt
     if (!o.local.empty()) arguments.insert(arguments.end(), {"--local", o.local});
     if (!o.image.empty()) arguments.insert(arguments.end(), {"--image", o.image});
     if (!o.transitionImage.empty()) arguments.insert(arguments.end(), {"--transition-image", o.transitionImage});
+    arguments.insert(arguments.end(), {"--restart-wait", o.restartWait == RestartWait::Fixed ? "fixed" : "follow",
+                                       "--restart-timeout", std::to_string(o.restartTimeoutSeconds)});
     if (o.force) arguments.push_back("--force");
     if (o.verbose) arguments.push_back("--verbose");
     return arguments;
@@ -132,6 +134,14 @@ std::string stepOf(const RunEvent& e, FleetDevice* device) {
         int64_t total = e.total.value_or(0);
         device->percent = total > 0 ? static_cast<unsigned>(e.bytes.value_or(0) * 100 / total) : 0;
         return "sending " + std::to_string(device->percent) + "%";
+    }
+    // A followed restart: its phase and the seconds so far; a fixed wait: the seconds left.
+    if ((event == "restart" || event == "restart-progress") && e.phase) {
+        const std::string& phase = *e.phase;
+        const char* words = phase == "going-down"    ? "going down"
+                            : phase == "coming-back" ? "coming back"
+                                                     : "reading version";
+        return std::string("restart: ") + words + " " + std::to_string(e.elapsed.value_or(0)) + " s";
     }
     if (event == "restart") return "restart " + std::to_string(e.seconds.value_or(0)) + " s";
     if (event == "restart-progress") return "restart " + std::to_string(e.left.value_or(0)) + " s";

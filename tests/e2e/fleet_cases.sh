@@ -29,7 +29,7 @@ mixed_twelve)
   echo secret >"$WORK/pw"
   RC=0
   timeout 300 "$(program_path $P)" upgrade --devices "$WORK/devices" --password-file "$WORK/pw" --yes --jobs 3 \
-    --json --log-dir "$WORK" >"$WORK/out" 2>"$WORK/err" || RC=$?
+    --json --log-dir "$WORK" --restart-timeout 1 >"$WORK/out" 2>"$WORK/err" || RC=$?
   [ "$RC" = 9 ] || fail "exit code $RC, expected 9"
   for i in 2 3 5 7 9 10 11 12 13; do
     cmp -s "$WORK/received/127.0.0.$i.img" "$(image_of $P)" || fail "127.0.0.$i did not receive the image"

@@ -90,6 +90,7 @@ void RecordingFrontEnd::step(const Run&, View* view, const RunStep& r) {
         case StepKind::RestartWait:
             if (r.done == 0 || r.done >= r.total) record("restart-wait " + n(r.done) + "/" + n(r.total));
             return;
+        case StepKind::RestartFollow: return;
         case StepKind::VersionRead: record(std::string("version ") + r.text); return;
     }
 }

@@ -8,7 +8,9 @@
 #include "base/text.h"
 #include "core/after_upload.h"
 #include "core/reboot_tick.h"
+#include "core/restart_follow.h"
 #include "net/http/http_exchange.h"
+#include "platform/platform_clock.h"
 #include "tests/tftp/tftp_test_support.h"
 
 namespace {
@@ -206,6 +208,7 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
         for (const char* version : c.reads) answers.push_back(version ? statusPage(version) : silentAnswer());
         device.serve(answers);
         const char* served = c.stage == Stage::Transition ? "7.0.0" : "7.5.3";
+        const uint32_t before = clockMillis();
         std::optional<RunOutcome> outcome = t.until([&](::Run& run) {
             checkAfterUpload(run, context.targetAddress, c.complete, served, c.stage == Stage::Target);
         });
@@ -218,7 +221,52 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
         EXPECT_EQ(events, c.events);
         EXPECT_EQ(t.frontEnd.count("status-read 127.0.0.1"), static_cast<int>(c.reads.size()));
         EXPECT_EQ(device.received().size(), c.reads.size());
+        // The reads stand a second apart on the (fake) clock.
+        if (!c.reads.empty()) {
+            EXPECT_GE(clockMillis() - before, 1000 * (c.reads.size() - 1));
+        }
         EXPECT_EQ(successVariantFor(*c.program, c.model), c.secondLayout);
+    }
+}
+
+// Polls as "MS:VERSION", "MS:-" for no answer; the old version is 7.0.0.
+struct FollowCase {
+    const char* name;
+    bool phone;
+    const char* served;
+    std::vector<std::string> polls;
+    RestartVerdict verdict;  // after the last poll; Pending before it
+};
+
+TEST(RestartFollowVerdict, EndsWhenTheEvidenceIsComplete) {
+    using enum RestartVerdict;
+    const FollowCase cases[] = {
+        {"down and back", false, "7.5.3", {"0:7.0.0", "2000:-", "4000:7.5.3"}, Upgraded},
+        {"down between polls", false, "7.5.3", {"0:7.0.0", "2000:7.5.3"}, Upgraded},
+        {"down from the start", false, "7.5.3", {"0:-", "2000:-", "6000:7.5.3"}, Upgraded},
+        {"back on another", false, "7.5.3", {"0:7.0.0", "2000:-", "4000:9.9.9"}, OtherVersion},
+        {"another, down unseen", false, "7.5.3", {"0:7.0.0", "2000:9.9.9"}, OtherVersion},
+        {"two downs", false, "7.5.3", {"0:-", "2000:7.0.0", "4000:-", "6000:7.5.3"}, Upgraded},
+        {"back on the old", false, "7.5.3", {"0:-", "2000:7.0.0", "4000:7.0.0", "12000:7.0.0"}, OtherVersion},
+        {"old at the limit", false, "7.5.3", {"0:-", "28000:7.0.0", "30000:7.0.0"}, OtherVersion},
+        {"never down", false, "7.5.3", {"0:7.0.0", "2000:7.0.0", "30000:7.0.0"}, NotRestarted},
+        {"down for good", false, "7.5.3", {"0:7.0.0", "2000:-", "30000:-"}, Silent},
+        {"same version, never down", false, "7.0.0", {"0:7.0.0", "30000:7.0.0"}, NotRestarted},
+        {"same version, down and back", false, "7.0.0", {"0:7.0.0", "2000:-", "4000:7.0.0"}, Upgraded},
+        {"phone on another", true, "3.2.1", {"0:7.0.0", "2000:-", "4000:9.9.9"}, Upgraded},
+        {"phone back on the old", true, "3.2.1", {"0:-", "2000:7.0.0", "12000:7.0.0"}, Upgraded},
+        {"phone never down", true, "3.2.1", {"0:7.0.0", "30000:7.0.0"}, NotRestarted},
+        {"phone down for good", true, "3.2.1", {"0:-", "30000:-"}, Silent},
+    };
+    for (const FollowCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RestartFollow follow("7.0.0", c.served, c.phone, 30000);
+        for (size_t i = 0; i < c.polls.size(); ++i) {
+            const std::string version = c.polls[i].substr(c.polls[i].find(':') + 1);
+            EXPECT_EQ(follow.observe({static_cast<uint32_t>(std::stoul(c.polls[i])), version != "-", version.c_str()}),
+                      i + 1 == c.polls.size() ? c.verdict : Pending)
+                << c.polls[i];
+        }
     }
 }
 

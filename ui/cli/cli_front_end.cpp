@@ -12,10 +12,21 @@
 
 struct View {
     ViewKind kind;
-    int noted = 0;  // the trigger's answer last noted
+    int noted = 0;   // the trigger's answer last noted
+    int phase = -1;  // of the followed restart, last shown
 };
 
 namespace {
+
+struct PhaseWords {
+    const char* name;  // in events
+    const char* bar;
+};
+const PhaseWords kPhases[] = {
+    {"going-down", "waiting for it to go down"},
+    {"coming-back", "down, waiting for it to come back"},
+    {"reading-version", "reading its version"},
+};
 
 std::string dotted(uint32_t a) {
     char text[16];
@@ -211,6 +222,41 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 lastRestartSecond_ = left;
                 RunEvent e = event("restart-progress");
                 e.left = left;
+                out_.event(e);
+            }
+            break;
+        }
+        case StepKind::RestartFollow: {
+            const PhaseWords& words = kPhases[static_cast<int>(r.phase)];
+            const uint32_t elapsed = r.done / 1000, limit = (r.total + 999) / 1000;
+            if (view && view->phase != static_cast<int>(r.phase)) {
+                view->phase = static_cast<int>(r.phase);
+                switch (r.phase) {
+                    case RestartPhase::GoingDown:
+                        out_.line("following the restart for at most %u s: waiting for the device to go down", limit);
+                        break;
+                    case RestartPhase::ComingBack:
+                        out_.line("the device is down after %u s: waiting for it to come back", elapsed);
+                        break;
+                    case RestartPhase::ReadingVersion:
+                        out_.line("the device answers again after %u s: reading its version", elapsed);
+                        break;
+                }
+                RunEvent e = event("restart");
+                e.phase = words.name;
+                e.elapsed = elapsed;
+                e.limit = limit;
+                out_.event(e);
+                lastRestartSecond_ = elapsed;
+            }
+            out_.bar("restart: " + std::string(words.bar) + ", " + std::to_string(elapsed) + " s (at most " +
+                         std::to_string(limit) + " s)",
+                     false);
+            if (elapsed != lastRestartSecond_) {
+                lastRestartSecond_ = elapsed;
+                RunEvent e = event("restart-progress");
+                e.phase = words.name;
+                e.elapsed = elapsed;
                 out_.event(e);
             }
             break;

@@ -116,8 +116,15 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     option("-i,--image", &o->image)->check(kNotEmpty);
     if (stage) option("--transition-image", &o->transitionImage)->check(kNotEmpty);
     flag("-f,--force", &o->force);
-    std::string fetchTimeout, jobs;
+    std::string fetchTimeout, jobs, restartWait, restartTimeout;
     option("--fetch-timeout", &fetchTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
+    option("--restart-wait", &restartWait)
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                return text == "follow" || text == "fixed" ? "" : "follow or fixed, not '" + text + "'";
+            },
+            "follow|fixed"));
+    option("--restart-timeout", &restartTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
     flag("-q,--quiet", &o->quiet);
     flag("-v,--verbose", &o->verbose);
     flag("--json", &o->json);
@@ -132,6 +139,9 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         return false;
     }
     if (!fetchTimeout.empty()) o->fetchTimeoutSeconds = static_cast<unsigned>(std::strtoul(fetchTimeout.c_str(), nullptr, 10));
+    if (!restartTimeout.empty())
+        o->restartTimeoutSeconds = static_cast<unsigned>(std::strtoul(restartTimeout.c_str(), nullptr, 10));
+    if (!restartWait.empty()) o->restartWait = restartWait == "fixed" ? RestartWait::Fixed : RestartWait::Follow;
     if (!jobs.empty()) o->jobs = static_cast<unsigned>(std::strtoul(jobs.c_str(), nullptr, 10));
     if (help) o->command = CliCommand::Help;
     else if (version) o->command = CliCommand::Version;
@@ -208,6 +218,11 @@ std::string commandLineHelp(const ProgramProfile& program) {
     help +=
         "  -f, --force               serve even a device that already runs that version\n"
         "      --fetch-timeout SECS  wait at most SECS for the device's fetch (default 120)\n"
+        "      --restart-wait follow|fixed  after the upload, follow the device through\n"
+        "                            its restart (default), or wait the model's fixed\n"
+        "                            time and then read its status page\n"
+        "      --restart-timeout SECS  follow the restart at most SECS (default 300;\n"
+        "                            never less than the model's fixed wait)\n"
         "  -d, --devices FILE        upgrade the devices listed in FILE, one per line:\n"
         "                            ADDRESS [USER [PASSWORD-FILE]]\n"
         "  -j, --jobs N              at most N devices at once (default 8)\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/program_profile.h"
+#include "core/run_options.h"
 
 enum class CliCommand { None, Upgrade, Recover, Check, Help, Version, ListAddresses };
 
@@ -23,6 +24,8 @@ struct CliOptions {
     std::string transitionImage;
     bool force = false;
     unsigned fetchTimeoutSeconds = 120;
+    RestartWait restartWait = RestartWait::Follow;
+    unsigned restartTimeoutSeconds = 300;
     bool quiet = false;
     bool verbose = false;
     bool json = false;

@@ -141,6 +141,9 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
     options.skipCurrent = !o.force;
     options.checkModel = true;
+    options.restartWait = o.restartWait;
+    options.restartTimeoutMs = o.restartTimeoutSeconds * 1000;
+    options.silentConnectAfterUpload = true;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);

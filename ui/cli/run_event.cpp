@@ -50,6 +50,7 @@ const TextField kTexts[] = {
     {"mac", &RunEvent::mac},         {"software", &RunEvent::software}, {"hardware", &RunEvent::hardware},
     {"file", &RunEvent::file},       {"from", &RunEvent::from},         {"level", &RunEvent::level},
     {"text", &RunEvent::text},       {"outcome", &RunEvent::outcome},   {"result", &RunEvent::result},
+    {"phase", &RunEvent::phase},
 };
 const NumberField kNumbers[] = {
     {"size", &RunEvent::size},
@@ -59,6 +60,8 @@ const NumberField kNumbers[] = {
     {"bytes", &RunEvent::bytes},
     {"seconds", &RunEvent::seconds},
     {"left", &RunEvent::left},
+    {"elapsed", &RunEvent::elapsed},
+    {"limit", &RunEvent::limit},
     {"code", &RunEvent::code},
     {"devices", &RunEvent::devices},
     {"upgraded", &RunEvent::upgraded},

@@ -13,8 +13,8 @@ struct RunEvent {
     std::string device;
 
     std::optional<std::string> program, model, image, address, product, serial, mac, software, hardware, file, from,
-        level, text, outcome, version, result;
-    std::optional<int64_t> size, port, status, total, bytes, seconds, left, code;
+        level, text, outcome, version, result, phase;
+    std::optional<int64_t> size, port, status, total, bytes, seconds, left, elapsed, limit, code;
     // result: null on success, else the outcome's message.
     std::optional<std::string> message;
     bool messageNull = false;

@@ -254,6 +254,11 @@ local_route)
     exec "$0" --address 198.18.0.2 --save "$1" --restart-seconds 1' "$ORBSIM" "$WORK/received.img" \
     >"$WORK/sim.log" 2>&1 &
   SIM_PID=$!
+  # Moved only once the device's namespace exists, or it would stay here.
+  for _ in $(seq 100); do
+    [ "$(readlink /proc/$SIM_PID/ns/net)" != "$(readlink /proc/self/ns/net)" ] && break
+    sleep 0.1
+  done
   ip link set dev0 netns "$SIM_PID" || fail "cannot move dev0"
   wait_for_log sim.log 'listening' 20
   run_cli "$P" --list-addresses

@@ -9,13 +9,13 @@ BACK='going-down coming-back reading-version'
 # NAME|PROGRAM|ORBSIM OPTIONS|PROGRAM OPTIONS|EXIT STATUS|LAST LINE|RESTART PHASES (- unchecked)
 ROWS=(
   "upgraded_adapter|orbflash-fast|--restart-seconds 3 --user admin --password secret|-p $WORK/pw|0|to 7.5.3$|$BACK"
-  "upgraded_phone|orbstage-phone-fast|--restart-seconds 3||0|to 3.2.1$|$BACK"
+  "upgraded_phone|orbstage-phone-fast|--restart-seconds 3 --product ORB-P10||0|to 3.2.1$|$BACK"
   "other_adapter|orbflash-fast|--restart-seconds 3 --version-after 9.9.9||7|Version not matching|$BACK"
-  "other_phone|orbstage-phone-fast|--restart-seconds 3 --version-after 9.9.9||0|to 9.9.9$|$BACK"
+  "other_phone|orbstage-phone-fast|--restart-seconds 3 --version-after 9.9.9 --product ORB-P10||0|to 9.9.9$|$BACK"
   "not_restarted_adapter|orbflash-fast|--never-restart|--restart-timeout 1|7|did not restart after firmware upload|going-down"
-  "not_restarted_phone|orbstage-phone-fast|--never-restart|--restart-timeout 1|7|did not restart after firmware upload|going-down"
+  "not_restarted_phone|orbstage-phone-fast|--never-restart --product ORB-P10|--restart-timeout 1|7|did not restart after firmware upload|going-down"
   "silent_adapter|orbflash-fast|--stay-down --restart-seconds 1|--restart-timeout 1|7|not responding after firmware upload|going-down coming-back"
-  "silent_phone|orbstage-phone-fast|--stay-down --restart-seconds 1|--restart-timeout 1|7|not responding after firmware upload|going-down coming-back"
+  "silent_phone|orbstage-phone-fast|--stay-down --restart-seconds 1 --product ORB-P10|--restart-timeout 1|7|not responding after firmware upload|going-down coming-back"
   "slow|orbflash-fast|--restart-seconds 6||0|to 7.5.3$|$BACK"
   "slow_fixed|orbflash-fast|--restart-seconds 6|--restart-wait fixed|7|not responding after firmware upload|-"
   "short_down|orbstage-fast|--restart-seconds 0.2|--restart-timeout 1|0|to 7.5.3$|-"

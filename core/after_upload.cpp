@@ -76,6 +76,8 @@ bool successVariantFor(const ProgramProfile& profile, const char* modelName) {
 
 void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const char* servedVersion, bool finalStage) {
     if (!complete) run.stop(RunOutcome::UploadIncomplete);
+    char before[sizeof run.context().deviceFacts.softwareVersion];
+    lastVersion(run, before, sizeof before);
     const RequestManner manner{nullptr, run.options().silentConnectAfterUpload};
     int got = 0;
     uint32_t lastRead = 0;
@@ -95,6 +97,9 @@ void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const cha
     // Phones are exempt, as the staged check always made them.
     if (!c.isPhone && std::strcmp(servedVersion, c.deviceFacts.softwareVersion) != 0)
         run.stop(RunOutcome::VersionMismatch);
+    if (c.isPhone && run.options().phoneMustChange && std::strcmp(before, servedVersion) != 0 &&
+        std::strcmp(before, c.deviceFacts.softwareVersion) == 0)
+        run.stop(RunOutcome::NotRestarted);
     if (!finalStage) return;
     run.frontEnd().showSuccess(run);
     run.stop(RunOutcome::Success);

@@ -24,4 +24,8 @@ struct RunOptions {
     // A connection that fails after the upload is no answer rather than the
     // end of the run (the command line; the wizard keeps its texts).
     bool silentConnectAfterUpload = false;
+    // Fixed wait: a phone (exempt from the version check) still on the
+    // version it had, when another was served, did not take the image (the
+    // command line; the wizard keeps the exemption as it is).
+    bool phoneMustChange = false;
 };

@@ -18,6 +18,7 @@ ROWS=(
   "silent_phone|orbstage-phone-fast|--stay-down --restart-seconds 1 --product ORB-P10|--restart-timeout 1|7|not responding after firmware upload|going-down coming-back"
   "slow|orbflash-fast|--restart-seconds 6||0|to 7.5.3$|$BACK"
   "slow_fixed|orbflash-fast|--restart-seconds 6|--restart-wait fixed|7|not responding after firmware upload|-"
+  "phone_fixed|orbstage-phone-fast|--never-restart --product ORB-P10|--restart-wait fixed|7|did not restart after firmware upload|-"
   "short_down|orbstage-fast|--restart-seconds 0.2|--restart-timeout 1|0|to 7.5.3$|-"
   "staged|orbstage-staged-fast|--restart-seconds 3||0|to 7.5.3$|$BACK $BACK"
 )

@@ -144,6 +144,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.restartWait = o.restartWait;
     options.restartTimeoutMs = o.restartTimeoutSeconds * 1000;
     options.silentConnectAfterUpload = true;
+    options.phoneMustChange = true;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "net/http/http_exchange.h"
+
 struct RunOptions {
     // How long to wait for the device's read request after the trigger;
     // 0: until the user cancels (the wizard).
@@ -14,4 +16,8 @@ struct RunOptions {
     // An image whose model is not the device's product is refused before
     // the trigger (the command line); the wizard serves what it carries.
     bool checkModel = false;
+    // The first local port an HTTP request tries (upward from it); 0: the
+    // system's choice (the command line: a fleet's runs share one address,
+    // and a port our side closed first stays taken for a minute).
+    uint16_t localHttpPort = kFirstHttpPort;
 };

@@ -122,6 +122,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
     options.skipCurrent = !o.force;
     options.checkModel = true;
+    options.localHttpPort = 0;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);

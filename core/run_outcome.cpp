@@ -45,6 +45,7 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::VersionMismatch, "version-mismatch", "Upgrade Failed: Version not matching", AfterRestart},
     {RunOutcome::ImageNotForModel, "image-not-for-model", "Upgrade Failed: The image is not for this model",
      ImageUnusable},
+    {RunOutcome::NoImageForModel, "no-image-for-model", "Upgrade Failed: No image for this model", ImageUnusable},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -53,7 +54,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::ImageNotForModel) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::NoImageForModel) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }

@@ -33,6 +33,7 @@ enum class RunOutcome {
     NotRespondingAfterUpload,
     VersionMismatch,
     ImageNotForModel,  // command line: the image's model is not the device's product
+    NoImageForModel,   // command line: of several images, none is for the device's product
 };
 
 // The exit statuses of the command line, the same in both programs and

@@ -10,16 +10,20 @@
 
 namespace {
 
-// A count from 1 to max, digits only.
-CLI::Validator count(unsigned long max, const std::string& what) {
+// A count from min to max, digits only.
+CLI::Validator count(unsigned long min, unsigned long max, const std::string& what) {
     return CLI::Validator(
-        [max, what](std::string& text) -> std::string {
+        [min, max, what](std::string& text) -> std::string {
             bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
             unsigned long value = digits ? std::strtoul(text.c_str(), nullptr, 10) : 0;
-            if (value == 0 || value > max) return what + ": '" + text + "'";
+            if (!digits || value < min || value > max) return what + ": '" + text + "'";
             return "";
         },
         "N");
+}
+
+unsigned countOf(const std::string& text, unsigned fallback) {
+    return text.empty() ? fallback : static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
 }
 
 const CLI::Validator kHostAddress(
@@ -81,7 +85,8 @@ bool isSerialNumber(const char* text) {
 }
 
 bool isFleet(const CliOptions& o) {
-    return o.command == CliCommand::Upgrade && (!o.devicesFile.empty() || o.targets.size() > 1);
+    const bool several = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty();
+    return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && several;
 }
 
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* o, std::string* error) {
@@ -113,17 +118,25 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         [](std::string& text) -> std::string { return text.empty() ? "empty user name: ''" : ""; }, "NAME"));
     option("-p,--password-file", &o->passwordFile)->check(kNotEmpty);
     flag("-y,--yes", &o->yes);
-    option("-i,--image", &o->image)->check(kNotEmpty);
+    // Several images: each device gets the one for its product.
+    app.add_option("-i,--image", o->images)
+        ->check(kNotEmpty)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->expected(1)
+        ->allow_extra_args(false);
     if (stage) option("--transition-image", &o->transitionImage)->check(kNotEmpty);
     flag("-f,--force", &o->force);
-    std::string fetchTimeout, jobs;
-    option("--fetch-timeout", &fetchTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
+    std::string fetchTimeout, jobs, canary, maxFailures;
+    option("--fetch-timeout", &fetchTimeout)->check(count(1, 86400, "not a number of seconds from 1 to 86400"));
     flag("-q,--quiet", &o->quiet);
     flag("-v,--verbose", &o->verbose);
     flag("--json", &o->json);
     option("-d,--devices", &o->devicesFile)->check(kNotEmpty);
-    option("-j,--jobs", &jobs)->check(count(1000, "not a number of devices from 1 on"));
+    option("-j,--jobs", &jobs)->check(count(1, kMostJobs, "not a number of devices from 1 to " + std::to_string(kMostJobs)));
     option("--log-dir", &o->logDir)->check(kNotEmpty);
+    option("--canary", &canary)->check(count(0, 100000, "not a number of devices from 0 on"));
+    option("--max-failures", &maxFailures)->check(count(1, 100000, "not a number of failures from 1 on"));
+    option("--report", &o->report)->check(kNotEmpty);
     app.add_option("words", words);
     try {
         app.parse(argc, argv);
@@ -131,8 +144,10 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         *error = usageMessage(e);
         return false;
     }
-    if (!fetchTimeout.empty()) o->fetchTimeoutSeconds = static_cast<unsigned>(std::strtoul(fetchTimeout.c_str(), nullptr, 10));
-    if (!jobs.empty()) o->jobs = static_cast<unsigned>(std::strtoul(jobs.c_str(), nullptr, 10));
+    o->fetchTimeoutSeconds = countOf(fetchTimeout, o->fetchTimeoutSeconds);
+    o->jobs = countOf(jobs, o->jobs);
+    o->canary = countOf(canary, o->canary);
+    o->maxFailures = countOf(maxFailures, o->maxFailures);
     if (help) o->command = CliCommand::Help;
     else if (version) o->command = CliCommand::Version;
     else if (list) o->command = CliCommand::ListAddresses;
@@ -161,8 +176,8 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     }
     o->targets = words;
     const bool fleet = isFleet(*o);
-    if (!o->devicesFile.empty() && o->command != CliCommand::Upgrade) {
-        *error = "--devices: only with upgrade";
+    if (o->command == CliCommand::Recover && (!o->devicesFile.empty() || !o->report.empty())) {
+        *error = std::string(o->report.empty() ? "--devices" : "--report") + ": only with upgrade or check";
         return false;
     }
     if (o->targets.empty() && o->devicesFile.empty()) {

@@ -18,5 +18,15 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 // without a terminal to confirm on; false with a usage error.
 bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::string* error);
 
+// FILE's first line, without its line end: false with why when FILE is not
+// a regular file, cannot be read, or holds more than a device takes.
+bool readPasswordFile(const std::string& path, std::string* password, std::string* why);
+// Whether a user name or password fits the device's field; why if not.
+bool credentialFits(const std::string& text, std::string* why);
+
+// The local address as an entry of the start-up list, as the dialogs take
+// it (-1: the list is empty); false when --local names none of them.
+bool localIndexOf(const ProgramProfile& profile, const std::string& typed, int* index);
+
 // One device: upgrade, recover or check, with the program's flow.
 int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage);

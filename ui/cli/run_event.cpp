@@ -50,6 +50,8 @@ const TextField kTexts[] = {
     {"mac", &RunEvent::mac},         {"software", &RunEvent::software}, {"hardware", &RunEvent::hardware},
     {"file", &RunEvent::file},       {"from", &RunEvent::from},         {"level", &RunEvent::level},
     {"text", &RunEvent::text},       {"outcome", &RunEvent::outcome},   {"result", &RunEvent::result},
+    {"verdict", &RunEvent::verdict}, {"image_file", &RunEvent::imageFile}, {"before", &RunEvent::before},
+    {"after", &RunEvent::after},     {"start", &RunEvent::start},       {"end", &RunEvent::end},
 };
 const NumberField kNumbers[] = {
     {"size", &RunEvent::size},
@@ -64,6 +66,8 @@ const NumberField kNumbers[] = {
     {"upgraded", &RunEvent::upgraded},
     {"current", &RunEvent::current},
     {"failed", &RunEvent::failed},
+    {"not_started", &RunEvent::notStarted},
+    {"would_upgrade", &RunEvent::wouldUpgrade},
     {"cpu_parent_ms", &RunEvent::cpuParentMs},
     {"cpu_children_ms", &RunEvent::cpuChildrenMs},
     {"peak_bytes_child", &RunEvent::peakBytesChild},

@@ -208,7 +208,7 @@ std::string commandLineHelp(const ProgramProfile& program) {
     const std::string name = program.programName;
     std::string help = "Usage: " + name + " [OPTION]... upgrade ADDRESS...\n";
     if (!stage) help += "       " + name + " [OPTION]... recover SERIAL\n";
-    help += "       " + name + " [OPTION]... check ADDRESS\n";
+    help += "       " + name + " [OPTION]... check ADDRESS...\n";
     help += "Without arguments " + name + " runs its wizard.\n\n";
     help +=
         "  -l, --local ADDRESS       this PC's address toward the device\n"
@@ -217,14 +217,21 @@ std::string commandLineHelp(const ProgramProfile& program) {
         "  -p, --password-file FILE  the password is FILE's first line (else $ORB_PASSWORD,\n"
         "                            else a prompt when the device asks, on a terminal)\n"
         "  -y, --yes                 upgrade without asking\n"
-        "  -i, --image FILE          serve FILE instead of the built-in image\n";
+        "  -i, --image FILE          serve FILE instead of the built-in image; given more\n"
+        "                            than once, each device gets the one for its model\n";
     if (stage) help += "      --transition-image FILE  serve FILE first, then the image\n";
     help +=
         "  -f, --force               serve even a device that already runs that version\n"
         "      --fetch-timeout SECS  wait at most SECS for the device's fetch (default 120)\n"
-        "  -d, --devices FILE        upgrade the devices listed in FILE, one per line:\n"
+        "Several devices (a fleet):\n"
+        "  -d, --devices FILE        the devices listed in FILE, one per line:\n"
         "                            ADDRESS [USER [PASSWORD-FILE]]\n"
-        "  -j, --jobs N              at most N devices at once (default 8)\n"
+        "  -j, --jobs N              at most N devices at once (1 to 100, default 8)\n"
+        "      --canary N            upgrade the first N alone; the rest start once they\n"
+        "                            took the image (default 1; 0: no canary)\n"
+        "      --max-failures N      start no more devices once N failed after the image\n"
+        "                            reached them (default 1)\n"
+        "      --report FILE         write a CSV report, one row per device\n"
         "      --log-dir DIR         keep each device's output in DIR\n"
         "  -q, --quiet / -v, --verbose   less or more on standard error\n"
         "      --json                one JSON object per event on standard output\n"

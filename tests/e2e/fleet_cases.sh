@@ -301,22 +301,39 @@ check_hundred)
   ;;
 
 ansible)
-  # The playbook of docs/FLEETS.md, run by ansible-core on this host as one
-  # site, against three simulated devices.
-  start_fleet 3 --user admin --password secret --restart-seconds 1
-  devices_file 2 4
+  # The playbook of docs/FLEETS.md, run by ansible-core on this host as three
+  # sites of three devices, one batch after the other: the pilot site is
+  # upgraded, the second site's devices never come back, so it fails and the
+  # third is never touched. Each site's summary and report reach the controller.
+  start_fleet 9 --user admin --password secret --restart-seconds 1 --on 4-6 --stay-down
   echo secret >"$WORK/pw"
-  printf '[orb_sites]\nsite-a ansible_connection=local ansible_python_interpreter=/usr/bin/python3\n' >"$WORK/inventory"
+  printf '[orb_sites]\n' >"$WORK/inventory"
+  for site in 0 1 2; do
+    devices_file $((site * 3 + 2)) $((site * 3 + 4))
+    mv "$WORK/devices" "$WORK/devices-$site"
+    echo "site-$site ansible_connection=local ansible_python_interpreter=/usr/bin/python3" \
+      "orb_devices_file=$WORK/devices-$site orb_report_file=$WORK/report-$site.csv" >>"$WORK/inventory"
+  done
+  RC=0
   ANSIBLE_LOCAL_TEMP=$WORK/ansible ANSIBLE_NOCOLOR=1 ansible-playbook -i "$WORK/inventory" \
     "$(dirname "$0")/../../docs/ansible/orb-fleet.yml" -e "orb_program=$(program_path $P)" \
-    -e "orb_devices_file=$WORK/devices" -e "orb_password_file=$WORK/pw" -e "orb_results_dir=$WORK/results" \
-    >"$WORK/out" 2>"$WORK/err" || fail "ansible-playbook failed"
-  python3 -c 'import json,sys; s=json.load(open(sys.argv[1])); assert s["upgraded"] == 3 and s["failed"] == 0, s' \
-    "$WORK/results/site-a.json" || fail "no summary for the site"
+    -e "orb_password_file=$WORK/pw" -e "orb_results_dir=$WORK/results" >"$WORK/out" 2>"$WORK/err" || RC=$?
+  [ "$RC" = 2 ] || fail "ansible-playbook: exit code $RC, expected 2 (a failed site)"
+  python3 - "$WORK/results" <<'PY' || fail "the sites' results"
+import csv, json, sys
+results = sys.argv[1]
+for site, upgraded, failed, words in ((0, 3, 0, "upgraded"), (1, 0, 1, "not started (canary failed)")):
+    summary = json.load(open(f"{results}/site-{site}.json"))
+    assert summary["upgraded"] == upgraded and summary["failed"] == failed, summary
+    rows = list(csv.DictReader(open(f"{results}/site-{site}.csv", newline="")))
+    assert len(rows) == 3 and rows[-1]["result"] == words, rows
+PY
+  [ ! -e "$WORK/results/site-2.json" ] || fail "the third site ran after the second failed"
   for i in 2 3 4; do
     cmp -s "$WORK/received/127.0.0.$i.img" "$(image_of $P)" || fail "127.0.0.$i did not receive the image"
   done
-  grep -q 'site-a: 3 upgraded, 0 already current' "$WORK/out" || fail "no report line"
+  [ "$(received_count)" = 4 ] || fail "$(received_count) devices hold the image: one canary of the second site expected"
+  grep -q 'site-0: 3 upgraded, 0 already current' "$WORK/out" || fail "no report line"
   ;;
 
 *) fail "unknown case $1" ;;

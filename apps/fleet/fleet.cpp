@@ -168,6 +168,7 @@ bool Fleet::start(const std::string& program, FleetDevice* device) {
     device->endTime = device->startTime;
     device->code = exitCode(ExitStatus::Failed);
     device->message = "could not be started";
+    clearTable();
     out_.importantLine("%s: %s", device->address.c_str(), device->message.c_str());
     return false;
 }

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/file_kind.h"
 #include "base/text.h"
-
 #include "platform/platform_resource.h"
 
 FirmwareImage loadFirmwareImage(unsigned resourceId) {
@@ -25,6 +25,11 @@ const char* imageVersion(const FirmwareImage& image) {
 }
 
 bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, size_t errorSize) {
+    // A folder opens and measures as huge; a FIFO would block.
+    if (const char* what = notRegularFile(path)) {
+        formatText(error, errorSize, "%s is %s, not a firmware image", path, what);
+        return false;
+    }
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         formatText(error, errorSize, "cannot read %s", path);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/text.h"
+#include "core/device_requests.h"
 #include "core/model_match.h"
 #include "core/questions.h"
 #include "core/request_runner.h"
@@ -22,11 +23,12 @@ void checkSubnet(Run& run) {
     char local[16], target[16], text[160];
     dotted(c.localAddress, local, sizeof local);
     dotted(c.targetAddress, target, sizeof target);
-    uint32_t mask = 0;
-    if (c.localAddress == 0 || !localAddressMask(c.localAddress, &mask)) {
+    bool known = false;
+    const bool on = onLocalSubnet(c, &known);
+    if (!known) {
         formatText(text, sizeof text, "subnet: the mask of %s is not known", local);
         run.frontEnd().finding(run, Finding::Warning, text);
-    } else if ((c.localAddress & mask) == (c.targetAddress & mask)) {
+    } else if (on) {
         formatText(text, sizeof text, "subnet: %s and %s are on the same subnet", local, target);
         run.frontEnd().finding(run, Finding::Ok, text);
     } else {
@@ -109,9 +111,10 @@ RunOutcome checkWebServer(Run& run) {
     }
 }
 
-// False when the image is not for the device.
-bool checkFacts(Run& run) {
+// The outcome's problem when the image (or none of several) is for the device.
+RunOutcome checkFacts(Run& run) {
     const UpgradeContext& c = run.context();
+    reportDeviceFacts(run);
     const DeviceFacts& facts = c.deviceFacts;
     char shown[5][132];
     const char* values[5] = {facts.productName, facts.serialNumber, facts.macAddress, facts.softwareVersion,
@@ -124,6 +127,11 @@ bool checkFacts(Run& run) {
     for (const char* value : values) complete = complete && value[0] != '\0';
     run.frontEnd().finding(run, complete ? Finding::Ok : Finding::Warning, text);
 
+    if (!c.imageChoices.empty() && !chooseImageForDevice(run)) {
+        formatText(text, sizeof text, "model: none of the images is for %s: it would be refused", shown[0]);
+        run.frontEnd().finding(run, Finding::Problem, text);
+        return RunOutcome::NoImageForModel;
+    }
     const char* model = c.modelName;
     bool fits = modelFitsProduct(model, facts.productName);
     formatText(text, sizeof text,
@@ -139,16 +147,40 @@ bool checkFacts(Run& run) {
                        : "version: %s would be served; the device runs %s",
                version, shown[3]);
     run.frontEnd().finding(run, Finding::Ok, text);
-    return fits;
+    return fits ? RunOutcome::Success : RunOutcome::ImageNotForModel;
 }
 
 }  // namespace
+
+bool onLocalSubnet(const UpgradeContext& c, bool* known) {
+    uint32_t mask = 0;
+    *known = c.localAddress != 0 && localAddressMask(c.localAddress, &mask);
+    return *known && (c.localAddress & mask) == (c.targetAddress & mask);
+}
+
+const char* checkVerdict(const Run& run, RunOutcome outcome) {
+    const UpgradeContext& c = run.context();
+    bool known = false;
+    switch (outcome) {
+        case RunOutcome::Success:
+            if (std::strcmp(imageVersion(c.image), c.deviceFacts.softwareVersion) == 0) return "already current";
+            return onLocalSubnet(c, &known) || !known ? "would upgrade" : "not on this PC's subnet";
+        case RunOutcome::NoResponse:
+        case RunOutcome::HttpConnectFailed: return "no answer";
+        case RunOutcome::PasswordRefused: return "password refused";
+        case RunOutcome::PasswordNeeded: return "password needed";
+        case RunOutcome::ImageNotForModel: return "image not for this model";
+        case RunOutcome::NoImageForModel: return "no image for this model";
+        case RunOutcome::ListenerBindFailed: return "no TFTP port free here";
+        default: return outcomeName(outcome);
+    }
+}
 
 RunOutcome checkDevice(Run& run) {
     checkSubnet(run);
     bool portFree = checkTftpPort(run);
     RunOutcome outcome = checkWebServer(run);
-    if (outcome == RunOutcome::Success && !checkFacts(run)) outcome = RunOutcome::ImageNotForModel;
+    if (outcome == RunOutcome::Success) outcome = checkFacts(run);
     if (outcome == RunOutcome::Success && !portFree) return RunOutcome::ListenerBindFailed;
     return outcome;
 }

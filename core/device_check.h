@@ -9,3 +9,12 @@
 // server, credentials, facts, model and version. Success when nothing
 // blocks an upgrade, else the outcome of the first problem.
 RunOutcome checkDevice(Run& run);
+
+// Whether the device is on the subnet of the run's local address; *known
+// false when the local address or its mask is not known.
+bool onLocalSubnet(const UpgradeContext& context, bool* known);
+
+// check's verdict on the device in a few words, from its outcome and what
+// it read: "would upgrade", "already current", "not on this PC's subnet",
+// "no answer", "password refused", "image not for this model", ...
+const char* checkVerdict(const Run& run, RunOutcome outcome);

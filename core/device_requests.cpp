@@ -53,9 +53,31 @@ void stopIfAlreadyCurrent(Run& run) {
     run.stop(RunOutcome::AlreadyCurrent, message);
 }
 
+bool chooseImageForDevice(Run& run) {
+    UpgradeContext& c = run.context();
+    for (size_t i = 0; i < c.imageChoices.size(); ++i) {
+        char model[32];
+        modelNameOf(run.profile(), c.imageChoices[i].header, model, sizeof model, nullptr);
+        if (!modelFitsProduct(model, c.deviceFacts.productName)) continue;
+        c.image = c.imageChoices[i];
+        c.imageChoice = static_cast<int>(i);
+        lookupModel(run, c.image.header);
+        return true;
+    }
+    return false;
+}
+
 void stopIfNotForModel(Run& run) {
     if (!run.options().checkModel) return;
     const UpgradeContext& c = run.context();
+    if (!c.imageChoices.empty() && !chooseImageForDevice(run)) {
+        char shown[132];
+        escapeControls(shown, sizeof shown, c.deviceFacts.productName);
+        char message[256];
+        formatText(message, sizeof message, "Upgrade Failed: No image for this model (the device is %s)",
+                   shown[0] ? shown : "(no product name)");
+        run.stop(RunOutcome::NoImageForModel, message);
+    }
     const FirmwareImage* images[] = {&c.transitionImage, &c.image};
     for (const FirmwareImage* image : images) {
         if (!image->data) continue;

@@ -20,8 +20,12 @@ void reportWaiting(Run& run, uint16_t port);
 // With the run's skipCurrent, stops the run when the device already
 // reports the version of the image it would get.
 void stopIfAlreadyCurrent(Run& run);
+// With several images to choose from: the first whose model fits the
+// device's product becomes the run's image (and model); false when none does.
+bool chooseImageForDevice(Run& run);
 // With the run's checkModel, stops the run when an image it would serve is
-// not for the device's product, naming both.
+// not for the device's product, naming both; with several images, chooses
+// one and stops when none is for the product.
 void stopIfNotForModel(Run& run);
 
 // "/admin/upgrade?tftp://<localAddress>:<port><fileName>".

@@ -11,7 +11,7 @@ namespace {
 // Characters kept when the controls are read (their read limits of 20 and
 // 127 count the terminating NUL).
 const size_t kSerialReadLimit = 19;
-const size_t kCredentialReadLimit = 126;
+const size_t kCredentialReadLimit = kCredentialCharacters;
 
 void takeLocalAddress(UpgradeContext& c, int index, uint32_t address) {
     if (address != 0)

@@ -6,6 +6,9 @@
 
 #include "core/run.h"
 
+// The most characters the password dialog's fields take.
+const unsigned kCredentialCharacters = 126;
+
 // The most an IP address control yields: "255.255.255.255".
 const unsigned kAddressControlLength = 15;
 

@@ -52,7 +52,7 @@ RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort
     if (!args) return nullptr;
     const UpgradeContext& c = run.context();
     args->localAddress = c.localAddress;
-    args->localPort = kFirstHttpPort;
+    args->localPort = run.options().localHttpPort;
     args->targetAddress = targetAddress;
     args->targetPort = targetPort;
     copyText(args->path, sizeof args->path, path);

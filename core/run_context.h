@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "base/firmware_image.h"
 #include "base/locked_text.h"
@@ -34,6 +35,11 @@ struct UpgradeFields {
     bool isPhone = false;                         // main: start-up
     FirmwareImage image{};                        // main: start-up
     FirmwareImage transitionImage{};              // main: start-up (staged orbstage only)
+    // main: the command line's images when it gives several; the one for the
+    // device's product becomes image once its facts are known, imageChoice
+    // its index (-1: none chosen).
+    std::vector<FirmwareImage> imageChoices;
+    int imageChoice = -1;
     uint8_t recoveryReply[128] = {};              // main: recovery search and fetch
 };
 

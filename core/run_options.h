@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "net/http/http_exchange.h"
+
 // What follows the upload: the model's fixed wait and then the profile's
 // status reads, or following the device through its restart.
 enum class RestartWait { Fixed, Follow };
@@ -28,4 +30,8 @@ struct RunOptions {
     // version it had, when another was served, did not take the image (the
     // command line; the wizard keeps the exemption as it is).
     bool phoneMustChange = false;
+    // The first local port an HTTP request tries (upward from it); 0: the
+    // system's choice (the command line: a fleet's runs share one address,
+    // and a port our side closed first stays taken for a minute).
+    uint16_t localHttpPort = kFirstHttpPort;
 };

@@ -47,6 +47,7 @@ constexpr OutcomeRow kOutcomes[] = {
      ImageUnusable},
     {RunOutcome::NotRestarted, "not-restarted", "Upgrade Failed: ORB did not restart after firmware upload",
      AfterRestart},
+    {RunOutcome::NoImageForModel, "no-image-for-model", "Upgrade Failed: No image for this model", ImageUnusable},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -55,7 +56,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::NotRestarted) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::NoImageForModel) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }

@@ -34,6 +34,7 @@ enum class RunOutcome {
     VersionMismatch,
     ImageNotForModel,  // command line: the image's model is not the device's product
     NotRestarted,  // command line: answered on its old version until the limit, never down
+    NoImageForModel,   // command line: of several images, none is for the device's product
 };
 
 // The exit statuses of the command line, the same in both programs and

@@ -21,6 +21,10 @@ bool childLogOpenable(const char* path, char* why, size_t whySize);
 // Linux ties it to the thread that calls this, so start children from one
 // that lives as long as they should (the main thread).
 OrbChild* childStart(char* const* argv, const char* errorPath);
+// Appends text to the file the child's standard error went to, through the
+// handle opened for it (never reopened by name); false when there is none
+// or the write failed.
+bool childLogAppend(OrbChild* child, const char* text, size_t length);
 // Reads what the child has written so far without waiting: the count,
 // 0 when nothing is there now, -1 once its output has ended.
 int childRead(OrbChild* child, char* buffer, int size);

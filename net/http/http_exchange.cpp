@@ -227,7 +227,8 @@ OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t
     makeSockaddr(deviceAddress, devicePort, &device);
     OrbSocket s = kInvalidSocket;
     uint32_t port = localPort;
-    for (int attempt = 0; attempt < kBindAttempts && port <= 0xFFFF; ++attempt, ++port) {
+    // Port 0 stays 0: the system picks one that is free, TIME_WAIT included.
+    for (int attempt = 0; attempt < kBindAttempts && port <= 0xFFFF; ++attempt, port += localPort ? 1 : 0) {
         if (s == kInvalidSocket) s = socketOpenTcp();
         if (s == kInvalidSocket) {
             *failure = HttpFailure::SocketFailed;

@@ -21,8 +21,9 @@ struct HttpTimeouts {
 // Why an exchange made no connection.
 enum class HttpFailure { None, SocketFailed, BindFailed, ConnectFailed };
 
-// Binds from localPort upward (101 attempts) and connects; kInvalidSocket
-// with *failure set when that cannot be done.
+// Binds from localPort upward (101 attempts) and connects; localPort 0
+// lets the system choose each attempt's port. kInvalidSocket with *failure
+// set when that cannot be done.
 OrbSocket openHttpConnection(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, uint16_t devicePort,
                              unsigned connectMs, HttpFailure* failure);
 

@@ -18,6 +18,7 @@
 struct OrbChild {
     pid_t pid;
     int output;  // read end of its standard output; -1 once it ended
+    int log;     // its standard error's file, kept for the parent's lines; -1: none
     bool ended;
     int status;
     rusage usage;
@@ -87,11 +88,23 @@ OrbChild* childStart(char* const* argv, const char* errorPath) {
         _exit(127);
     }
     close(pipeEnds[1]);
-    if (error >= 0) close(error);
     fcntl(pipeEnds[0], F_SETFL, fcntl(pipeEnds[0], F_GETFL) | O_NONBLOCK);
     child->pid = pid;
     child->output = pipeEnds[0];
+    child->log = error;
     return child;
+}
+
+bool childLogAppend(OrbChild* child, const char* text, size_t length) {
+    if (child->log < 0) return false;
+    while (length > 0) {
+        ssize_t written = write(child->log, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        text += written;
+        length -= static_cast<size_t>(written);
+    }
+    return true;
 }
 
 int childRead(OrbChild* child, char* buffer, int size) {
@@ -136,6 +149,7 @@ void childRelease(OrbChild* child, ChildUsage* usage) {
         if (peak > usage->peakBytes) usage->peakBytes = peak;
     }
     if (child->output >= 0) close(child->output);
+    if (child->log >= 0) close(child->log);
     delete child;
 }
 

@@ -11,6 +11,7 @@
 struct OrbChild {
     HANDLE process;
     HANDLE output;  // read end of its standard output; null once it ended
+    HANDLE log;     // its standard error's file, kept for the parent's lines; null: none
     bool ended;
     int status;
 };
@@ -137,10 +138,12 @@ OrbChild* childStart(char* const* argv, const char* errorPath) {
                                   CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr, nullptr, &start, &info);
     CloseHandle(writeEnd);
     CloseHandle(nothing);
-    if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
+    // Kept for the parent's lines, and no later child's to inherit.
+    if (error != INVALID_HANDLE_VALUE) SetHandleInformation(error, HANDLE_FLAG_INHERIT, 0);
     bool held = started && AssignProcessToJobObject(job, info.hProcess) && ResumeThread(info.hThread) != DWORD(-1);
     OrbChild* child = held ? new (std::nothrow) OrbChild{} : nullptr;
     if (!child) {
+        if (error != INVALID_HANDLE_VALUE) CloseHandle(error);
         CloseHandle(readEnd);
         if (started) {
             TerminateProcess(info.hProcess, 1);
@@ -152,7 +155,20 @@ OrbChild* childStart(char* const* argv, const char* errorPath) {
     CloseHandle(info.hThread);
     child->process = info.hProcess;
     child->output = readEnd;
+    child->log = error != INVALID_HANDLE_VALUE ? error : nullptr;
     return child;
+}
+
+bool childLogAppend(OrbChild* child, const char* text, size_t length) {
+    if (!child->log) return false;
+    while (length > 0) {
+        DWORD written = 0;
+        DWORD part = length < 0x10000000 ? static_cast<DWORD>(length) : 0x10000000;
+        if (!WriteFile(child->log, text, part, &written, nullptr) || written == 0) return false;
+        text += written;
+        length -= written;
+    }
+    return true;
 }
 
 int childRead(OrbChild* child, char* buffer, int size) {
@@ -202,6 +218,7 @@ void childRelease(OrbChild* child, ChildUsage* usage) {
             usage->peakBytes = memory.PeakWorkingSetSize;
     }
     if (child->output) CloseHandle(child->output);
+    if (child->log) CloseHandle(child->log);
     CloseHandle(child->process);
     delete child;
 }

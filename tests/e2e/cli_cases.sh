@@ -124,9 +124,12 @@ failure)
 
 usage)
   # PROGRAM: each mistake is exit status 2 and one line naming it, with a
-  # hint at --help, before the device hears anything.
+  # hint at --help, before the device hears anything ('' is an empty word).
+  # A FIFO must be refused, never opened: it would block.
   P=$2-fast
   start_sim
+  mkfifo "$WORK/fifo"
+  printf '%0127d\n' 0 >"$WORK/long"
   ROWS=(
     "--bogus upgrade 127.0.0.2 --yes|unknown option '--bogus'"
     "upgrade 127.0.0.2 --yes --password-file|--password-file: missing value"
@@ -137,7 +140,21 @@ usage)
     "upgrade 127*0*0*2 --yes|upgrade: not the address of a host: '127*0*0*2'"
     "check 127.0.0.2.|check: not the address of a host: '127.0.0.2.'"
     "-p $WORK/missing upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK/missing"
-    "-p $WORK upgrade 127.0.0.2 --yes|--password-file: cannot read $WORK"
+    "-p $WORK upgrade 127.0.0.2 --yes|--password-file: $WORK is a directory, not a file"
+    "-p $WORK/fifo upgrade 127.0.0.2 --yes|--password-file: $WORK/fifo is a FIFO, not a file"
+    "-p $WORK/long upgrade 127.0.0.2 --yes|--password-file: longer than the 126 characters a device takes"
+    "-p '' upgrade 127.0.0.2 --yes|--password-file: empty value"
+    "--image '' upgrade 127.0.0.2 --yes|--image: empty value"
+    "--image= upgrade 127.0.0.2 --yes|--image: empty value"
+    "--image $WORK upgrade 127.0.0.2 --yes|--image: $WORK is a directory, not a file"
+    "--image $WORK/fifo upgrade 127.0.0.2 --yes|--image: $WORK/fifo is a FIFO, not a file"
+    "--devices '' upgrade --yes|--devices: empty value"
+    "--devices= upgrade --yes|--devices: empty value"
+    "--devices $WORK/fifo upgrade --yes|--devices: $WORK/fifo is a FIFO, not a file"
+    "--log-dir '' upgrade 127.0.0.2 127.0.0.3 --yes|--log-dir: empty value"
+    "--log-dir= upgrade 127.0.0.2 127.0.0.3 --yes|--log-dir: empty value"
+    "--jobs 1001 upgrade 127.0.0.2 127.0.0.3 --yes|--jobs: not a number of devices from 1 to 100: '1001'"
+    "--max-failures 0 upgrade 127.0.0.2 127.0.0.3 --yes|--max-failures: not a number of failures from 1 on"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"
@@ -150,10 +167,14 @@ usage)
       "recover ORB00123450012345678 --yes|recover: not a serial number"
       "--transition-image $WORK/pw upgrade 127.0.0.2 --yes|unknown option '--transition-image'")
   else
-    ROWS+=("recover ORB0012345 --yes|unknown command 'recover'")
+    ROWS+=("recover ORB0012345 --yes|unknown command 'recover'"
+      "--transition-image '' upgrade 127.0.0.2 --yes|--transition-image: empty value"
+      "--transition-image= upgrade 127.0.0.2 --yes|--transition-image: empty value"
+      "--transition-image $WORK/fifo upgrade 127.0.0.2 --yes|--transition-image: $WORK/fifo is a FIFO")
   fi
   for row in "${ROWS[@]}"; do
     read -r -a words <<<"${row%%|*}"
+    for i in "${!words[@]}"; do [ "${words[$i]}" = "''" ] && words[$i]=; done
     run_cli "$P" "${words[@]}"
     [ "$RC" = 2 ] || fail "'${row%%|*}': exit code $RC, expected 2"
     grep -qF -- "${P%-fast}: ${row#*|}" "$WORK/err" || fail "'${row%%|*}': $(cat "$WORK/err")"
@@ -176,6 +197,13 @@ json)
     fail "the product is not carried exactly: $(grep facts "$WORK/out")"
   ! grep -q $'\e' "$WORK/out" "$WORK/err" || fail "an escape byte reached the output"
   expect_received "$P"
+  # A reader that goes away after three events ends the events, not the run.
+  rm "$WORK/received.img"
+  timeout 120 "$(program_path "$P")" --json upgrade 127.0.0.2 --yes --force </dev/null 2>"$WORK/err" | head -n 3 >/dev/null
+  RC=${PIPESTATUS[0]}
+  expect_code 0
+  expect_received "$P"
+  expect_err "upgraded 127.0.0.2 to 7.5.3$"
   ;;
 
 image)

@@ -43,4 +43,4 @@ expect_received() {
   cmp -s "$WORK/received.img" "$(image_of "$1")" || fail "the device did not receive exactly the image of $1"
 }
 
-pass() { echo "PASS"; exit 0; }
+pass() { echo "PASS${1:+ ($1)}"; exit 0; }

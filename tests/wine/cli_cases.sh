@@ -43,8 +43,11 @@ fleet)
   wait_for_log sim.log '\[127.0.0.4\] web server listening' 20
   printf 'secret\r\n' >"$WORK/pw"
   printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
-  run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json
+  run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json \
+    --log-dir "Z:$WORK"
   expect_exit_zero
+  grep -q 'reading the status page' "$WORK/127.0.0.3.log" && grep -q '"event":"result"' "$WORK/127.0.0.3.log" ||
+    fail "the device's log lacks its messages or events"
   for i in 2 3 4; do
     cmp -s "$WORK/received/127.0.0.$i.img" "$(image_of $P)" || fail "127.0.0.$i did not receive the image"
   done

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/text.h"
+#include "core/device_check.h"
 #include "core/run.h"
 #include "platform/platform_clock.h"
 #include "platform/platform_console.h"
@@ -143,7 +144,9 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             const DeviceFacts& facts = c.deviceFacts;
             if (request_.options.command == CliCommand::Recover)
                 request_.device += " (" + dotted(c.targetAddress) + ")";
-            out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", request_.device.c_str(),
+            // check says the same in its "device" finding.
+            if (request_.options.command != CliCommand::Check)
+                out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", request_.device.c_str(),
                       shownText(facts.productName).c_str(), shownText(facts.serialNumber).c_str(),
                       shownText(facts.macAddress).c_str(), shownText(facts.softwareVersion).c_str(),
                       shownText(facts.hardwareVersion).c_str());
@@ -284,6 +287,18 @@ void CliFrontEnd::finding(const Run&, Finding finding, const char* text) {
     out_.event(e);
 }
 
+void CliFrontEnd::imageFields(const Run& run, RunEvent* e) const {
+    const UpgradeContext& c = run.context();
+    const std::vector<std::string>& paths = request_.options.images;
+    if (!c.image.data || (paths.size() > 1 && c.imageChoice < 0)) {
+        e->image = "";
+        e->imageFile = "";
+        return;
+    }
+    e->image = imageVersion(c.image);
+    e->imageFile = paths.empty() ? "" : paths[paths.size() > 1 ? static_cast<size_t>(c.imageChoice) : 0];
+}
+
 int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     const int code = exitCode(outcomeStatus(outcome));
     if (request_.options.command == CliCommand::Check) {
@@ -294,6 +309,8 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
         RunEvent e = event("result");
         e.code = code;
         e.outcome = outcomeName(outcome);
+        e.verdict = checkVerdict(run, outcome);
+        imageFields(run, &e);
         out_.event(e);
         return code;
     }
@@ -312,6 +329,7 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     else
         e.messageNull = true;
     e.version = version;
+    imageFields(run, &e);
     out_.event(e);
     return code;
 }

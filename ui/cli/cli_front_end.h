@@ -44,6 +44,8 @@ public:
 
 private:
     void transferBar(const RunStep& step);
+    // The image the device got or would get (with several, once chosen).
+    void imageFields(const Run& run, RunEvent* e) const;
 
     CliRequest& request_;
     CliOutput& out_;

@@ -10,16 +10,20 @@
 
 namespace {
 
-// A count from 1 to max, digits only.
-CLI::Validator count(unsigned long max, const std::string& what) {
+// A count from min to max, digits only.
+CLI::Validator count(unsigned long min, unsigned long max, const std::string& what) {
     return CLI::Validator(
-        [max, what](std::string& text) -> std::string {
+        [min, max, what](std::string& text) -> std::string {
             bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
             unsigned long value = digits ? std::strtoul(text.c_str(), nullptr, 10) : 0;
-            if (value == 0 || value > max) return what + ": '" + text + "'";
+            if (!digits || value < min || value > max) return what + ": '" + text + "'";
             return "";
         },
         "N");
+}
+
+unsigned countOf(const std::string& text, unsigned fallback) {
+    return text.empty() ? fallback : static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
 }
 
 const CLI::Validator kHostAddress(
@@ -81,7 +85,8 @@ bool isSerialNumber(const char* text) {
 }
 
 bool isFleet(const CliOptions& o) {
-    return o.command == CliCommand::Upgrade && (!o.devicesFile.empty() || o.targets.size() > 1);
+    const bool several = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty();
+    return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && several;
 }
 
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* o, std::string* error) {
@@ -113,24 +118,32 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         [](std::string& text) -> std::string { return text.empty() ? "empty user name: ''" : ""; }, "NAME"));
     option("-p,--password-file", &o->passwordFile)->check(kNotEmpty);
     flag("-y,--yes", &o->yes);
-    option("-i,--image", &o->image)->check(kNotEmpty);
+    // Several images: each device gets the one for its product.
+    app.add_option("-i,--image", o->images)
+        ->check(kNotEmpty)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->expected(1)
+        ->allow_extra_args(false);
     if (stage) option("--transition-image", &o->transitionImage)->check(kNotEmpty);
     flag("-f,--force", &o->force);
-    std::string fetchTimeout, jobs, restartWait, restartTimeout;
-    option("--fetch-timeout", &fetchTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
+    std::string fetchTimeout, jobs, canary, maxFailures, restartWait, restartTimeout;
+    option("--fetch-timeout", &fetchTimeout)->check(count(1, 86400, "not a number of seconds from 1 to 86400"));
     option("--restart-wait", &restartWait)
         ->check(CLI::Validator(
             [](std::string& text) -> std::string {
                 return text == "follow" || text == "fixed" ? "" : "follow or fixed, not '" + text + "'";
             },
             "follow|fixed"));
-    option("--restart-timeout", &restartTimeout)->check(count(86400, "not a number of seconds from 1 to 86400"));
+    option("--restart-timeout", &restartTimeout)->check(count(1, 86400, "not a number of seconds from 1 to 86400"));
     flag("-q,--quiet", &o->quiet);
     flag("-v,--verbose", &o->verbose);
     flag("--json", &o->json);
     option("-d,--devices", &o->devicesFile)->check(kNotEmpty);
-    option("-j,--jobs", &jobs)->check(count(1000, "not a number of devices from 1 on"));
+    option("-j,--jobs", &jobs)->check(count(1, kMostJobs, "not a number of devices from 1 to " + std::to_string(kMostJobs)));
     option("--log-dir", &o->logDir)->check(kNotEmpty);
+    option("--canary", &canary)->check(count(0, 100000, "not a number of devices from 0 on"));
+    option("--max-failures", &maxFailures)->check(count(1, 100000, "not a number of failures from 1 on"));
+    option("--report", &o->report)->check(kNotEmpty);
     app.add_option("words", words);
     try {
         app.parse(argc, argv);
@@ -138,11 +151,12 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         *error = usageMessage(e);
         return false;
     }
-    if (!fetchTimeout.empty()) o->fetchTimeoutSeconds = static_cast<unsigned>(std::strtoul(fetchTimeout.c_str(), nullptr, 10));
-    if (!restartTimeout.empty())
-        o->restartTimeoutSeconds = static_cast<unsigned>(std::strtoul(restartTimeout.c_str(), nullptr, 10));
+    o->fetchTimeoutSeconds = countOf(fetchTimeout, o->fetchTimeoutSeconds);
+    o->restartTimeoutSeconds = countOf(restartTimeout, o->restartTimeoutSeconds);
     if (!restartWait.empty()) o->restartWait = restartWait == "fixed" ? RestartWait::Fixed : RestartWait::Follow;
-    if (!jobs.empty()) o->jobs = static_cast<unsigned>(std::strtoul(jobs.c_str(), nullptr, 10));
+    o->jobs = countOf(jobs, o->jobs);
+    o->canary = countOf(canary, o->canary);
+    o->maxFailures = countOf(maxFailures, o->maxFailures);
     if (help) o->command = CliCommand::Help;
     else if (version) o->command = CliCommand::Version;
     else if (list) o->command = CliCommand::ListAddresses;
@@ -171,8 +185,8 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     }
     o->targets = words;
     const bool fleet = isFleet(*o);
-    if (!o->devicesFile.empty() && o->command != CliCommand::Upgrade) {
-        *error = "--devices: only with upgrade";
+    if (o->command == CliCommand::Recover && (!o->devicesFile.empty() || !o->report.empty())) {
+        *error = std::string(o->report.empty() ? "--devices" : "--report") + ": only with upgrade or check";
         return false;
     }
     if (o->targets.empty() && o->devicesFile.empty()) {
@@ -203,7 +217,7 @@ std::string commandLineHelp(const ProgramProfile& program) {
     const std::string name = program.programName;
     std::string help = "Usage: " + name + " [OPTION]... upgrade ADDRESS...\n";
     if (!stage) help += "       " + name + " [OPTION]... recover SERIAL\n";
-    help += "       " + name + " [OPTION]... check ADDRESS\n";
+    help += "       " + name + " [OPTION]... check ADDRESS...\n";
     help += "Without arguments " + name + " runs its wizard.\n\n";
     help +=
         "  -l, --local ADDRESS       this PC's address toward the device (default: the one\n"
@@ -213,7 +227,8 @@ std::string commandLineHelp(const ProgramProfile& program) {
         "  -p, --password-file FILE  the password is FILE's first line (else $ORB_PASSWORD,\n"
         "                            else a prompt when the device asks, on a terminal)\n"
         "  -y, --yes                 upgrade without asking\n"
-        "  -i, --image FILE          serve FILE instead of the built-in image\n";
+        "  -i, --image FILE          serve FILE instead of the built-in image; given more\n"
+        "                            than once, each device gets the one for its model\n";
     if (stage) help += "      --transition-image FILE  serve FILE first, then the image\n";
     help +=
         "  -f, --force               serve even a device that already runs that version\n"
@@ -223,9 +238,15 @@ std::string commandLineHelp(const ProgramProfile& program) {
         "                            time and then read its status page\n"
         "      --restart-timeout SECS  follow the restart at most SECS (default 300;\n"
         "                            never less than the model's fixed wait)\n"
-        "  -d, --devices FILE        upgrade the devices listed in FILE, one per line:\n"
+        "Several devices (a fleet):\n"
+        "  -d, --devices FILE        the devices listed in FILE, one per line:\n"
         "                            ADDRESS [USER [PASSWORD-FILE]]\n"
-        "  -j, --jobs N              at most N devices at once (default 8)\n"
+        "  -j, --jobs N              at most N devices at once (1 to 100, default 8)\n"
+        "      --canary N            upgrade the first N alone; the rest start once they\n"
+        "                            took the image (default 1; 0: no canary)\n"
+        "      --max-failures N      start no more devices once N failed after the image\n"
+        "                            reached them (default 1)\n"
+        "      --report FILE         write a CSV report, one row per device\n"
         "      --log-dir DIR         keep each device's output in DIR\n"
         "  -q, --quiet / -v, --verbose   less or more on standard error\n"
         "      --json                one JSON object per event on standard output\n"

@@ -20,7 +20,7 @@ struct CliOptions {
     std::string user = "admin";
     std::string passwordFile;
     bool yes = false;
-    std::string image;
+    std::vector<std::string> images;  // --image, each one; none: the built-in image
     std::string transitionImage;
     bool force = false;
     unsigned fetchTimeoutSeconds = 120;
@@ -31,13 +31,21 @@ struct CliOptions {
     bool json = false;
     unsigned jobs = 8;
     std::string logDir;
+    unsigned canary = 1;       // devices that must take the image before the rest start
+    unsigned maxFailures = 1;  // failures after an image reached a device before no more start
+    std::string report;        // --report: a CSV file, one row per device
 };
+
+// The most devices of a fleet at once: the listener's TFTP ports 69 to 168
+// of one local address.
+const unsigned kMostJobs = 100;
 
 // Fills options from argv (argv[0] is the program). False with a one-line
 // message in error for a usage mistake.
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* options, std::string* error);
 
-// Several devices: an upgrade of a devices file or of more than one address.
+// Several devices (or a report): an upgrade or check of a devices file, of
+// more than one address, or with --report; a child process per device.
 bool isFleet(const CliOptions& options);
 
 // The --help text of the program.

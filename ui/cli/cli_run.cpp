@@ -2,13 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "base/debug_trace.h"
-#include "base/text.h"
+#include "base/file_kind.h"
 #include "base/firmware_image.h"
+#include "base/text.h"
 #include "core/device_check.h"
+#include "core/questions.h"
 #include "core/start_up.h"
 #include "net/recovery/recovery_discovery.h"
 #include "platform/local_addresses.h"
@@ -16,17 +17,6 @@
 #include "platform/platform_socket.h"
 
 namespace {
-
-bool readPasswordFile(const std::string& path, std::string* password) {
-    // A folder opens as a stream too, and would read as an empty password.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::getline(file, *password);
-    if (!password->empty() && password->back() == '\r') password->pop_back();
-    return true;
-}
 
 int listAddresses(const ProgramProfile& profile) {
     if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) != 0) return 1;
@@ -50,10 +40,13 @@ std::string dotted(uint32_t a) {
     return text;
 }
 
-// This PC's address toward the device: --local (one of this PC's), else
-// the one the system's routes use toward it (with several interfaces the
-// first listed may face another network), else the first listed. False
-// when --local names none of this PC's addresses.
+void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
+    char error[512];
+    if (!loadFirmwareImageFile(path.c_str(), image, error, sizeof error)) run.stop(RunOutcome::ImageDamaged, error);
+}
+
+}  // namespace
+
 bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed, uint32_t toward, uint32_t* chosen,
                         std::string* why) {
     uint32_t addresses[kMaxLocalAddresses] = {};
@@ -82,12 +75,28 @@ bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed,
     return true;
 }
 
-void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
-    char error[512];
-    if (!loadFirmwareImageFile(path.c_str(), image, error, sizeof error)) run.stop(RunOutcome::ImageDamaged, error);
+bool readPasswordFile(const std::string& path, std::string* password, std::string* why) {
+    // A folder opens as a stream too, and would read as an empty password;
+    // a FIFO would block.
+    if (const char* what = notRegularFile(path.c_str())) {
+        *why = path + " is " + what + ", not a file";
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *why = "cannot read " + path;
+        return false;
+    }
+    std::getline(file, *password);
+    if (!password->empty() && password->back() == '\r') password->pop_back();
+    return credentialFits(*password, why);
 }
 
-}  // namespace
+bool credentialFits(const std::string& text, std::string* why) {
+    if (text.size() <= kCredentialCharacters) return true;
+    *why = "longer than the " + std::to_string(kCredentialCharacters) + " characters a device takes";
+    return false;
+}
 
 int usageError(const ProgramProfile& profile, const std::string& message) {
     std::fprintf(stderr, "%s: %s (see %s --help)\n", profile.programName, message.c_str(), profile.programName);
@@ -108,8 +117,22 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 
 bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* error) {
     const CliOptions& o = request->options;
-    if (!o.passwordFile.empty() && !readPasswordFile(o.passwordFile, &request->password)) {
-        *error = "--password-file: cannot read " + o.passwordFile;
+    std::vector<std::pair<const char*, std::string>> files = {{"--transition-image", o.transitionImage},
+                                                               {"--devices", o.devicesFile}};
+    for (const std::string& image : o.images) files.push_back({"--image", image});
+    for (const auto& [option, path] : files) {
+        if (const char* what = notRegularFile(path.c_str())) {
+            *error = std::string(option) + ": " + path + " is " + what + ", not a file";
+            return false;
+        }
+    }
+    std::string why;
+    if (!credentialFits(o.user, &why)) {
+        *error = "--user: " + why;
+        return false;
+    }
+    if (!o.passwordFile.empty() && !readPasswordFile(o.passwordFile, &request->password, &why)) {
+        *error = "--password-file: " + why;
         return false;
     }
     request->havePassword = !o.passwordFile.empty();
@@ -117,6 +140,10 @@ bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* err
         if (const char* fromEnvironment = std::getenv("ORB_PASSWORD")) {
             request->password = fromEnvironment;
             request->havePassword = true;
+            if (!credentialFits(request->password, &why)) {
+                *error = "ORB_PASSWORD: " + why;
+                return false;
+            }
         }
     }
     const bool confirms = o.command == CliCommand::Upgrade || o.command == CliCommand::Recover;
@@ -145,6 +172,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.restartTimeoutMs = o.restartTimeoutSeconds * 1000;
     options.silentConnectAfterUpload = true;
     options.phoneMustChange = true;
+    options.localHttpPort = 0;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();
     Run run(profile, frontEnd, options);
@@ -152,9 +180,16 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     return runUntilStopped(run, [&](Run& r) {
         startUp(r);
         UpgradeContext& c = r.context();
-        if (!o.image.empty()) {
-            loadImageOption(r, o.image, &c.image);
+        for (const std::string& path : o.images) {
+            FirmwareImage image{};
+            loadImageOption(r, path, &image);
+            c.imageChoices.push_back(image);
+        }
+        if (!c.imageChoices.empty()) {
+            // One image is the run's; of several, the device's facts choose.
+            c.image = c.imageChoices[0];
             lookupModel(r, c.image.header);
+            if (c.imageChoices.size() == 1) c.imageChoices.clear();
         }
         if (!o.transitionImage.empty()) {
             loadImageOption(r, o.transitionImage, &c.transitionImage);

@@ -3,6 +3,7 @@
 // run of one device with the command-line front end.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/run.h"
@@ -17,6 +18,20 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 // The password (file, else $ORB_PASSWORD) and whether the run may go on
 // without a terminal to confirm on; false with a usage error.
 bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::string* error);
+
+// FILE's first line, without its line end: false with why when FILE is not
+// a regular file, cannot be read, or holds more than a device takes.
+bool readPasswordFile(const std::string& path, std::string* password, std::string* why);
+// Whether a user name or password fits the device's field; why if not.
+bool credentialFits(const std::string& text, std::string* why);
+
+// This PC's address toward the device (toward, host order): --local (one
+// of this PC's), else the one the system's routes use toward it (with
+// several interfaces the first listed may face another network), else the
+// first listed; why says which. False when --local names none of this
+// PC's addresses.
+bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed, uint32_t toward, uint32_t* chosen,
+                        std::string* why);
 
 // One device: upgrade, recover or check, with the program's flow.
 int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage);

@@ -51,6 +51,8 @@ const TextField kTexts[] = {
     {"file", &RunEvent::file},       {"from", &RunEvent::from},         {"level", &RunEvent::level},
     {"text", &RunEvent::text},       {"outcome", &RunEvent::outcome},   {"result", &RunEvent::result},
     {"phase", &RunEvent::phase},
+    {"verdict", &RunEvent::verdict}, {"image_file", &RunEvent::imageFile}, {"before", &RunEvent::before},
+    {"after", &RunEvent::after},     {"start", &RunEvent::start},       {"end", &RunEvent::end},
 };
 const NumberField kNumbers[] = {
     {"size", &RunEvent::size},
@@ -67,6 +69,8 @@ const NumberField kNumbers[] = {
     {"upgraded", &RunEvent::upgraded},
     {"current", &RunEvent::current},
     {"failed", &RunEvent::failed},
+    {"not_started", &RunEvent::notStarted},
+    {"would_upgrade", &RunEvent::wouldUpgrade},
     {"cpu_parent_ms", &RunEvent::cpuParentMs},
     {"cpu_children_ms", &RunEvent::cpuChildrenMs},
     {"peak_bytes_child", &RunEvent::peakBytesChild},

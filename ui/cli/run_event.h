@@ -13,14 +13,16 @@ struct RunEvent {
     std::string device;
 
     std::optional<std::string> program, model, image, address, product, serial, mac, software, hardware, file, from,
-        level, text, outcome, version, result, phase;
+        level, text, outcome, version, result, phase, verdict, imageFile;
     std::optional<int64_t> size, port, status, total, bytes, seconds, left, elapsed, limit, code;
     // result: null on success, else the outcome's message.
     std::optional<std::string> message;
     bool messageNull = false;
 
-    // summary
-    std::optional<int64_t> devices, upgraded, current, failed, cpuParentMs, cpuChildrenMs, peakBytesChild;
+    // summary, and its results (one per device)
+    std::optional<int64_t> devices, upgraded, current, failed, notStarted, wouldUpgrade, cpuParentMs, cpuChildrenMs,
+        peakBytesChild;
+    std::optional<std::string> before, after, start, end;
     std::vector<RunEvent> results;
 };
 

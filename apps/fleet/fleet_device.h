@@ -1,0 +1,58 @@
+// The fleet's parts: its devices as the parent follows them, the list
+// checked before anything starts, and what it reports at the end.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/program_profile.h"
+#include "platform/platform_child.h"
+#include "ui/cli/cli_front_end.h"
+
+enum class DeviceState { Waiting, Running, Done, NotStarted };
+enum class NotStartedWhy { Stopped, CanaryFailed, BudgetSpent };
+
+struct FleetDevice {
+    std::string address;  // as a dotted quad, whatever its spelling where it was listed
+    std::string user;
+    std::string passwordFile;
+    DeviceState state = DeviceState::Waiting;
+    NotStartedWhy why = NotStartedWhy::Stopped;
+    OrbChild* child = nullptr;
+    std::string pending;     // output not yet a whole line
+    std::string resultLine;  // its result event, passed on once the parent has judged it
+    std::string log;         // --log-dir: its messages and events
+    bool logFailed = false;
+    bool canary = false;
+    // From its events.
+    std::string serial, mac, product, before, after, image, imageFile, verdict, step;
+    unsigned percent = 0;
+    unsigned quarter = 0;          // of the transfer, last shown
+    bool transferStarted = false;  // the device asked for the image: bytes went out
+    bool resultSeen = false;
+    int code = -1;
+    std::string outcome, message;
+    uint32_t startMs = 0, endMs = 0;
+    std::time_t startTime = 0, endTime = 0;
+};
+
+// Upgraded or already current; for check, would upgrade or already current.
+bool deviceSucceeded(const FleetDevice& device, bool check);
+// A failure once the image had reached the device: what the budget counts.
+bool failedAfterImage(const FleetDevice& device);
+// The device's result in words, as the summary and the report give it.
+std::string resultWords(const FleetDevice& device, bool check);
+
+// The devices from the arguments and --devices, each checked, and what the
+// whole fleet shares (--local, the images, --log-dir, --report), all before
+// any child starts: false with the exit status after reporting every mistake.
+bool planFleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>* devices,
+               int* exitStatus);
+
+// The summary table (or, quiet, only when something failed), the counts,
+// and the JSON summary event.
+void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool check, const ChildUsage& usage);
+// --report: one CSV row per device (RFC 4180); false when it cannot be written.
+bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check);

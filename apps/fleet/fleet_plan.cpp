@@ -1,0 +1,169 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "apps/fleet/fleet_device.h"
+#include "base/file_kind.h"
+#include "base/firmware_image.h"
+#include "base/text.h"
+#include "core/run_outcome.h"
+#include "ui/cli/cli_run.h"
+
+namespace {
+
+std::string dotted(uint32_t a) {
+    char text[16];
+    formatText(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+    return text;
+}
+
+// A device as listed: where, and how it was spelt there.
+struct Listing {
+    std::string where;  // "FILE:LINE: ", or "" for an argument
+    std::string text;
+};
+
+void complain(const ProgramProfile& profile, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", profile.programName, text.c_str());
+}
+
+void addDevice(const std::string& text, const std::string& user, const std::string& passwordFile,
+               std::vector<FleetDevice>* devices) {
+    uint32_t address = 0;
+    parseHostAddress(text.c_str(), &address);
+    FleetDevice device;
+    device.address = dotted(address);
+    device.user = user;
+    device.passwordFile = passwordFile;
+    devices->push_back(device);
+}
+
+// ADDRESS [USER [PASSWORD-FILE]] per line; '#' starts a comment. Every bad
+// line is reported, with its number.
+bool readDevicesFile(const ProgramProfile& profile, const CliOptions& o, std::vector<FleetDevice>* devices,
+                     std::vector<Listing>* listings) {
+    const std::string& path = o.devicesFile;
+    std::ifstream file(path);
+    if (!file) {
+        complain(profile, "--devices: cannot read " + path);
+        return false;
+    }
+    bool good = true;
+    std::string line;
+    for (int number = 1; std::getline(file, line); ++number) {
+        line = line.substr(0, line.find('#'));
+        std::istringstream words(line);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;) fields.push_back(word);
+        if (fields.empty()) continue;
+        const std::string where = path + ":" + std::to_string(number) + ": ";
+        uint32_t address = 0;
+        std::string password, why;
+        if (fields.size() > 3)
+            why = "more than ADDRESS [USER [PASSWORD-FILE]]";
+        else if (!parseHostAddress(fields[0].c_str(), &address))
+            why = "not the address of a host: '" + fields[0] + "'";
+        else if (fields.size() == 3 && !readPasswordFile(fields[2], &password, &why))
+            why = "the password file: " + why;
+        else if (fields.size() > 1 && !credentialFits(fields[1], &why))
+            why = "the user name: " + why;
+        if (!why.empty()) {
+            complain(profile, where + why);
+            good = false;
+            continue;
+        }
+        addDevice(fields[0], fields.size() > 1 ? fields[1] : o.user, fields.size() > 2 ? fields[2] : o.passwordFile,
+                  devices);
+        listings->push_back({where, fields[0]});
+    }
+    return good;
+}
+
+// Compared as addresses: 127.0.0.2 and 127.000.0.02 are one device.
+bool noDuplicates(const ProgramProfile& profile, const std::vector<FleetDevice>& devices,
+                  const std::vector<Listing>& listings) {
+    bool good = true;
+    std::map<std::string, size_t> first;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        auto [at, added] = first.emplace(devices[i].address, i);
+        if (added) continue;
+        const Listing& earlier = listings[at->second];
+        const std::string place = earlier.where.empty() ? "" : " (" + earlier.where.substr(0, earlier.where.size() - 2) + ")";
+        complain(profile, listings[i].where + listings[i].text + ": listed already as " + earlier.text + place);
+        good = false;
+    }
+    return good;
+}
+
+bool logsWritable(const ProgramProfile& profile, const std::string& folder, std::vector<FleetDevice>* devices) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(folder, error);
+    std::string why;
+    if (!std::filesystem::exists(status))
+        why = folder + " does not exist";
+    else if (!std::filesystem::is_directory(status))
+        why = folder + " is not a folder";
+    for (size_t i = 0; why.empty() && i < devices->size(); ++i) {
+        FleetDevice& device = (*devices)[i];
+        device.log = folder + "/" + device.address + ".log";
+        char reason[256];
+        if (!childLogOpenable(device.log.c_str(), reason, sizeof reason))
+            why = "cannot write " + device.log + ": " + reason;
+    }
+    if (why.empty()) return true;
+    usageError(profile, "--log-dir: " + why);
+    return false;
+}
+
+bool reportWritable(const ProgramProfile& profile, const std::string& path) {
+    std::string why;
+    if (const char* what = notRegularFile(path.c_str()))
+        why = path + " is " + what + ", not a file";
+    else if (!std::ofstream(path, std::ios::app))
+        why = "cannot write " + path;
+    if (why.empty()) return true;
+    usageError(profile, "--report: " + why);
+    return false;
+}
+
+}  // namespace
+
+bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<FleetDevice>* devices,
+               int* exitStatus) {
+    *exitStatus = exitCode(ExitStatus::Usage);
+    std::vector<Listing> listings;
+    for (const std::string& address : o.targets) {
+        addDevice(address, o.user, o.passwordFile, devices);
+        listings.push_back({"", address});
+    }
+    if (!o.devicesFile.empty() && !readDevicesFile(profile, o, devices, &listings)) return false;
+    if (!noDuplicates(profile, *devices, listings)) return false;
+    if (devices->empty()) {
+        complain(profile, "--devices: no devices in " + o.devicesFile);
+        return false;
+    }
+    // What every child would find alike is found once, here.
+    uint32_t local = 0;
+    std::string why;
+    if (!o.local.empty() && !chooseLocalAddress(profile, o.local, 0, &local, &why)) {
+        usageError(profile, "--local: " + o.local + " is not an address of this PC (see --list-addresses)");
+        return false;
+    }
+    if (!o.logDir.empty() && !logsWritable(profile, o.logDir, devices)) return false;
+    if (!o.report.empty() && !reportWritable(profile, o.report)) return false;
+    std::vector<std::string> images = o.images;
+    if (!o.transitionImage.empty()) images.push_back(o.transitionImage);
+    for (const std::string& path : images) {
+        FirmwareImage image{};
+        char error[512];
+        if (!loadFirmwareImageFile(path.c_str(), &image, error, sizeof error)) {
+            complain(profile, error);
+            *exitStatus = exitCode(ExitStatus::ImageUnusable);
+            return false;
+        }
+        delete[] image.data;
+    }
+    return true;
+}

@@ -232,7 +232,7 @@ rollout)
     IFS='|' read -r options most counts words <<<"$row"
     rm -f "$WORK"/received/*
     read -r -a extra <<<"$options"
-    fleet upgrade --yes --json --quiet --report "$WORK/report.csv" "${extra[@]}"
+    fleet upgrade --yes --json --quiet --restart-timeout 1 --report "$WORK/report.csv" "${extra[@]}"
     expect_code 9
     [ "$(received_count)" -ge 1 ] && [ "$(received_count)" -le "$most" ] ||
       fail "'$options': $(received_count) devices took the image, at most $most expected"
@@ -318,7 +318,8 @@ ansible)
   RC=0
   ANSIBLE_LOCAL_TEMP=$WORK/ansible ANSIBLE_NOCOLOR=1 ansible-playbook -i "$WORK/inventory" \
     "$(dirname "$0")/../../docs/ansible/orb-fleet.yml" -e "orb_program=$(program_path $P)" \
-    -e "orb_password_file=$WORK/pw" -e "orb_results_dir=$WORK/results" >"$WORK/out" 2>"$WORK/err" || RC=$?
+    -e "orb_password_file=$WORK/pw" -e "orb_results_dir=$WORK/results" \
+    -e '{"orb_extra_options": ["--restart-timeout", "1"]}' >"$WORK/out" 2>"$WORK/err" || RC=$?
   [ "$RC" = 2 ] || fail "ansible-playbook: exit code $RC, expected 2 (a failed site)"
   python3 - "$WORK/results" <<'PY' || fail "the sites' results"
 import csv, json, sys

@@ -80,6 +80,27 @@ if result["code"] != 0 or result["outcome"] != "success":
 EOF
 }
 
+# two_interfaces ORBSIM-OPTIONS...: this PC with 198.19.0.1 on a first
+# interface and 198.18.0.1 on a second, toward the device 198.18.0.2 in a
+# namespace of its own (each end a veth pair).
+two_interfaces() {
+  ip link add other0 type veth peer name other1 && ip addr add 198.19.0.1/24 dev other0 &&
+    ip link set other0 up && ip link add pc0 type veth peer name dev0 &&
+    ip addr add 198.18.0.1/24 dev pc0 && ip link set pc0 up || fail "no veth pairs"
+  unshare -n bash -c 'until ip link show dev0 >/dev/null 2>&1; do sleep 0.1; done
+    ip link set lo up && ip addr add 198.18.0.2/24 dev dev0 && ip link set dev0 up &&
+    ip route add 224.0.0.0/4 dev dev0 && exec "$0" --address 198.18.0.2 --save "$@"' \
+    "$ORBSIM" "$WORK/received.img" "$@" >"$WORK/sim.log" 2>&1 &
+  SIM_PID=$!
+  # Moved only once the device's namespace exists, or it would stay here.
+  for _ in $(seq 100); do
+    [ "$(readlink /proc/$SIM_PID/ns/net)" != "$(readlink /proc/self/ns/net)" ] && break
+    sleep 0.1
+  done
+  ip link set dev0 netns "$SIM_PID" || fail "cannot move dev0"
+  wait_for_log sim.log 'listening' 20
+}
+
 case ${1:?case} in
 scripted)
   # PROGRAM file|environment: the password from a file or ORB_PASSWORD,
@@ -273,22 +294,7 @@ local_route)
   # Two interfaces, the other one listed first: the command line takes this
   # PC's address toward the device, as the routes say, and check says why.
   P=orbflash-fast
-  ip link add other0 type veth peer name other1 && ip addr add 198.19.0.1/24 dev other0 &&
-    ip link set other0 up && ip link add pc0 type veth peer name dev0 &&
-    ip addr add 198.18.0.1/24 dev pc0 && ip link set pc0 up || fail "no veth pairs"
-  # The device in a namespace of its own, behind dev0.
-  unshare -n bash -c 'until ip link show dev0 >/dev/null 2>&1; do sleep 0.1; done
-    ip link set lo up && ip addr add 198.18.0.2/24 dev dev0 && ip link set dev0 up &&
-    exec "$0" --address 198.18.0.2 --save "$1" --restart-seconds 1' "$ORBSIM" "$WORK/received.img" \
-    >"$WORK/sim.log" 2>&1 &
-  SIM_PID=$!
-  # Moved only once the device's namespace exists, or it would stay here.
-  for _ in $(seq 100); do
-    [ "$(readlink /proc/$SIM_PID/ns/net)" != "$(readlink /proc/self/ns/net)" ] && break
-    sleep 0.1
-  done
-  ip link set dev0 netns "$SIM_PID" || fail "cannot move dev0"
-  wait_for_log sim.log 'listening' 20
+  two_interfaces --restart-seconds 1
   run_cli "$P" --list-addresses
   [ "$(head -1 "$WORK/out")" = 198.19.0.1 ] || fail "the other interface is not listed first: $(cat "$WORK/out")"
   run_cli "$P" check 198.18.0.2
@@ -300,6 +306,14 @@ local_route)
   expect_received "$P"
   ;;
 
+recover_route)
+  # The search goes out on the interface of the address chosen, not where
+  # the routes send multicast (here: loopback).
+  two_interfaces --recovery --serial ORB0012345 --restart-seconds 1
+  run_cli orbflash-fast recover ORB0012345 --yes --local 198.18.0.1
+  expect_code 0
+  expect_received orbflash-fast
+  ;;
 interrupt)
   # PROGRAM: Ctrl+C while the device has stopped acknowledging.
   P=$2-fast

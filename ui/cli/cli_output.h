@@ -41,7 +41,11 @@ public:
     void eventLine(const std::string& line);
 
 private:
-    void writeLine(const char* format, va_list args);
+    void writeLine(const char* format, va_list args)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 0)))
+#endif
+        ;
     void endBar();
     void writeOut(const std::string& line);
 

@@ -9,6 +9,7 @@
 #include "platform/local_addresses.h"
 #include "platform/platform_child.h"
 #include "platform/platform_console.h"
+#include "tests/support/caught_signals.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ TEST(Platform, ChildLogRefusesLinksAndChildDiesWithItsParent) {
 }
 
 TEST(Platform, ConsoleSignals) {
+    SKIP_IF_SIGNALS_CAN_BE_DROPPED();
     signal(SIGPIPE, SIG_DFL);
     consoleAttach();
     int ends[2], terminal, input, status = 0;

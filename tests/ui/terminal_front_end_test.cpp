@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/caught_signals.h"
+
 namespace {
 
 struct DriverRun {
@@ -226,6 +228,7 @@ TEST(TerminalDialogs, SuccessDialogEndsWithOkOrClose) {
 }
 
 TEST(TerminalDialogs, CtrlCAtAPromptIsTheCloseBox) {
+    SKIP_IF_SIGNALS_CAN_BE_DROPPED();
     DriverRun run = runDriver({"flash", "dialog", "141", "box", "after"}, "", "Recover Firmware > ");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(has(run.out, "dialog 141 result 0"));
@@ -248,6 +251,7 @@ TEST(TerminalProgress, PipedWindowWritesOneLinePerTitleAndReadsNoInput) {
 }
 
 TEST(TerminalProgress, CtrlCPressesCancelOfTheUploadWindow) {
+    SKIP_IF_SIGNALS_CAN_BE_DROPPED();
     DriverRun run = runDriver({"flash", "--mode", "0", "wait", "110"}, "", "Uploading Firmware To ORB\n");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "ORB Firwmare Upgrade Error: Upgrade Failed: User Abort\n");
@@ -255,6 +259,7 @@ TEST(TerminalProgress, CtrlCPressesCancelOfTheUploadWindow) {
 }
 
 TEST(TerminalProgress, CtrlCInTheConnectingWindowNamesTheSearchOnlyInARecovery) {
+    SKIP_IF_SIGNALS_CAN_BE_DROPPED();
     DriverRun upgrade =
         runDriver({"flash", "--target", "10.1.0.9", "wait", "105"}, "", "Connecting with ORB@10.1.0.9\n");
     EXPECT_EQ(upgrade.exitCode, 0);

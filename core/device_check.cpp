@@ -8,21 +8,18 @@
 #include "core/model_match.h"
 #include "core/questions.h"
 #include "core/request_runner.h"
+#include "net/address_utils.h"
 #include "net/http/http_exchange.h"
 #include "net/tftp/tftp_listener.h"
 #include "platform/local_addresses.h"
 
 namespace {
 
-void dotted(uint32_t a, char* out, size_t size) {
-    formatText(out, size, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-}
-
 void checkSubnet(Run& run) {
     const UpgradeContext& c = run.context();
-    char local[16], target[16], text[160];
-    dotted(c.localAddress, local, sizeof local);
-    dotted(c.targetAddress, target, sizeof target);
+    char local[kDottedQuadSize], target[kDottedQuadSize], text[160];
+    formatDottedQuad(c.localAddress, local, sizeof local);
+    formatDottedQuad(c.targetAddress, target, sizeof target);
     bool known = false;
     const bool on = onLocalSubnet(c, &known);
     if (!known) {

@@ -1,5 +1,6 @@
 #include "core/device_requests.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/text.h"
@@ -28,8 +29,8 @@ int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner
 int pollStatusPage(Run& run, uint32_t deviceAddress) {
     // A poll must not hold the follow: a device that takes longer is down.
     const HttpTimeouts& own = run.httpTimeouts();
-    const HttpTimeouts bounds{own.connectMs < 3000 ? own.connectMs : 3000, own.idleMs < 3000 ? own.idleMs : 3000,
-                              own.exchangeMs < 5000 ? own.exchangeMs : 5000};
+    const HttpTimeouts bounds{std::min(own.connectMs, 3000u), std::min(own.idleMs, 3000u),
+                              std::min(own.exchangeMs, 5000u)};
     return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true});
 }
 
@@ -70,12 +71,11 @@ bool chooseImageForDevice(Run& run) {
 void stopIfNotForModel(Run& run) {
     if (!run.options().checkModel) return;
     const UpgradeContext& c = run.context();
+    char shown[132], message[256];
+    escapeControls(shown, sizeof shown, c.deviceFacts.productName);
+    if (!shown[0]) copyText(shown, sizeof shown, "(no product name)");
     if (!c.imageChoices.empty() && !chooseImageForDevice(run)) {
-        char shown[132];
-        escapeControls(shown, sizeof shown, c.deviceFacts.productName);
-        char message[256];
-        formatText(message, sizeof message, "Upgrade Failed: No image for this model (the device is %s)",
-                   shown[0] ? shown : "(no product name)");
+        formatText(message, sizeof message, "Upgrade Failed: No image for this model (the device is %s)", shown);
         run.stop(RunOutcome::NoImageForModel, message);
     }
     const FirmwareImage* images[] = {&c.transitionImage, &c.image};
@@ -84,11 +84,7 @@ void stopIfNotForModel(Run& run) {
         char model[32];
         modelNameOf(run.profile(), image->header, model, sizeof model, nullptr);
         if (modelFitsProduct(model, c.deviceFacts.productName)) continue;
-        char shown[132];
-        escapeControls(shown, sizeof shown, c.deviceFacts.productName);
-        char message[256];
-        formatText(message, sizeof message, "Upgrade Failed: The image is for %s, but the device is %s", model,
-                   shown[0] ? shown : "(no product name)");
+        formatText(message, sizeof message, "Upgrade Failed: The image is for %s, but the device is %s", model, shown);
         run.stop(RunOutcome::ImageNotForModel, message);
     }
 }

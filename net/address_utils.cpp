@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 bool parseDottedQuad(const char* text, uint32_t* address) {
     *address = 0;
     size_t length = 0;
@@ -44,4 +46,8 @@ void makeSockaddr(uint32_t address, uint16_t port, sockaddr_in* socketAddress) {
 void readSockaddr(const sockaddr_in& socketAddress, uint32_t* address, uint16_t* port) {
     *address = ntohl(socketAddress.sin_addr.s_addr);
     *port = ntohs(socketAddress.sin_port);
+}
+
+void formatDottedQuad(uint32_t a, char* out, size_t size) {
+    formatText(out, size, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
 }

@@ -2,6 +2,7 @@
 // conversions to and from socket addresses, the only place network order appears.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform_socket.h"
@@ -10,6 +11,10 @@
 // like '.'); empty pieces skipped; exactly four pieces of at most 255.
 // *address is 0 on any failure. Returns whether it parsed.
 bool parseDottedQuad(const char* text, uint32_t* address);
+
+// "a.b.c.d"; out holds at least kDottedQuadSize bytes to take any address.
+const size_t kDottedQuadSize = 16;
+void formatDottedQuad(uint32_t address, char* out, size_t size);
 
 void makeSockaddr(uint32_t address, uint16_t port, sockaddr_in* socketAddress);
 void readSockaddr(const sockaddr_in& socketAddress, uint32_t* address, uint16_t* port);

@@ -1,5 +1,5 @@
 // One socket vocabulary for both builds. Addresses and ports cross this
-// interface as sockaddr_in already in network order (see net/http/address_utils).
+// interface as sockaddr_in already in network order (see net/address_utils).
 #pragma once
 
 #include <cstdint>
@@ -47,6 +47,9 @@ enum class ConnectResult {
 };
 // Blocking connect that gives up after timeoutMs. The socket stays blocking.
 ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned timeoutMs);
+// The address and port the socket is bound to (for a connected one, the
+// system's choice).
+bool socketLocalAddress(OrbSocket s, sockaddr_in* local);
 int socketSend(OrbSocket s, const void* data, int length);
 int socketSendTo(OrbSocket s, const void* data, int length, const sockaddr_in& to);
 // Receives on a blocking stream socket; gives up (result -1) when nothing

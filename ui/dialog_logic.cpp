@@ -3,16 +3,14 @@
 #include "base/text.h"
 #include "core/questions.h"
 #include "core/run.h"
+#include "net/address_utils.h"
 #include "ui/dialog_texts.h"
 
 int localAddressEntries(const Run& run, char entries[8][kLocalAddressTextSize]) {
     const UpgradeContext& c = run.context();
     int count = 0;
-    for (; count < 8 && c.localAddresses[count] != 0; ++count) {
-        uint32_t a = c.localAddresses[count];
-        formatText(entries[count], kLocalAddressTextSize, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF,
-                   a & 0xFF);
-    }
+    for (; count < 8 && c.localAddresses[count] != 0; ++count)
+        formatDottedQuad(c.localAddresses[count], entries[count], kLocalAddressTextSize);
     return count;
 }
 

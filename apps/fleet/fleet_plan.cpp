@@ -5,19 +5,13 @@
 #include <sstream>
 
 #include "apps/fleet/fleet_device.h"
-#include "base/file_kind.h"
 #include "base/firmware_image.h"
 #include "base/text.h"
 #include "core/run_outcome.h"
+#include "ui/cli/cli_options.h"
 #include "ui/cli/cli_run.h"
 
 namespace {
-
-std::string dotted(uint32_t a) {
-    char text[16];
-    formatText(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-    return text;
-}
 
 // A device as listed: where, and how it was spelt there.
 struct Listing {
@@ -34,7 +28,7 @@ void addDevice(const std::string& text, const std::string& user, const std::stri
     uint32_t address = 0;
     parseHostAddress(text.c_str(), &address);
     FleetDevice device;
-    device.address = dotted(address);
+    device.address = dottedAddress(address);
     device.user = user;
     device.passwordFile = passwordFile;
     devices->push_back(device);
@@ -119,12 +113,8 @@ bool logsWritable(const ProgramProfile& profile, const std::string& folder, std:
 
 bool reportWritable(const ProgramProfile& profile, const std::string& path) {
     std::string why;
-    if (const char* what = notRegularFile(path.c_str()))
-        why = path + " is " + what + ", not a file";
-    else if (!std::ofstream(path, std::ios::app))
-        why = "cannot write " + path;
-    if (why.empty()) return true;
-    usageError(profile, "--report: " + why);
+    if (fileOrNothing(path, &why) && std::ofstream(path, std::ios::app)) return true;
+    usageError(profile, "--report: " + (why.empty() ? "cannot write " + path : why));
     return false;
 }
 

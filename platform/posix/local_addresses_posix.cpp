@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 void listLocalAddresses(char* hostName, size_t hostNameSize, uint32_t out[kMaxLocalAddresses]) {
@@ -40,23 +39,5 @@ bool localAddressMask(uint32_t address, uint32_t* mask) {
         found = true;
     }
     freeifaddrs(all);
-    return found;
-}
-
-bool localAddressToward(uint32_t device, uint32_t* local) {
-    // 0.0.0.0 is no device; connected to it, Linux would name loopback.
-    if (device == 0) return false;
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return false;
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(80);
-    remote.sin_addr.s_addr = htonl(device);
-    sockaddr_in chosen{};
-    socklen_t length = sizeof chosen;
-    bool found = connect(s, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0 &&
-                 getsockname(s, reinterpret_cast<sockaddr*>(&chosen), &length) == 0 && chosen.sin_addr.s_addr != 0;
-    close(s);
-    if (found) *local = ntohl(chosen.sin_addr.s_addr);
     return found;
 }

@@ -79,6 +79,11 @@ ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned tim
     return error == EADDRINUSE || error == EADDRNOTAVAIL ? ConnectResult::LocalPortBusy : ConnectResult::Failed;
 }
 
+bool socketLocalAddress(OrbSocket s, sockaddr_in* local) {
+    socklen_t length = sizeof *local;
+    return ::getsockname(s, reinterpret_cast<sockaddr*>(local), &length) == 0;
+}
+
 int socketSend(OrbSocket s, const void* data, int length) {
     return static_cast<int>(::send(s, data, static_cast<size_t>(length), MSG_NOSIGNAL));
 }

@@ -31,21 +31,3 @@ bool localAddressMask(uint32_t address, uint32_t* mask) {
     }
     return false;
 }
-
-bool localAddressToward(uint32_t device, uint32_t* local) {
-    // 0.0.0.0 is no device.
-    if (device == 0) return false;
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET) return false;
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(80);
-    remote.sin_addr.s_addr = htonl(device);
-    sockaddr_in chosen{};
-    int length = sizeof chosen;
-    bool found = connect(s, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0 &&
-                 getsockname(s, reinterpret_cast<sockaddr*>(&chosen), &length) == 0 && chosen.sin_addr.s_addr != 0;
-    closesocket(s);
-    if (found) *local = ntohl(chosen.sin_addr.s_addr);
-    return found;
-}

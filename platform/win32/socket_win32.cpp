@@ -72,6 +72,11 @@ ConnectResult socketConnect(OrbSocket s, const sockaddr_in& remote, unsigned tim
     return error == WSAEADDRINUSE || error == WSAEADDRNOTAVAIL ? ConnectResult::LocalPortBusy : ConnectResult::Failed;
 }
 
+bool socketLocalAddress(OrbSocket s, sockaddr_in* local) {
+    int length = sizeof *local;
+    return ::getsockname(s, reinterpret_cast<sockaddr*>(local), &length) == 0;
+}
+
 int socketSend(OrbSocket s, const void* data, int length) {
     return ::send(s, static_cast<const char*>(data), length, 0);
 }

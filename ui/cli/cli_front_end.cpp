@@ -29,12 +29,6 @@ const PhaseWords kPhases[] = {
     {"reading-version", "reading its version"},
 };
 
-std::string dotted(uint32_t a) {
-    char text[16];
-    formatText(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-    return text;
-}
-
 }  // namespace
 
 CliFrontEnd::CliFrontEnd(CliRequest& request, CliOutput& output)
@@ -137,13 +131,13 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
     switch (r.kind) {
         case StepKind::Tick: break;
         case StepKind::StatusRead:
-            out_.line("reading the status page of %s", dotted(r.address).c_str());
+            out_.line("reading the status page of %s", dottedAddress(r.address).c_str());
             out_.event(event("status-read"));
             break;
         case StepKind::Facts: {
             const DeviceFacts& facts = c.deviceFacts;
             if (request_.options.command == CliCommand::Recover)
-                request_.device += " (" + dotted(c.targetAddress) + ")";
+                request_.device += " (" + dottedAddress(c.targetAddress) + ")";
             // check says the same in its "device" finding.
             if (request_.options.command != CliCommand::Check)
                 out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", request_.device.c_str(),
@@ -151,7 +145,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                       shownText(facts.macAddress).c_str(), shownText(facts.softwareVersion).c_str(),
                       shownText(facts.hardwareVersion).c_str());
             RunEvent e = event("facts");
-            e.address = dotted(c.targetAddress);
+            e.address = dottedAddress(c.targetAddress);
             e.product = facts.productName;
             e.serial = facts.serialNumber;
             e.mac = facts.macAddress;
@@ -190,9 +184,9 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
         }
         case StepKind::TransferStart: {
             transferStartMs_ = clockMillis();
-            out_.line("sending %u bytes to %s:%u", r.total, dotted(r.address).c_str(), r.port);
+            out_.line("sending %u bytes to %s:%u", r.total, dottedAddress(r.address).c_str(), r.port);
             RunEvent e = event("transfer");
-            e.from = dotted(r.address) + ":" + std::to_string(r.port);
+            e.from = dottedAddress(r.address) + ":" + std::to_string(r.port);
             e.total = r.total;
             out_.event(e);
             break;

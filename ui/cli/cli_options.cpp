@@ -76,6 +76,12 @@ bool parseHostAddress(const char* text, uint32_t* address) {
     return (*address >> 28) < 0xE;
 }
 
+std::string dottedAddress(uint32_t address) {
+    char text[kDottedQuadSize];
+    formatDottedQuad(address, text, sizeof text);
+    return text;
+}
+
 bool isSerialNumber(const char* text) {
     size_t length = std::strlen(text);
     if (length == 0 || length > 19) return false;

@@ -54,5 +54,7 @@ std::string commandLineHelp(const ProgramProfile& program);
 // A dotted quad that names a usable unicast host: not 0.0.0.0, multicast,
 // reserved or broadcast.
 bool parseHostAddress(const char* text, uint32_t* address);
+// A host-order address as a dotted quad.
+std::string dottedAddress(uint32_t address);
 // A serial number as devices print it: 1 to 19 letters, digits or dashes.
 bool isSerialNumber(const char* text);

@@ -15,6 +15,7 @@
 #include "platform/local_addresses.h"
 #include "platform/platform_console.h"
 #include "platform/platform_socket.h"
+#include "ui/cli/cli_options.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ int listAddresses(const ProgramProfile& profile) {
     uint32_t addresses[kMaxLocalAddresses];
     listLocalAddresses(host, sizeof host, addresses);
     for (uint32_t a : addresses)
-        if (a) std::printf("%u.%u.%u.%u\n", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+        if (a) std::printf("%s\n", dottedAddress(a).c_str());
     return 0;
 }
 
@@ -32,12 +33,6 @@ int printVersion(const ProgramProfile& profile) {
     FirmwareImage image = loadFirmwareImage(profile.imageResourceId);
     std::printf("%s 1.0.0, built-in image %s\n", profile.programName, image.data ? imageVersion(image) : "(none)");
     return 0;
-}
-
-std::string dotted(uint32_t a) {
-    char text[16];
-    formatText(text, sizeof text, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
-    return text;
 }
 
 void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
@@ -66,22 +61,23 @@ bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed,
         return false;
     }
     if (localAddressToward(toward, chosen)) {
-        *why = "the address this PC's routes use toward " + dotted(toward);
+        *why = "the address this PC's routes use toward " + dottedAddress(toward);
         return true;
     }
     *chosen = addresses[0];
-    *why = addresses[0] ? "the first of this PC's addresses: no route toward " + dotted(toward)
+    *why = addresses[0] ? "the first of this PC's addresses: no route toward " + dottedAddress(toward)
                         : "any: this PC lists no address";
     return true;
 }
 
+bool fileOrNothing(const std::string& path, std::string* why) {
+    const char* what = notRegularFile(path.c_str());
+    if (what) *why = path + " is " + what + ", not a file";
+    return !what;
+}
+
 bool readPasswordFile(const std::string& path, std::string* password, std::string* why) {
-    // A folder opens as a stream too, and would read as an empty password;
-    // a FIFO would block.
-    if (const char* what = notRegularFile(path.c_str())) {
-        *why = path + " is " + what + ", not a file";
-        return false;
-    }
+    if (!fileOrNothing(path, why)) return false;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         *why = "cannot read " + path;
@@ -120,13 +116,13 @@ bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* err
     std::vector<std::pair<const char*, std::string>> files = {{"--transition-image", o.transitionImage},
                                                                {"--devices", o.devicesFile}};
     for (const std::string& image : o.images) files.push_back({"--image", image});
+    std::string why;
     for (const auto& [option, path] : files) {
-        if (const char* what = notRegularFile(path.c_str())) {
-            *error = std::string(option) + ": " + path + " is " + what + ", not a file";
+        if (!fileOrNothing(path, &why)) {
+            *error = std::string(option) + ": " + why;
             return false;
         }
     }
-    std::string why;
     if (!credentialFits(o.user, &why)) {
         *error = "--user: " + why;
         return false;
@@ -206,7 +202,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
             copyText(c.targetText, sizeof c.targetText, o.targets[0].c_str());
             parseHostAddress(o.targets[0].c_str(), &c.targetAddress);
             c.localAddress = request.localAddress;
-            const std::string chosen = "local address: " + dotted(c.localAddress) + ", " + request.localWhy;
+            const std::string chosen = "local address: " + dottedAddress(c.localAddress) + ", " + request.localWhy;
             frontEnd.finding(r, Finding::Ok, chosen.c_str());
             r.stop(checkDevice(r));
         }

@@ -19,6 +19,9 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 // without a terminal to confirm on; false with a usage error.
 bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::string* error);
 
+// True when path names a regular file or nothing; else false with why
+// ("PATH is a FIFO, not a file"): opening a FIFO blocks, a folder reads empty.
+bool fileOrNothing(const std::string& path, std::string* why);
 // FILE's first line, without its line end: false with why when FILE is not
 // a regular file, cannot be read, or holds more than a device takes.
 bool readPasswordFile(const std::string& path, std::string* password, std::string* why);

@@ -26,10 +26,9 @@ void pauseSince(Run& run, uint32_t since, uint32_t ms) {
 }
 
 // The version of the last status page, which another thread's request may
-// be writing.
+// be rewriting.
 void lastVersion(const Run& run, char* out, size_t size) {
-    SpinGuard guard(run.context().exchangeLock);
-    copyText(out, size, run.context().deviceFacts.softwareVersion);
+    copyText(out, size, run.context().deviceFacts.get().softwareVersion);
 }
 
 }  // namespace
@@ -76,7 +75,7 @@ bool successVariantFor(const ProgramProfile& profile, const char* modelName) {
 
 void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const char* servedVersion, bool finalStage) {
     if (!complete) run.stop(RunOutcome::UploadIncomplete);
-    char before[sizeof run.context().deviceFacts.softwareVersion];
+    char before[sizeof DeviceFacts::softwareVersion];
     lastVersion(run, before, sizeof before);
     const RequestManner manner{nullptr, run.options().silentConnectAfterUpload};
     int got = 0;
@@ -91,14 +90,14 @@ void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const cha
     // device took its image.
     if (got <= 0) run.stop(RunOutcome::NotRespondingAfterUpload);
     const UpgradeContext& c = run.context();
-    run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress,
-                              .text = c.deviceFacts.softwareVersion});
-    debugTrace("[%d]%s %s\n", static_cast<int>(c.stage.load()), servedVersion, c.deviceFacts.softwareVersion);
+    char version[sizeof DeviceFacts::softwareVersion];
+    lastVersion(run, version, sizeof version);
+    run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress, .text = version});
+    debugTrace("[%d]%s %s\n", static_cast<int>(c.stage.load()), servedVersion, version);
     // Phones are exempt, as the staged check always made them.
-    if (!c.isPhone && std::strcmp(servedVersion, c.deviceFacts.softwareVersion) != 0)
-        run.stop(RunOutcome::VersionMismatch);
+    if (!c.isPhone && std::strcmp(servedVersion, version) != 0) run.stop(RunOutcome::VersionMismatch);
     if (c.isPhone && run.options().phoneMustChange && std::strcmp(before, servedVersion) != 0 &&
-        std::strcmp(before, c.deviceFacts.softwareVersion) == 0)
+        std::strcmp(before, version) == 0)
         run.stop(RunOutcome::NotRestarted);
     if (!finalStage) return;
     run.frontEnd().showSuccess(run);
@@ -112,7 +111,7 @@ uint32_t restartLimitMs(const Run& run) {
 }
 
 void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char* servedVersion, bool finalStage) {
-    char version[sizeof run.context().deviceFacts.softwareVersion];
+    char version[sizeof DeviceFacts::softwareVersion];
     lastVersion(run, version, sizeof version);
     const uint32_t limit = restartLimitMs(run);
     RestartFollow follow(version, servedVersion, run.context().isPhone, limit);

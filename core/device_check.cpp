@@ -87,7 +87,7 @@ RunOutcome checkWebServer(Run& run) {
                          credentialsGiven ? "credentials: accepted" : "credentials: none needed");
             return RunOutcome::Success;
         }
-        if (credentialsGiven && c.digest.nonceCount == 0 && !freshNonceTried) {
+        if (credentialsGiven && c.digest.get().nonceCount == 0 && !freshNonceTried) {
             freshNonceTried = true;
             continue;
         }
@@ -112,7 +112,7 @@ RunOutcome checkWebServer(Run& run) {
 RunOutcome checkFacts(Run& run) {
     const UpgradeContext& c = run.context();
     reportDeviceFacts(run);
-    const DeviceFacts& facts = c.deviceFacts;
+    const DeviceFacts facts = c.deviceFacts.get();
     char shown[5][132];
     const char* values[5] = {facts.productName, facts.serialNumber, facts.macAddress, facts.softwareVersion,
                              facts.hardwareVersion};
@@ -160,7 +160,7 @@ const char* checkVerdict(const Run& run, RunOutcome outcome) {
     bool known = false;
     switch (outcome) {
         case RunOutcome::Success:
-            if (std::strcmp(imageVersion(c.image), c.deviceFacts.softwareVersion) == 0) return "already current";
+            if (std::strcmp(imageVersion(c.image), c.deviceFacts.get().softwareVersion) == 0) return "already current";
             return onLocalSubnet(c, &known) || !known ? "would upgrade" : "not on this PC's subnet";
         case RunOutcome::NoResponse:
         case RunOutcome::HttpConnectFailed: return "no answer";

@@ -48,7 +48,7 @@ void reportWaiting(Run& run, uint16_t port) {
 void stopIfAlreadyCurrent(Run& run) {
     if (!run.options().skipCurrent) return;
     const char* version = imageVersion(run.context().image);
-    if (std::strcmp(version, run.context().deviceFacts.softwareVersion) != 0) return;
+    if (std::strcmp(version, run.context().deviceFacts.get().softwareVersion) != 0) return;
     char message[192];
     formatText(message, sizeof message, "already at %s", version);
     run.stop(RunOutcome::AlreadyCurrent, message);
@@ -56,10 +56,11 @@ void stopIfAlreadyCurrent(Run& run) {
 
 bool chooseImageForDevice(Run& run) {
     UpgradeContext& c = run.context();
+    const DeviceFacts facts = c.deviceFacts.get();
     for (size_t i = 0; i < c.imageChoices.size(); ++i) {
         char model[32];
         modelNameOf(run.profile(), c.imageChoices[i].header, model, sizeof model, nullptr);
-        if (!modelFitsProduct(model, c.deviceFacts.productName)) continue;
+        if (!modelFitsProduct(model, facts.productName)) continue;
         c.image = c.imageChoices[i];
         c.imageChoice = static_cast<int>(i);
         lookupModel(run, c.image.header);
@@ -71,8 +72,9 @@ bool chooseImageForDevice(Run& run) {
 void stopIfNotForModel(Run& run) {
     if (!run.options().checkModel) return;
     const UpgradeContext& c = run.context();
+    const DeviceFacts facts = c.deviceFacts.get();
     char shown[132], message[256];
-    escapeControls(shown, sizeof shown, c.deviceFacts.productName);
+    escapeControls(shown, sizeof shown, facts.productName);
     if (!shown[0]) copyText(shown, sizeof shown, "(no product name)");
     if (!c.imageChoices.empty() && !chooseImageForDevice(run)) {
         formatText(message, sizeof message, "Upgrade Failed: No image for this model (the device is %s)", shown);
@@ -83,7 +85,7 @@ void stopIfNotForModel(Run& run) {
         if (!image->data) continue;
         char model[32];
         modelNameOf(run.profile(), image->header, model, sizeof model, nullptr);
-        if (modelFitsProduct(model, c.deviceFacts.productName)) continue;
+        if (modelFitsProduct(model, facts.productName)) continue;
         formatText(message, sizeof message, "Upgrade Failed: The image is for %s, but the device is %s", model, shown);
         run.stop(RunOutcome::ImageNotForModel, message);
     }

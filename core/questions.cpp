@@ -69,10 +69,10 @@ void askCredentials(Run& run) {
 }
 
 void takeCredentials(Run& run, const CredentialsAnswer& answer) {
-    UpgradeContext& c = run.context();
-    SpinGuard guard(c.exchangeLock);
-    copyTextLimited(c.digest.userName, sizeof c.digest.userName, answer.userName, kCredentialReadLimit);
-    copyTextLimited(c.digest.password, sizeof c.digest.password, answer.password, kCredentialReadLimit);
+    run.context().digest.update([&](DigestChallenge& digest) {
+        copyTextLimited(digest.userName, sizeof digest.userName, answer.userName, kCredentialReadLimit);
+        copyTextLimited(digest.password, sizeof digest.password, answer.password, kCredentialReadLimit);
+    });
 }
 
 bool askConfirmation(Run& run) { return run.frontEnd().confirmUpgrade(run); }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/text.h"
+#include "core/exchange_results.h"
 #include "core/questions.h"
 #include "net/http/http_exchange.h"
 #include "platform/platform_thread.h"
@@ -24,6 +25,7 @@ struct RequestArgs {
     char path[192];
     HttpTimeouts timeouts;
     DigestChallenge digest;
+    DeviceFacts factsBefore;
     DeviceFacts facts;
     HttpSession session;
     std::atomic<int> holders{2};
@@ -57,21 +59,18 @@ RequestArgs* prepare(const Run& run, uint32_t targetAddress, uint16_t targetPort
     args->targetPort = targetPort;
     copyText(args->path, sizeof args->path, path);
     args->timeouts = bounds ? *bounds : run.httpTimeouts();
-    {
-        SpinGuard guard(c.exchangeLock);
-        args->digest = c.digest;
-        args->facts = c.deviceFacts;
-    }
+    args->digest = c.digest.get();
+    args->factsBefore = c.deviceFacts.get();
+    args->facts = args->factsBefore;
     args->session = HttpSession{&args->digest, &args->facts, HttpFailure::None, 0, args->timeouts};
     return args;
 }
 
-// What the worker learnt becomes the run's.
-void takeResults(Run& run, const RequestArgs& args) {
+// What the worker learnt becomes the run's; challenged: a 401 came.
+void takeResults(Run& run, const RequestArgs& args, bool challenged) {
     UpgradeContext& c = run.context();
-    SpinGuard guard(c.exchangeLock);
-    c.digest = args.digest;
-    c.deviceFacts = args.facts;
+    c.deviceFacts.update([&](DeviceFacts& facts) { takeExchangeFacts(facts, args.factsBefore, args.facts); });
+    c.digest.update([&](DigestChallenge& digest) { takeExchangeDigest(digest, args.digest, challenged); });
 }
 
 // The worker's failures to connect, decided here on the caller's thread.
@@ -122,7 +121,7 @@ int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, Htt
     }
     *failure = args->session.failure;
     *status = args->session.statusCode;
-    takeResults(run, *args);
+    takeResults(run, *args, result < 0);
     letGo(args);
     if (stopOnFailure) stopOnConnectionFailure(run, *failure, stopOnFailure->connectFailureIsSilence);
     return result;
@@ -143,7 +142,7 @@ int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char
         if (result >= 0) return result;
 
         // A fresh nonce with credentials we already have: try once more unasked.
-        const DigestChallenge& digest = run.context().digest;
+        const DigestChallenge digest = run.context().digest.get();
         if (digest.password[0] != '\0' && digest.nonceCount == 0 && silentRetries == 0) {
             ++silentRetries;
             continue;

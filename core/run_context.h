@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/firmware_image.h"
+#include "base/guarded.h"
 #include "base/locked_text.h"
-#include "base/spin_lock.h"
 #include "net/http/device_facts.h"
 #include "net/http/digest_challenge.h"
 #include "platform/local_addresses.h"
@@ -53,11 +53,10 @@ struct UpgradeContext : UpgradeFields {
     // TFTP listener: shows it while it waits.
     std::atomic<int> triggerStatus{0};
 
-    // What the device said last and the Digest state: the thread that ran a
-    // request takes them from its worker under exchangeLock; main before
-    // serving, then the TFTP listener (a staged orbstage's second trigger
-    // may overlap the listener's status read, hence the lock).
-    DigestChallenge digest{};
-    DeviceFacts deviceFacts{};
-    mutable SpinLock exchangeLock;
+    // What the device said last and the Digest state. Each request's worker
+    // has its own copies; the thread that ran the request merges what the
+    // finished exchange changed (core/exchange_results.h): a trigger still
+    // waiting for its answer overlaps the TFTP listener's status reads.
+    Guarded<DigestChallenge> digest;
+    Guarded<DeviceFacts> deviceFacts;
 };

@@ -51,12 +51,13 @@ void RecoverySearch::takeAnswer() {
     UpgradeContext& c = run_.context();
     RecoveryAnswer answer;
     readRecoveryAnswer(c.recoveryReply, &answer);
-    DeviceFacts& facts = c.deviceFacts;
+    DeviceFacts facts{};
     copyText(facts.productName, sizeof facts.productName, answer.productName);
     formatMacHex(answer.mac, facts.macAddress, sizeof answer.mac);
     copyText(facts.softwareVersion, sizeof facts.softwareVersion, answer.softwareVersion);
     copyText(facts.hardwareVersion, sizeof facts.hardwareVersion, answer.hardwareVersion);
     copyText(facts.serialNumber, sizeof facts.serialNumber, answer.serialNumber);
+    c.deviceFacts.set(facts);
     c.targetAddress = answer.address;
 }
 

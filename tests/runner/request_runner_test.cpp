@@ -16,6 +16,7 @@
 #include "apps/profiles/program_profiles.h"
 #include "base/text.h"
 #include "core/device_requests.h"
+#include "core/exchange_results.h"
 #include "net/http/http_exchange.h"
 #include "tests/support/recording_front_end.h"
 #include "tests/support/scripted_http_server.h"
@@ -87,9 +88,10 @@ protected:
         };
     }
     void knowCredentials(const char* user, const char* password) {
-        DigestChallenge& digest = t.run.context().digest;
-        copyText(digest.userName, sizeof digest.userName, user);
-        copyText(digest.password, sizeof digest.password, password);
+        t.run.context().digest.update([&](DigestChallenge& digest) {
+            copyText(digest.userName, sizeof digest.userName, user);
+            copyText(digest.password, sizeof digest.password, password);
+        });
     }
 
     TestRun t{kOrbflashProfile};
@@ -227,7 +229,7 @@ TEST_F(RequestRunner, OnlyA2xxStatusPageCountsAndTheTriggerKeepsItsStatus) {
     ScriptedHttpServer server;
     ASSERT_TRUE(listenOnDevicePort(&server));
     server.serve({{"HTTP/1.1 500 Internal Server Error\r\n\r\n" + facts},
-                  {"HTTP/1.1 404 Not Found\r\n\r\n"},
+                  {"HTTP/1.1 300 Multiple Choices\r\n\r\n"},
                   {"HTTP/1.1 200 OK\r\n\r\n" + facts},
                   {"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"},
                   {"HTTP/1.1 200 OK\r\n\r\nstarted"},
@@ -236,10 +238,10 @@ TEST_F(RequestRunner, OnlyA2xxStatusPageCountsAndTheTriggerKeepsItsStatus) {
     c.targetAddress = kLoopback;
     c.firmwareFileName.set("/orb1a2b.bi1");
     EXPECT_EQ(readStatusPage(t.run, kLoopback), 0);
-    EXPECT_STREQ(c.deviceFacts.softwareVersion, "");
+    EXPECT_STREQ(c.deviceFacts.get().softwareVersion, "");
     EXPECT_EQ(readStatusPage(t.run, kLoopback), 0);
     EXPECT_GT(readStatusPage(t.run, kLoopback), 0);
-    EXPECT_STREQ(c.deviceFacts.softwareVersion, "7.1.0");
+    EXPECT_STREQ(c.deviceFacts.get().softwareVersion, "7.1.0");
     for (int expected : {403, 200, 0}) {
         sendUpgradeTrigger(t.run, 69);
         EXPECT_EQ(c.triggerStatus.load(), expected);
@@ -303,3 +305,56 @@ TEST_F(RequestRunner, CancelInTheConnectingWindowEndsTheRunAtOnce) {
 }
 
 }  // namespace
+
+// Two exchanges overlap (a trigger answered late, the status reads after the
+// upload): each gives the run only what it learnt itself.
+TEST(ExchangeResults, AnExchangeTakesOnlyWhatItLearnt) {
+    auto facts = [](const char* product, const char* version) {
+        DeviceFacts f{};
+        copyText(f.productName, sizeof f.productName, product);
+        copyText(f.softwareVersion, sizeof f.softwareVersion, version);
+        return f;
+    };
+    struct FactsCase {
+        DeviceFacts run, before, after;
+        const char* product;
+        const char* version;
+    } factCases[] = {
+        // A late trigger answer without facts never puts back the old version.
+        {facts("ORBQ4x4", "7.1.0"), facts("ORBQ4x4", "7.0.0"), facts("ORBQ4x4", "7.0.0"), "ORBQ4x4", "7.1.0"},
+        {facts("ORBQ4x4", "7.0.0"), facts("ORBQ4x4", "7.0.0"), facts("ORBQ4x4", "7.1.0"), "ORBQ4x4", "7.1.0"},
+        {facts("ORBQ4x4", "7.1.0"), facts("", "7.0.0"), facts("ORBQ4x8", "7.0.0"), "ORBQ4x8", "7.1.0"},
+    };
+    for (FactsCase& c : factCases) {
+        takeExchangeFacts(c.run, c.before, c.after);
+        EXPECT_STREQ(c.run.productName, c.product);
+        EXPECT_STREQ(c.run.softwareVersion, c.version);
+    }
+
+    auto digest = [](const char* nonce, uint32_t count, const char* password) {
+        DigestChallenge d{};
+        copyText(d.nonce, sizeof d.nonce, nonce);
+        d.nonceCount = count;
+        copyText(d.password, sizeof d.password, password);
+        return d;
+    };
+    struct DigestCase {
+        DigestChallenge run, after;
+        bool challenged;
+        const char* nonce;
+        uint32_t count;
+    } digestCases[] = {
+        // A new challenge is the device's latest word; the password typed meanwhile stays.
+        {digest("N1", 3, "typed"), digest("N2", 0, ""), true, "N2", 0},
+        {digest("N1", 3, "typed"), digest("N1", 5, ""), false, "N1", 5},
+        {digest("N1", 4, "typed"), digest("N1", 2, ""), false, "N1", 4},
+        // Another exchange brought a new nonce meanwhile: the old one's count is not taken.
+        {digest("N3", 1, "typed"), digest("N1", 7, ""), false, "N3", 1},
+    };
+    for (DigestCase& c : digestCases) {
+        takeExchangeDigest(c.run, c.after, c.challenged);
+        EXPECT_STREQ(c.run.nonce, c.nonce);
+        EXPECT_EQ(c.run.nonceCount, c.count);
+        EXPECT_STREQ(c.run.password, "typed");
+    }
+}

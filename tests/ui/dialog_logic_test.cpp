@@ -140,11 +140,11 @@ TEST(Questions, CredentialsAreCutTo126AndEmptyOnesKept) {
         return true;
     };
     askCredentials(t.run);
-    EXPECT_EQ(std::strlen(t.run.context().digest.userName), 126u);
-    EXPECT_EQ(std::strlen(t.run.context().digest.password), 126u);
+    EXPECT_EQ(std::strlen(t.run.context().digest.get().userName), 126u);
+    EXPECT_EQ(std::strlen(t.run.context().digest.get().password), 126u);
     given.clear();
     askCredentials(t.run);
-    EXPECT_STREQ(t.run.context().digest.password, "");
+    EXPECT_STREQ(t.run.context().digest.get().password, "");
     // None given: the run ends as the answer says.
     t.frontEnd.credentials = [](CredentialsAnswer* answer) {
         answer->refusal = RunOutcome::PasswordNeeded;

@@ -33,13 +33,14 @@ std::string dotted(uint32_t a) {
 
 void printRun(const Run& run) {
     const UpgradeContext& c = run.context();
+    const DigestChallenge digest = c.digest.get();
     char name[128];
     c.firmwareFileName.copyTo(name, sizeof name);
     std::printf(
         "mode=%d\ntargetText=%s\ntargetAddress=%s\nlocalAddress=%s\nfirmwareFileName=%s\n"
         "recoverySerial=%s\nuserName=%s\npassword=%s\n",
         static_cast<int>(c.mode), c.targetText, dotted(c.targetAddress).c_str(), dotted(c.localAddress).c_str(), name,
-        c.recoverySerial, c.digest.userName, c.digest.password);
+        c.recoverySerial, digest.userName, digest.password);
     std::fflush(stdout);
 }
 
@@ -53,12 +54,13 @@ void setLocalAddresses(UpgradeContext& c, const char* list) {
 }
 
 void fillFacts(UpgradeContext& c) {
-    DeviceFacts& facts = c.deviceFacts;
+    DeviceFacts facts{};
     copyText(facts.serialNumber, sizeof facts.serialNumber, "SN0042");
     copyText(facts.macAddress, sizeof facts.macAddress, "021A2B3C4D5E");
     copyText(facts.softwareVersion, sizeof facts.softwareVersion, "3.1.4");
     copyText(facts.hardwareVersion, sizeof facts.hardwareVersion, "HW2");
     copyText(facts.productName, sizeof facts.productName, "ORB-A020");
+    c.deviceFacts.set(facts);
 }
 
 // A dialog as the run asks it; 1 when accepted.

@@ -94,7 +94,7 @@ bool CliFrontEnd::confirmUpgrade(const Run& run) {
     if (request_.options.yes) return true;
     const UpgradeContext& c = run.context();
     std::fprintf(stderr, "Upgrade %s from %s to %s? [y/N] ", request_.device.c_str(),
-                 shownText(c.deviceFacts.softwareVersion).c_str(), imageVersion(c.image));
+                 shownText(c.deviceFacts.get().softwareVersion).c_str(), imageVersion(c.image));
     std::fflush(stderr);
     char answer[16];
     if (!consoleReadLine(answer, sizeof answer, false)) return false;
@@ -135,7 +135,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             out_.event(event("status-read"));
             break;
         case StepKind::Facts: {
-            const DeviceFacts& facts = c.deviceFacts;
+            const DeviceFacts facts = c.deviceFacts.get();
             if (request_.options.command == CliCommand::Recover)
                 request_.device += " (" + dottedAddress(c.targetAddress) + ")";
             // check says the same in its "device" finding.
@@ -308,7 +308,7 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
         out_.event(e);
         return code;
     }
-    std::string version = run.context().deviceFacts.softwareVersion;
+    std::string version = run.context().deviceFacts.get().softwareVersion;
     if (outcome == RunOutcome::Success)
         out_.line("upgraded %s to %s", request_.device.c_str(), shownText(version).c_str());
     else if (outcome == RunOutcome::AlreadyCurrent)

@@ -138,7 +138,7 @@ int confirmDialog(const Run& run) {
     char text[1024];
     confirmDialogText(run, text, sizeof text);
     printDialogText(text);
-    const DeviceFacts& facts = run.context().deviceFacts;
+    const DeviceFacts facts = run.context().deviceFacts.get();
     const char* values[5] = {facts.serialNumber, facts.macAddress, facts.softwareVersion, facts.hardwareVersion,
                              facts.productName};
     for (int i = 0; i < 5; ++i) printDialogValue(kFactLabels[i], values[i]);
@@ -150,7 +150,7 @@ int successDialog(const Run& run, Dialog dialog) {
     successDialogTitle(run, title, sizeof title);
     printDialogTitle(title);
     printDialogText(kSuccessText);
-    printDialogText(run.context().deviceFacts.softwareVersion);
+    printDialogText(run.context().deviceFacts.get().softwareVersion);
     printDialogText(successWebAddress(run, dialog));
     return askButton(kOkOnly, 1, 0) == kAccept ? 1 : 0;
 }

@@ -198,7 +198,7 @@ INT_PTR CALLBACK confirmProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
             char text[512];
             confirmDialogText(run, text, sizeof text);
             SetDlgItemTextA(dialog, IDC_TEXT, text);
-            const DeviceFacts& facts = run.context().deviceFacts;
+            const DeviceFacts facts = run.context().deviceFacts.get();
             SetDlgItemTextA(dialog, IDC_SERIAL_VALUE, facts.serialNumber);
             SetDlgItemTextA(dialog, IDC_MAC_VALUE, facts.macAddress);
             SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, facts.softwareVersion);
@@ -219,7 +219,7 @@ INT_PTR CALLBACK successProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
             const Run& run = *call.run;
             setTitle(dialog, run, successDialogTitle);
             SetDlgItemTextA(dialog, IDC_TEXT, kSuccessText);
-            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, run.context().deviceFacts.softwareVersion);
+            SetDlgItemTextA(dialog, IDC_SOFTWARE_VALUE, run.context().deviceFacts.get().softwareVersion);
             // The address line is the dialog's only static and has no id.
             HWND line = FindWindowExA(dialog, nullptr, "Static", nullptr);
             if (line) SetWindowTextA(line, successWebAddress(run, call.which));

@@ -9,10 +9,21 @@ ORBSIM=$ORB_BUILD/tools/orbsim/orbsim
 WORK=$(mktemp -d /tmp/orb-e2e.XXXXXX)
 source "$(dirname "${BASH_SOURCE[0]}")/../support/device_run_lib.sh"
 
+# In a sanitizer build every process of the case (children of a fleet too)
+# writes its reports here rather than among the output the case checks.
+export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}log_path=$WORK/sanitizer"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$WORK/sanitizer"
+
 cleanup() {
   [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null
   [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
   wait 2>/dev/null
+  local report
+  for report in "$WORK"/sanitizer.*; do
+    [ -e "$report" ] || continue
+    echo "FAIL: sanitizer report $report"
+    head -n 80 "$report"
+  done
   rm -rf "$WORK"
 }
 trap cleanup EXIT

@@ -230,6 +230,7 @@ TEST_F(HttpExchange, OnlyA2xxPageRefreshesTheFactsAndEvery401AsksForCredentials)
     const Case cases[] = {
         {"HTTP/1.1 404 Not Found\r\n\r\n" + page, 404, false, ""},
         {"HTTP/1.1 500 Internal Server Error\r\n\r\n" + page, 500, false, ""},
+        {"HTTP/1.1 300 Multiple Choices\r\n\r\n" + page, 300, false, ""},
         {"HTTP/1.1 302 Found\r\nLocation: /login\r\n\r\n" + page, 302, false, ""},
         {"<html>no status line</html>" + page, 0, false, ""},
         {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"r\", qop=\"auth\"\r\n\r\n", 401, false, ""},

@@ -128,7 +128,7 @@ uint16_t blockOf(const Datagram& d) {
 
 FetchResult fetchFile(const TestSocket& s, const FetchOptions& options) {
     FetchResult result;
-    if (options.sendRequest) sendTo(s, readRequest(options.name), options.server, options.serverPort);
+    if (options.sendRequest) sendTo(s, readRequest(options.name, options.requestOptions), options.server, options.serverPort);
     uint16_t expected = 1;  // next block wanted
     bool started = false;
     for (;;) {

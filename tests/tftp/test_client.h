@@ -36,6 +36,7 @@ uint16_t blockOf(const Datagram& d);
 
 struct FetchOptions {
     bool sendRequest = false;  // the transfer may already know the requester
+    bool requestOptions = true;  // the request asks for tsize
     const char* name = "/orb1.bi1";
     uint32_t server = kLoopback;
     uint16_t serverPort = 0;  // where the request goes

@@ -158,8 +158,10 @@ TEST_F(TftpStageTransfer, AFetchAskedAgainFromANewPortStartsOver) {
                   sendTo(client, ackPacket(0), kLoopback, serverPort);  // block 1 comes, then the device gives up
                   if (!receiveFrom(client, &d, 2000)) return;
                   TestSocket again = openTestSocket(kLoopback, 0);
+                  // Asked again without options: block 1 comes, not an OACK.
                   FetchOptions options;
                   options.sendRequest = true;
+                  options.requestOptions = false;
                   options.name = "/orb1a2b.bi1";
                   options.serverPort = serverPort;
                   got = fetchFile(again, options);
@@ -168,6 +170,7 @@ TEST_F(TftpStageTransfer, AFetchAskedAgainFromANewPortStartsOver) {
               {statusPage("7.5.3")});
     ASSERT_TRUE(got.complete) << got.problem;
     EXPECT_TRUE(got.bytes == image);
+    EXPECT_EQ(got.optionAcks, 0);
     EXPECT_EQ(outcome, RunOutcome::Success) << t.frontEnd.all();
 }
 
@@ -278,8 +281,19 @@ TEST_F(TftpFlashTransfer, TimeOutEndsTheRunWithoutTheRestartWait) {
     TftpRun t(quick);
     std::vector<uint8_t> image = makeTestImage(30000, 10, "7.5.3");
     t.install(image);
-    // A client that never answers.
-    EXPECT_EQ(serve(t, [](TestSocket&, uint16_t) {}), RunOutcome::TftpTimeOut);
+    // A client that never answers: the first block and a resend for each
+    // period but the last, then the time-out.
+    int received = 0;
+    EXPECT_EQ(serve(t,
+                    [&](TestSocket& client, uint16_t) {
+                        for (int i = 0; i < 3000 && t.frontEnd.count("end") == 0; ++i) {
+                            Datagram d;
+                            received += receiveFrom(client, &d, 10);
+                        }
+                        for (Datagram d; receiveFrom(client, &d, 0);) ++received;
+                    }),
+              RunOutcome::TftpTimeOut);
+    EXPECT_EQ(received, kQuickRetryLimit);
     EXPECT_EQ(t.frontEnd.count("end tftp-time-out|Upgrade Failed: TFTP time out"), 1);
     EXPECT_EQ(t.frontEnd.count("restart-wait"), 0);
     EXPECT_EQ(t.frontEnd.count("status-read"), 0);

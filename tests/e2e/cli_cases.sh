@@ -134,6 +134,10 @@ failure)
   tftp_stall) expect_failure orbstage-fast 6 'Firmware Upload Incomplete' --stall-after 20 --tftp-retries 1000 \
     --tftp-deadline 200 ;;
   never_fetched) expect_failure orbflash-fast 6 'did not request the firmware' --no-fetch -- --fetch-timeout 1 ;;
+  nobody_listens)
+    run_cli orbflash-fast upgrade 127.0.0.9 --yes
+    expect_code 3
+    last_err_line | grep -q "^orbflash: 127.0.0.9: .*Can't connect to ORB" || fail "last line: $(last_err_line)" ;;
   not_an_image)
     printf 'no image at all\n' >"$WORK/not.img"
     expect_failure orbflash-fast 8 'not a firmware image' -- --image "$WORK/not.img"
@@ -185,6 +189,8 @@ usage)
   )
   if [ "$2" = orbflash ]; then
     ROWS+=("recover ORB_0012345 --yes|recover: not a serial number: 'ORB_0012345'"
+      "recover ORB0012345 ORB0012346 --yes|recover: one device at a time"
+      "--devices $WORK/long recover ORB0012345 --yes|--devices: only with upgrade or check"
       "recover ORB00123450012345678 --yes|recover: not a serial number"
       "--transition-image $WORK/pw upgrade 127.0.0.2 --yes|unknown option '--transition-image'")
   else

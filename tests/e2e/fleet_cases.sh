@@ -246,14 +246,18 @@ rollout)
 
 password_first)
   # The first devices refuse the password: they spend no budget and hold no
-  # canary back; the others are upgraded.
-  start_fleet 6 --user admin --password secret --restart-seconds 1 --on 1-2 --password other
+  # canary back; the others are upgraded, the last with its line's own user
+  # and password.
+  start_fleet 7 --user admin --password secret --restart-seconds 1 --on 1-2 --password other \
+    --on 7 --user tech --on 7 --password theirs
   devices_file 2 7
+  echo "127.0.0.8 tech $WORK/pw-tech" >>"$WORK/devices"
   echo secret >"$WORK/pw"
+  echo theirs >"$WORK/pw-tech"
   fleet upgrade --yes --password-file "$WORK/pw"
   expect_code 9
-  grep -q '4 upgraded, 0 already current, 2 failed$' "$WORK/err" || fail "wrong counts"
-  [ "$(received_count)" = 4 ] || fail "$(received_count) devices hold the image"
+  grep -q '5 upgraded, 0 already current, 2 failed$' "$WORK/err" || fail "wrong counts: $(tail -n 1 "$WORK/err")"
+  [ "$(received_count)" = 5 ] || fail "$(received_count) devices hold the image"
   expect_err 'canary: 127.0.0.4 took the image; the rest start'
   ;;
 

@@ -154,7 +154,9 @@ interrupted)
   devices_file 2 5
   "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --jobs 2 --canary 0 >"$WORK/out" 2>"$WORK/err" &
   PROGRAM_PID=$!
-  wait_for_log sim.log 'stall' 30
+  # Both running devices stalled (a child may start slowly on a loaded machine).
+  wait_for_log sim.log '127.0.0.2\] TFTP stalling' 30
+  wait_for_log sim.log '127.0.0.3\] TFTP stalling' 30
   kill -INT "$PROGRAM_PID"
   wait_for_log err 'stopping: no more devices start' 10
   kill -INT "$PROGRAM_PID"

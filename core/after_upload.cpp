@@ -7,6 +7,7 @@
 #include "core/device_requests.h"
 #include "core/reboot_tick.h"
 #include "core/restart_follow.h"
+#include "core/same_device.h"
 #include "platform/platform_clock.h"
 
 namespace {
@@ -29,6 +30,20 @@ void pauseSince(Run& run, uint32_t since, uint32_t ms) {
 // be rewriting.
 void lastVersion(const Run& run, char* out, size_t size) {
     copyText(out, size, run.context().deviceFacts.get().softwareVersion);
+}
+
+[[noreturn]] void stopOtherDevice(Run& run, const DeviceFacts& before, const DeviceFacts& seen) {
+    char was[300], now[300], message[700];
+    describeIdentity(before, was, sizeof was);
+    describeIdentity(seen, now, sizeof now);
+    formatText(message, sizeof message, "%s (%s; the ORB: %s)", outcomeMessage(RunOutcome::OtherDevice), now, was);
+    run.stop(RunOutcome::OtherDevice, message);
+}
+
+// The version the device itself reported after the upload, as the run's.
+void reportVersionAfter(Run& run, uint32_t deviceAddress, const char* version) {
+    run.context().versionAfter.set(version);
+    run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress, .text = version});
 }
 
 }  // namespace
@@ -75,29 +90,38 @@ bool successVariantFor(const ProgramProfile& profile, const char* modelName) {
 
 void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const char* servedVersion, bool finalStage) {
     if (!complete) run.stop(RunOutcome::UploadIncomplete);
-    char before[sizeof DeviceFacts::softwareVersion];
-    lastVersion(run, before, sizeof before);
+    const DeviceFacts before = run.context().deviceFacts.get();
+    const bool verify = run.options().verifyDeviceAfterUpload;
     const RequestManner manner{nullptr, run.options().silentConnectAfterUpload};
+    RequestReply page;
     int got = 0;
     uint32_t lastRead = 0;
     for (int attempt = 0; attempt < run.profile().statusReadsAfterUpload && got <= 0; ++attempt) {
         // A device a moment late is not silent: the reads stand a second apart.
         if (attempt > 0) pauseSince(run, lastRead, kReadSpacingMs);
         lastRead = clockMillis();
-        got = readStatusPage(run, deviceAddress, manner);
+        got = readStatusPage(run, deviceAddress, manner, &page);
+        if (!verify) continue;
+        // A page without the device's own facts is no answer.
+        const PageAfterUpload seen = judgePageAfterUpload(before, got, page);
+        if (seen == PageAfterUpload::OtherDevice) stopOtherDevice(run, before, page.facts);
+        if (seen == PageAfterUpload::NoAnswer) got = 0;
     }
     // Ending without a word would leave the user guessing whether the
     // device took its image.
     if (got <= 0) run.stop(RunOutcome::NotRespondingAfterUpload);
     const UpgradeContext& c = run.context();
     char version[sizeof DeviceFacts::softwareVersion];
-    lastVersion(run, version, sizeof version);
-    run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress, .text = version});
+    if (verify)
+        copyText(version, sizeof version, page.facts.softwareVersion);
+    else
+        lastVersion(run, version, sizeof version);
+    reportVersionAfter(run, deviceAddress, version);
     debugTrace("[%d]%s %s\n", static_cast<int>(c.stage.load()), servedVersion, version);
     // Phones are exempt, as the staged check always made them.
     if (!c.isPhone && std::strcmp(servedVersion, version) != 0) run.stop(RunOutcome::VersionMismatch);
-    if (c.isPhone && run.options().phoneMustChange && std::strcmp(before, servedVersion) != 0 &&
-        std::strcmp(before, version) == 0)
+    if (c.isPhone && run.options().phoneMustChange && std::strcmp(before.softwareVersion, servedVersion) != 0 &&
+        std::strcmp(before.softwareVersion, version) == 0)
         run.stop(RunOutcome::NotRestarted);
     if (!finalStage) return;
     run.frontEnd().showSuccess(run);
@@ -111,10 +135,9 @@ uint32_t restartLimitMs(const Run& run) {
 }
 
 void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char* servedVersion, bool finalStage) {
-    char version[sizeof DeviceFacts::softwareVersion];
-    lastVersion(run, version, sizeof version);
+    const DeviceFacts before = run.context().deviceFacts.get();
     const uint32_t limit = restartLimitMs(run);
-    RestartFollow follow(version, servedVersion, run.context().isPhone, limit);
+    RestartFollow follow(before.softwareVersion, servedVersion, run.context().isPhone, limit);
     const uint32_t start = clockMillis();
     auto show = [&](uint32_t elapsed) {
         view.step(RunStep{.kind = StepKind::RestartFollow,
@@ -124,13 +147,21 @@ void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char*
                           .phase = follow.phase()});
     };
     show(0);
+    // The last page that answered: only what a poll itself read is judged.
+    RequestReply answered;
     for (;;) {
         const uint32_t pollStart = clockMillis() - start;
-        const bool answered = pollStatusPage(run, deviceAddress) > 0;
-        lastVersion(run, version, sizeof version);
+        RequestReply page;
+        const int got = pollStatusPage(run, deviceAddress, &page);
+        const PageAfterUpload seen = judgePageAfterUpload(before, got, page);
+        if (seen != PageAfterUpload::NoAnswer) answered = page;
         const uint32_t elapsed = clockMillis() - start;
-        follow.observe(RestartPoll{elapsed, answered, version});
-        debugTrace("restart: %u ms: %s\n", elapsed, answered ? version : "no answer");
+        follow.observe(RestartPoll{elapsed, seen == PageAfterUpload::SameDevice, page.facts.softwareVersion,
+                                   seen == PageAfterUpload::OtherDevice});
+        debugTrace("restart: %u ms: %s\n", elapsed,
+                   seen == PageAfterUpload::SameDevice    ? page.facts.softwareVersion
+                   : seen == PageAfterUpload::OtherDevice ? "another device"
+                                                          : "no answer");
         show(elapsed);
         if (follow.verdict() != RestartVerdict::Pending) break;
         // The next poll 2 s after this one began, the last at the limit.
@@ -146,8 +177,9 @@ void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char*
     }
     view.close();
     const RestartVerdict verdict = follow.verdict();
-    if (verdict != RestartVerdict::Silent)
-        run.step(nullptr, RunStep{.kind = StepKind::VersionRead, .address = deviceAddress, .text = version});
+    if (verdict == RestartVerdict::OtherDevice) stopOtherDevice(run, before, answered.facts);
+    if (verdict != RestartVerdict::Silent && verdict != RestartVerdict::Pending)
+        reportVersionAfter(run, deviceAddress, answered.facts.softwareVersion);
     switch (verdict) {
         case RestartVerdict::Upgraded:
             if (!finalStage) return;
@@ -155,6 +187,7 @@ void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char*
             run.stop(RunOutcome::Success);
         case RestartVerdict::OtherVersion: run.stop(RunOutcome::VersionMismatch);
         case RestartVerdict::NotRestarted: run.stop(RunOutcome::NotRestarted);
+        case RestartVerdict::OtherDevice:
         case RestartVerdict::Pending:
         case RestartVerdict::Silent: run.stop(RunOutcome::NotRespondingAfterUpload);
     }
@@ -163,6 +196,8 @@ void followRestart(Run& run, OpenView& view, uint32_t deviceAddress, const char*
 void afterUpload(Run& run, OpenView& view, bool complete, const char* servedVersion, bool finalStage) {
     // The device the run is about, whoever fetched.
     const uint32_t device = run.context().targetAddress;
+    // Nothing is known of the device after this upload until it says so.
+    run.context().versionAfter.clear();
     if (run.options().restartWait == RestartWait::Follow) {
         // A device without the whole image has no restart to follow.
         if (!complete) {

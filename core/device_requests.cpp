@@ -12,26 +12,27 @@
 
 namespace {
 
-int requestStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner) {
-    int status = 0;
-    int got = runRequest(run, deviceAddress, kDeviceHttpPort, "/admin/advanced", &status, manner);
+int requestStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner, RequestReply* page) {
+    RequestReply reply;
+    int got = runRequest(run, deviceAddress, kDeviceHttpPort, "/admin/advanced", &reply, manner);
+    if (page) *page = reply;
     // An error page is no status page, whatever facts its body shows.
-    return status >= 200 && status < 300 ? got : 0;
+    return reply.status >= 200 && reply.status < 300 ? got : 0;
 }
 
 }  // namespace
 
-int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner) {
+int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner, RequestReply* page) {
     run.step(nullptr, RunStep{.kind = StepKind::StatusRead, .address = deviceAddress, .port = kDeviceHttpPort});
-    return requestStatusPage(run, deviceAddress, manner);
+    return requestStatusPage(run, deviceAddress, manner, page);
 }
 
-int pollStatusPage(Run& run, uint32_t deviceAddress) {
+int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page) {
     // A poll must not hold the follow: a device that takes longer is down.
     const HttpTimeouts& own = run.httpTimeouts();
     const HttpTimeouts bounds{std::min(own.connectMs, 3000u), std::min(own.idleMs, 3000u),
                               std::min(own.exchangeMs, 5000u)};
-    return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true});
+    return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true}, page);
 }
 
 void reportDeviceFacts(Run& run) {
@@ -102,8 +103,9 @@ void sendUpgradeTrigger(Run& run, uint16_t port) {
     c.firmwareFileName.copyTo(name, sizeof name);
     char path[192];
     formatUpgradeTrigger(path, sizeof path, c.localAddress, port, name);
-    int status = 0;
-    runRequest(run, c.targetAddress, kDeviceHttpPort, path, &status);
+    RequestReply reply;
+    runRequest(run, c.targetAddress, kDeviceHttpPort, path, &reply);
+    const int status = reply.status;
     c.triggerStatus.store(status);
     run.step(nullptr, RunStep{.kind = StepKind::Trigger, .address = c.targetAddress, .port = port, .status = status,
                               .text = name});

@@ -9,10 +9,11 @@
 
 // Reads "/admin/advanced" (refreshing deviceFacts); the byte count, or 0
 // when the answer was not 2xx: only a 2xx answer is the status page.
-int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner = {});
+// *page (when given): what that page itself said.
+int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner = {}, RequestReply* page = nullptr);
 // The same while a restart is followed, without a step: each exchange
 // bounded to a few seconds, a failed connection only no answer.
-int pollStatusPage(Run& run, uint32_t deviceAddress);
+int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page);
 // The facts just read (or taken from a recovery answer), as a step.
 void reportDeviceFacts(Run& run);
 // The listener waits on port for firmwareFileName, as a step.

@@ -93,9 +93,24 @@ void stopOnConnectionFailure(Run& run, HttpFailure failure, bool connectFailureI
     run.stop(search ? RunOutcome::SearchCancelled : RunOutcome::UserAbort);
 }
 
+// The facts this exchange's page held, and only those.
+void replyOf(const RequestArgs& args, RequestReply* reply) {
+    reply->status = args.session.statusCode;
+    reply->found = args.session.factsFound;
+    reply->facts = DeviceFacts{};
+    const DeviceFacts& read = args.facts;
+    DeviceFacts& out = reply->facts;
+    if (reply->found & kFactProduct) copyText(out.productName, sizeof out.productName, read.productName);
+    if (reply->found & kFactMac) copyText(out.macAddress, sizeof out.macAddress, read.macAddress);
+    if (reply->found & kFactSoftware) copyText(out.softwareVersion, sizeof out.softwareVersion, read.softwareVersion);
+    if (reply->found & kFactHardware) copyText(out.hardwareVersion, sizeof out.hardwareVersion, read.hardwareVersion);
+    if (reply->found & kFactSerial) copyText(out.serialNumber, sizeof out.serialNumber, read.serialNumber);
+}
+
 // One exchange behind the connecting view: its byte count (or -1 for a
-// challenge), with the session's failure and status.
-int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, HttpFailure* failure, int* status) {
+// challenge), with the session's failure and what the answer said.
+int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, HttpFailure* failure,
+            RequestReply* reply) {
     OpenView view(run, ViewKind::Connecting);
     OrbThread* worker = threadStart(requestWorker, args);
     int result;
@@ -120,7 +135,7 @@ int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, Htt
         letGo(args);
     }
     *failure = args->session.failure;
-    *status = args->session.statusCode;
+    replyOf(*args, reply);
     takeResults(run, *args, result < 0);
     letGo(args);
     if (stopOnFailure) stopOnConnectionFailure(run, *failure, stopOnFailure->connectFailureIsSilence);
@@ -129,16 +144,16 @@ int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, Htt
 
 }  // namespace
 
-int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus,
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, RequestReply* reply,
                const RequestManner& manner) {
     int silentRetries = 0;
     for (;;) {
         RequestArgs* args = prepare(run, targetAddress, targetPort, path, manner.bounds);
         if (!args) run.stop(RunOutcome::HttpSocketFailed);
         HttpFailure failure = HttpFailure::None;
-        int status = 0;
-        int result = attempt(run, args, &manner, &failure, &status);
-        if (httpStatus) *httpStatus = status;
+        RequestReply answered;
+        int result = attempt(run, args, &manner, &failure, &answered);
+        if (reply) *reply = answered;
         if (result >= 0) return result;
 
         // A fresh nonce with credentials we already have: try once more unasked.
@@ -156,5 +171,8 @@ int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const ch
                  int* httpStatus) {
     RequestArgs* args = prepare(run, targetAddress, targetPort, path);
     if (!args) run.stop(RunOutcome::HttpSocketFailed);
-    return attempt(run, args, nullptr, failure, httpStatus);
+    RequestReply reply;
+    int result = attempt(run, args, nullptr, failure, &reply);
+    *httpStatus = reply.status;
+    return result;
 }

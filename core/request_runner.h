@@ -14,11 +14,19 @@ struct RequestManner {
     bool connectFailureIsSilence = false;  // whatever the program says
 };
 
-// Byte count, 0 or more; *httpStatus (when given) the status code of the
-// answer, 0 when none came. Stops the run when the user cancels or declines
-// credentials, and on socket failures (and, where the program says so and
-// the manner allows, a failed connection).
-int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, int* httpStatus = nullptr,
+// What the answer itself said: its status code (0 when none came) and the
+// facts its 2xx page held (found: their FactBits; the others are empty).
+struct RequestReply {
+    int status = 0;
+    DeviceFacts facts{};
+    unsigned found = 0;
+};
+
+// Byte count, 0 or more; *reply (when given) what the last answer said.
+// Stops the run when the user cancels or declines credentials, and on
+// socket failures (and, where the program says so and the manner allows,
+// a failed connection).
+int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, RequestReply* reply = nullptr,
                const RequestManner& manner = {});
 
 // One exchange behind the connecting view, without the retry or the password

@@ -12,6 +12,10 @@ RestartFollow::RestartFollow(const char* oldVersion, const char* servedVersion, 
 
 RestartVerdict RestartFollow::observe(const RestartPoll& poll) {
     if (verdict_ != RestartVerdict::Pending) return verdict_;
+    if (poll.otherDevice) {
+        phase_ = RestartPhase::ReadingVersion;
+        return verdict_ = RestartVerdict::OtherDevice;
+    }
     if (!poll.answered) {
         seenDown_ = true;
         settling_ = false;
@@ -25,15 +29,19 @@ RestartVerdict RestartFollow::observe(const RestartPoll& poll) {
             if (served) {
                 verdict_ = RestartVerdict::Upgraded;
             } else if (!old) {
-                verdict_ = restarted();
+                verdict_ = onAnother();
             } else {
+                // Back on the old version after another was served took
+                // nothing, phones too.
                 if (!settling_) settleStartMs_ = poll.atMs;
                 settling_ = true;
-                if (poll.atMs - settleStartMs_ >= kOldVersionSettleMs) verdict_ = restarted();
+                if (poll.atMs - settleStartMs_ >= kOldVersionSettleMs) verdict_ = RestartVerdict::OtherVersion;
             }
         }
     }
     if (verdict_ == RestartVerdict::Pending && poll.atMs >= limitMs_)
-        verdict_ = settling_ ? restarted() : seenDown_ ? RestartVerdict::Silent : RestartVerdict::NotRestarted;
+        verdict_ = settling_   ? RestartVerdict::OtherVersion
+                   : seenDown_ ? RestartVerdict::Silent
+                               : RestartVerdict::NotRestarted;
     return verdict_;
 }

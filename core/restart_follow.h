@@ -10,10 +10,11 @@
 
 enum class RestartVerdict {
     Pending,
-    Upgraded,      // back after a restart, on the served version (a phone: on any)
-    OtherVersion,  // back after a restart on another version
+    Upgraded,      // back after a restart, on the served version (a phone: on any but its old one)
+    OtherVersion,  // back after a restart on another version (or on its old one)
     NotRestarted,  // answered on its old version until the limit, never down
     Silent,        // went down and did not come back within the limit
+    OtherDevice,   // another device answered at the address
 };
 
 // A device back on its old version may only be between two downs (a
@@ -21,9 +22,10 @@ enum class RestartVerdict {
 const uint32_t kOldVersionSettleMs = 10000;
 
 struct RestartPoll {
-    uint32_t atMs;        // since the upload ended
-    bool answered;        // a status page came back
-    const char* version;  // its software version, when answered
+    uint32_t atMs;             // since the upload ended
+    bool answered;             // a status page with a version came back
+    const char* version;       // its software version, when answered
+    bool otherDevice = false;  // answered by a device other than the one read before
 };
 
 class RestartFollow {
@@ -36,7 +38,8 @@ public:
     RestartVerdict verdict() const { return verdict_; }
 
 private:
-    RestartVerdict restarted() const { return phone_ ? RestartVerdict::Upgraded : RestartVerdict::OtherVersion; }
+    // Back on a third version: phones may report theirs differently.
+    RestartVerdict onAnother() const { return phone_ ? RestartVerdict::Upgraded : RestartVerdict::OtherVersion; }
 
     char old_[sizeof DeviceFacts::softwareVersion];
     char served_[sizeof DeviceFacts::softwareVersion];

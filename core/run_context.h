@@ -59,4 +59,7 @@ struct UpgradeContext : UpgradeFields {
     // waiting for its answer overlaps the TFTP listener's status reads.
     Guarded<DigestChallenge> digest;
     Guarded<DeviceFacts> deviceFacts;
+    // TFTP listener: the version the device itself reported after the last
+    // upload (empty until one was read); the front end's end shows it.
+    LockedText<128> versionAfter;
 };

@@ -30,6 +30,10 @@ struct RunOptions {
     // version it had, when another was served, did not take the image (the
     // command line; the wizard keeps the exemption as it is).
     bool phoneMustChange = false;
+    // After the upload a status page counts only with a version of its own
+    // and the identity (serial, MAC, product) read before the upload; another
+    // identity ends the run (the command line; the wizard keeps its reads).
+    bool verifyDeviceAfterUpload = false;
     // The first local port an HTTP request tries (upward from it); 0: the
     // system's choice (the command line: a fleet's runs share one address,
     // and a port our side closed first stays taken for a minute).

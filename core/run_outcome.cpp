@@ -48,6 +48,8 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::NotRestarted, "not-restarted", "Upgrade Failed: ORB did not restart after firmware upload",
      AfterRestart},
     {RunOutcome::NoImageForModel, "no-image-for-model", "Upgrade Failed: No image for this model", ImageUnusable},
+    {RunOutcome::OtherDevice, "other-device", "Upgrade Failed: Another device answers at the ORB's address",
+     AfterRestart},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -56,7 +58,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::NoImageForModel) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::OtherDevice) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }
@@ -71,7 +73,7 @@ const ExitStatusRow kExitStatuses[] = {
     {Password, "password needed or refused"},
     {NotFound, "device not found"},
     {TransferFailed, "TFTP transfer failed"},
-    {AfterRestart, "device not restarted, silent, or another version after its restart"},
+    {AfterRestart, "device not restarted, silent, or another version or device after its restart"},
     {ImageUnusable, "image unusable"},
     {FleetFailed, "some devices of a fleet failed"},
     {Cancelled, "cancelled"},

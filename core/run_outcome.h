@@ -35,6 +35,7 @@ enum class RunOutcome {
     ImageNotForModel,  // command line: the image's model is not the device's product
     NotRestarted,  // command line: answered on its old version until the limit, never down
     NoImageForModel,   // command line: of several images, none is for the device's product
+    OtherDevice,       // command line: after the upload another device answers at the address
 };
 
 // The exit statuses of the command line, the same in both programs and

@@ -127,7 +127,7 @@ void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool
             std::string time = std::to_string(secondsTaken(d)) + " s";
             formatText(text, sizeof text, "%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", d.address.c_str(),
                        shownText(d.serial).c_str(), shownText(d.product).c_str(), shownText(d.before).c_str(),
-                       d.code == 0 ? shownText(d.after).c_str() : "-", time.c_str(),
+                       d.after.empty() ? "-" : shownText(d.after).c_str(), time.c_str(),
                        shownText(resultWords(d, false)).c_str());
             row();
         }

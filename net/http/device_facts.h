@@ -8,3 +8,13 @@ struct DeviceFacts {
     char hardwareVersion[128];
     char serialNumber[128];
 };
+
+// Which facts one page held, as bits: a fact a page lacks keeps the value
+// an earlier page gave, which must not pass for what this page said.
+enum FactBits : unsigned {
+    kFactProduct = 1,
+    kFactMac = 2,
+    kFactSoftware = 4,
+    kFactHardware = 8,
+    kFactSerial = 16,
+};

@@ -268,6 +268,7 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
             uint8_t* buffer, int capacity, HttpSession* session) {
     buffer[0] = 0;
     session->statusCode = 0;
+    session->factsFound = 0;
     const HttpTimeouts& limits = session->timeouts;
     OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, limits.connectMs,
                                      &session->failure);
@@ -304,6 +305,6 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
         return -1;
     }
     if (session->statusCode >= 200 && session->statusCode < 300)
-        extractDeviceFacts(text, static_cast<size_t>(count), session->facts);
+        session->factsFound = extractDeviceFacts(text, static_cast<size_t>(count), session->facts);
     return count;
 }

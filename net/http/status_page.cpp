@@ -30,15 +30,31 @@ char* extractPageField(const char* page, const char* label, char* field, size_t 
     return extractPageField(page, std::strlen(page), label, field, fieldSize, limit);
 }
 
-void extractDeviceFacts(const char* page, size_t pageLength, DeviceFacts* facts) {
-    extractPageField(page, pageLength, "Product Name:", facts->productName, sizeof facts->productName, kPageFieldLimit);
-    extractPageField(page, pageLength, "MAC Address:", facts->macAddress, sizeof facts->macAddress, kPageFieldLimit);
-    extractPageField(page, pageLength, "Software Version:", facts->softwareVersion, sizeof facts->softwareVersion,
-                     kPageFieldLimit);
-    extractPageField(page, pageLength, "Hardware Version:", facts->hardwareVersion, sizeof facts->hardwareVersion,
-                     kPageFieldLimit);
-    extractPageField(page, pageLength, "Serial Number:", facts->serialNumber, sizeof facts->serialNumber,
-                     kPageFieldLimit);
+unsigned extractDeviceFacts(const char* page, size_t pageLength, DeviceFacts* facts) {
+    struct Fact {
+        const char* label;
+        char* field;
+        unsigned bit;
+    };
+    const Fact kFacts[] = {
+        {"Product Name:", facts->productName, kFactProduct},
+        {"MAC Address:", facts->macAddress, kFactMac},
+        {"Software Version:", facts->softwareVersion, kFactSoftware},
+        {"Hardware Version:", facts->hardwareVersion, kFactHardware},
+        {"Serial Number:", facts->serialNumber, kFactSerial},
+    };
+    static_assert(sizeof facts->macAddress == sizeof facts->productName &&
+                      sizeof facts->softwareVersion == sizeof facts->productName &&
+                      sizeof facts->hardwareVersion == sizeof facts->productName &&
+                      sizeof facts->serialNumber == sizeof facts->productName,
+                  "the facts are fields of one size");
+    unsigned found = 0;
+    for (const Fact& fact : kFacts)
+        if (extractPageField(page, pageLength, fact.label, fact.field, sizeof facts->productName, kPageFieldLimit))
+            found |= fact.bit;
+    return found;
 }
 
-void extractDeviceFacts(const char* page, DeviceFacts* facts) { extractDeviceFacts(page, std::strlen(page), facts); }
+unsigned extractDeviceFacts(const char* page, DeviceFacts* facts) {
+    return extractDeviceFacts(page, std::strlen(page), facts);
+}

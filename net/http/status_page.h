@@ -14,8 +14,8 @@ char* extractPageField(const char* page, size_t pageLength, const char* label, c
 char* extractPageField(const char* page, const char* label, char* field, size_t fieldSize, size_t limit);
 
 // Refreshes the five facts from page[0, pageLength); a label the page lacks
-// leaves its fact as it was.
-void extractDeviceFacts(const char* page, size_t pageLength, DeviceFacts* facts);
-void extractDeviceFacts(const char* page, DeviceFacts* facts);
+// leaves its fact as it was. Returns the FactBits of the facts found.
+unsigned extractDeviceFacts(const char* page, size_t pageLength, DeviceFacts* facts);
+unsigned extractDeviceFacts(const char* page, DeviceFacts* facts);
 
 const size_t kPageFieldLimit = 127;

@@ -308,7 +308,11 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
         out_.event(e);
         return code;
     }
-    std::string version = run.context().deviceFacts.get().softwareVersion;
+    // Only what the device itself said after the upload: nothing, for a
+    // device that was never read again.
+    char after[sizeof DeviceFacts::softwareVersion];
+    run.context().versionAfter.copyTo(after, sizeof after);
+    const std::string version = after;
     if (outcome == RunOutcome::Success)
         out_.line("upgraded %s to %s", request_.device.c_str(), shownText(version).c_str());
     else if (outcome == RunOutcome::AlreadyCurrent)

@@ -168,6 +168,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.restartTimeoutMs = o.restartTimeoutSeconds * 1000;
     options.silentConnectAfterUpload = true;
     options.phoneMustChange = true;
+    options.verifyDeviceAfterUpload = true;
     options.localHttpPort = 0;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();

@@ -253,6 +253,17 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
          "go down, come back on the old version for about 1 s, go down again,\n"
          "then come up on the new one (the restart time split between the two)");
     flag("--mute-after-restart", o->muteAfterRestart, "come back, but close every connection without an answer");
+    custom("--impostor", "SERIAL",
+           "after the restart another device answers at the address instead:\n"
+           "this serial, the MAC + 1, the same product, the version of the image",
+           "1 to 19 characters",
+           [o](const std::string& v) { return !(o->impostorSerial = v).empty() && v.size() <= 19; });
+    custom("--after-restart-page", "empty|garbage|no-version",
+           "after a restart the status page (still 200) is empty, garbage, or\n"
+           "lists every fact but the Software Version",
+           "empty, garbage or no-version", [o](const std::string& v) {
+               return (o->afterRestartPage = v) == "empty" || v == "garbage" || v == "no-version";
+           });
     text("--save", o->savePath, "FILE", "write the received bytes to FILE (in a fleet: device 1's only)");
     text("--save-dir", o->saveDir, "DIR", "write the received bytes to DIR/ADDRESS.img (--save wins)");
     number("--exit-after", o->exitAfterSeconds, 0, 3600, "S",
@@ -439,6 +450,11 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
             device.restartMs += static_cast<unsigned>(
                 (uint64_t{device.restartMaxMs - device.restartMs} * i + (count - 1) / 2) / (count - 1));
         device.restartMaxMs = device.restartMs;
+        if (!device.impostorSerial.empty()) {
+            SimOptions other = device;
+            nthMac(&other, 1);
+            device.impostorMac = other.macAddress;
+        }
         if (!checkDevice(device, error)) return fail(count > 1 ? which + *error : *error);
         fleet->devices.push_back(device);
     }

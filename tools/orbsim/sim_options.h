@@ -54,6 +54,9 @@ struct SimOptions {
     bool neverRestart = false;      // takes the image but stays up on the old version
     bool flap = false;              // down, briefly up on the old version, down again, up on the new
     bool muteAfterRestart = false;  // back up, but closes every connection unanswered
+    std::string impostorSerial;     // after the restart another device answers: this serial, the MAC + 1
+    std::string impostorMac;        // (that MAC, written like macAddress)
+    std::string afterRestartPage;   // "", "empty", "garbage" or "no-version": the 2xx page after a restart
     std::string savePath;
     std::string saveDir;        // save to DIR/ADDRESS.img
     unsigned fetchDelayMs = 0;  // between the trigger and the read request

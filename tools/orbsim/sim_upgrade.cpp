@@ -57,7 +57,8 @@ void restart(SimState* state, const ImageCheck& check) {
         simLog("restart: staying down after the restart");
         return;
     }
-    comeUp(state, version, "");
+    if (comeUp(state, version, "") && !o.impostorSerial.empty())
+        simLog("restart: another device (serial %s) answers at the address now", simEscape(o.impostorSerial).c_str());
 }
 
 void runUpgrade(SimState* state, UpgradeSource source) {

@@ -171,8 +171,28 @@ void addLocation(const SimOptions& o, HttpAnswer* answer) {
 
 PageFacts currentFacts(SimState* state) {
     const SimOptions& o = state->options;
-    return PageFacts{o.productName, o.macText.empty() ? o.macAddress : o.macText, currentVersion(state),
-                     o.hardwareVersion, o.serialNumber};
+    PageFacts facts{o.productName, o.macText.empty() ? o.macAddress : o.macText, currentVersion(state),
+                    o.hardwareVersion, o.serialNumber};
+    if (!o.impostorSerial.empty() && state->bootCount > 0) {
+        // Another device has the address now: its own serial and MAC.
+        facts.serialNumber = o.impostorSerial;
+        facts.macAddress = o.impostorMac;
+    }
+    return facts;
+}
+
+// The status page's body: after a restart it may lack its facts.
+std::string statusBody(SimState* state) {
+    const std::string& kind = state->options.afterRestartPage;
+    if (kind.empty() || state->bootCount == 0) return statusPage(currentFacts(state));
+    if (kind == "empty") return "";
+    if (kind == "garbage") return "\x01\x7f<<>>garbage Software Version 9.9.9 Serial\r\n";
+    PageFacts facts = currentFacts(state);
+    std::string page = statusPage(facts);
+    const std::string label = "<tr><td>Software Version:</td><td>" + facts.softwareVersion + "</td></tr>\r\n";
+    const size_t at = page.find(label);
+    if (at != std::string::npos) page.erase(at, label.size());
+    return page;
 }
 
 bool isStatusRead(const HttpRequest& request) { return request.method == "GET" && request.path == "/admin/advanced"; }
@@ -185,7 +205,7 @@ HttpAnswer answer(SimState* state, const HttpRequest& request, std::string* what
         return plainAnswer(501, notImplementedPage());
     }
     if (request.path == "/admin/advanced") {
-        HttpAnswer page = plainAnswer(200, statusPage(currentFacts(state)));
+        HttpAnswer page = plainAnswer(200, statusBody(state));
         if (o.afterRestartStatus && state->bootCount > 0) {
             page.status = o.afterRestartStatus;
             addLocation(o, &page);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 
 #include "apps/profiles/program_profiles.h"
 #include "base/text.h"
 #include "core/after_upload.h"
 #include "core/reboot_tick.h"
 #include "core/restart_follow.h"
+#include "core/same_device.h"
 #include "net/http/http_exchange.h"
 #include "platform/platform_clock.h"
 #include "tests/tftp/tftp_test_support.h"
@@ -77,6 +79,8 @@ struct CheckCase {
     std::optional<RunOutcome> outcome;  // nothing: the check returned
     std::vector<std::string> events;    // other than the status reads and their views
     bool secondLayout;                  // of the success dialog
+    bool commandLine = false;           // its options; the device read before as serial ORB0012345
+    const char* before = "7.0.0";
 };
 
 TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
@@ -194,11 +198,36 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
          std::nullopt,
          {"version 7.0.0"},
          true},
+        // The command line: a page counts only with a version, from the device read before.
+        {"cli, no version", &kOrbflashProfile, "ORB-A110", true, false, Stage::Target, {"?"},
+         RunOutcome::NotRespondingAfterUpload, {notResponding}, false, true},
+        {"cli, no version, then one", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target, {"?", "7.5.3"},
+         RunOutcome::Success, succeeded, false, true},
+        {"cli, no version, served its own", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target,
+         std::vector<const char*>(10, "?"), RunOutcome::NotRespondingAfterUpload, {notResponding}, false, true,
+         "7.5.3"},
+        {"cli, another device", &kOrbstageProfile, "ORB-A110", true, false, Stage::Target, {"!7.5.3"},
+         RunOutcome::OtherDevice,
+         {"end other-device|Upgrade Failed: Another device answers at the ORB's address (serial ORB0099999, MAC "
+          "none; the ORB: serial ORB0012345, MAC none)"},
+         false, true},
+        {"cli, phone on its old", &kOrbstageProfile, "ORB-A110", true, true, Stage::Target, {"7.0.0"},
+         RunOutcome::NotRestarted,
+         {"version 7.0.0", "end not-restarted|Upgrade Failed: ORB did not restart after firmware upload"}, false,
+         true},
+        {"cli, phone given its own", &kOrbstageProfile, "ORB-A110", true, true, Stage::Target, {"7.5.3"},
+         RunOutcome::Success, succeeded, false, true, "7.5.3"},
     };
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.name);
-        TftpRun t(*c.program);
+        RunOptions options;
+        options.verifyDeviceAfterUpload = options.phoneMustChange = options.silentConnectAfterUpload = c.commandLine;
+        TftpRun t(*c.program, options);
         UpgradeContext& context = t.run.context();
+        t.run.context().deviceFacts.update([&](DeviceFacts& facts) {
+            copyText(facts.softwareVersion, sizeof facts.softwareVersion, c.before);
+            if (c.commandLine) copyText(facts.serialNumber, sizeof facts.serialNumber, "ORB0012345");
+        });
         copyText(context.modelName, sizeof context.modelName, c.model);
         context.isPhone = c.phone;
         context.stage.store(c.stage);
@@ -229,7 +258,9 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
     }
 }
 
-// Polls as "MS:VERSION", "MS:-" for no answer; the old version is 7.0.0.
+// Polls as "MS:VERSION" (the device's page), "MS:-" (no page), "MS:?" (a
+// 2xx page without a version), "MS:!VERSION" (another device's page); the
+// old version is 7.0.0. Each page is judged as a followed restart does.
 struct FollowCase {
     const char* name;
     bool phone;
@@ -249,24 +280,84 @@ TEST(RestartFollowVerdict, EndsWhenTheEvidenceIsComplete) {
         {"two downs", false, "7.5.3", {"0:-", "2000:7.0.0", "4000:-", "6000:7.5.3"}, Upgraded},
         {"back on the old", false, "7.5.3", {"0:-", "2000:7.0.0", "4000:7.0.0", "12000:7.0.0"}, OtherVersion},
         {"old at the limit", false, "7.5.3", {"0:-", "28000:7.0.0", "30000:7.0.0"}, OtherVersion},
+        {"old, then down for good", false, "7.5.3", {"0:-", "2000:7.0.0", "4000:-", "30000:-"}, Silent},
         {"never down", false, "7.5.3", {"0:7.0.0", "2000:7.0.0", "30000:7.0.0"}, NotRestarted},
         {"down for good", false, "7.5.3", {"0:7.0.0", "2000:-", "30000:-"}, Silent},
         {"same version, never down", false, "7.0.0", {"0:7.0.0", "30000:7.0.0"}, NotRestarted},
         {"same version, down and back", false, "7.0.0", {"0:7.0.0", "2000:-", "4000:7.0.0"}, Upgraded},
+        {"another device, served version", false, "7.5.3", {"0:7.0.0", "2000:-", "4000:!7.5.3"}, OtherDevice},
+        {"pages without a version", false, "7.5.3", {"0:7.0.0", "2000:?", "4000:?", "30000:?"}, Silent},
+        {"same version, no version after", false, "7.0.0", {"0:7.0.0", "2000:-", "4000:?", "30000:?"}, Silent},
         {"phone on another", true, "3.2.1", {"0:7.0.0", "2000:-", "4000:9.9.9"}, Upgraded},
-        {"phone back on the old", true, "3.2.1", {"0:-", "2000:7.0.0", "12000:7.0.0"}, Upgraded},
+        {"phone back on the old", true, "3.2.1", {"0:-", "2000:7.0.0", "12000:7.0.0"}, OtherVersion},
+        {"phone old at the limit", true, "3.2.1", {"0:-", "28000:7.0.0", "30000:7.0.0"}, OtherVersion},
         {"phone never down", true, "3.2.1", {"0:7.0.0", "30000:7.0.0"}, NotRestarted},
         {"phone down for good", true, "3.2.1", {"0:-", "30000:-"}, Silent},
+        {"phone, another device", true, "3.2.1", {"0:-", "4000:!9.9.9"}, OtherDevice},
     };
+    DeviceFacts before{};
+    copyText(before.productName, sizeof before.productName, "ORBQ4x4");
+    copyText(before.macAddress, sizeof before.macAddress, "000E08123456");
+    copyText(before.serialNumber, sizeof before.serialNumber, "ORB0012345");
+    copyText(before.softwareVersion, sizeof before.softwareVersion, "7.0.0");
     for (const FollowCase& c : cases) {
         SCOPED_TRACE(c.name);
-        RestartFollow follow("7.0.0", c.served, c.phone, 30000);
+        RestartFollow follow(before.softwareVersion, c.served, c.phone, 30000);
         for (size_t i = 0; i < c.polls.size(); ++i) {
-            const std::string version = c.polls[i].substr(c.polls[i].find(':') + 1);
-            EXPECT_EQ(follow.observe({static_cast<uint32_t>(std::stoul(c.polls[i])), version != "-", version.c_str()}),
-                      i + 1 == c.polls.size() ? c.verdict : Pending)
-                << c.polls[i];
+            std::string shown = c.polls[i].substr(c.polls[i].find(':') + 1);
+            RequestReply page;
+            page.facts = before;
+            page.found = kFactProduct | kFactMac | kFactSerial | kFactSoftware | kFactHardware;
+            if (shown[0] == '!') copyText(page.facts.serialNumber, sizeof page.facts.serialNumber, "ORB0099999");
+            if (shown[0] == '?') page.found &= ~unsigned{kFactSoftware};
+            copyText(page.facts.softwareVersion, sizeof page.facts.softwareVersion, shown.c_str() + (shown[0] == '!'));
+            const PageAfterUpload seen = judgePageAfterUpload(before, shown == "-" ? 0 : 100, page);
+            const RestartPoll poll{static_cast<uint32_t>(std::stoul(c.polls[i])), seen == PageAfterUpload::SameDevice,
+                                   page.facts.softwareVersion, seen == PageAfterUpload::OtherDevice};
+            EXPECT_EQ(follow.observe(poll), i + 1 == c.polls.size() ? c.verdict : Pending) << c.polls[i];
         }
+    }
+}
+
+// Identity after the upload: before, then the page (serial|MAC|product|
+// version, "~" for a fact the page lacks).
+TEST(PageAfterUploadJudge, HoldsThePageToTheDeviceReadBefore) {
+    using enum PageAfterUpload;
+    const struct {
+        const char* before;
+        const char* page;
+        PageAfterUpload seen;
+    } cases[] = {
+        {"ORB1|00:0e:08:12:34:56|ORBQ4x4|7.0.0", "ORB1|000E08123456| orbq4x4 |7.5.3", SameDevice},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "ORB2|000E08123456|ORBQ4x4|7.5.3", OtherDevice},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "ORB1|000E08123457|ORBQ4x4|7.5.3", OtherDevice},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "ORB1|000E08123456|ORB-A110|7.5.3", OtherDevice},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "~|000E08123456|ORBQ4x4|7.5.3", NoAnswer},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "ORB1|000E08123456|ORBQ4x4|", NoAnswer},
+        {"ORB1|000E08123456|ORBQ4x4|7.0.0", "~|~|~|~", NoAnswer},
+        {"||ORBQ4x4|7.0.0", "~|~|ORBQ4x4|7.5.3", SameDevice},
+    };
+    auto facts = [](const std::string& text, unsigned* found) {
+        DeviceFacts f{};
+        char* fields[] = {f.serialNumber, f.macAddress, f.productName, f.softwareVersion};
+        const unsigned bits[] = {kFactSerial, kFactMac, kFactProduct, kFactSoftware};
+        std::stringstream in(text);
+        std::string field;
+        for (int i = 0; i < 4 && std::getline(in, field, '|'); ++i) {
+            if (field == "~") continue;
+            copyText(fields[i], sizeof f.serialNumber, field.c_str());
+            *found |= bits[i];
+        }
+        return f;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        unsigned ignored = 0;
+        RequestReply page;
+        const DeviceFacts before = facts(c.before, &ignored);
+        page.facts = facts(c.page, &page.found);
+        EXPECT_EQ(judgePageAfterUpload(before, 100, page), c.seen);
+        EXPECT_EQ(judgePageAfterUpload(before, 0, page), NoAnswer);
     }
 }
 

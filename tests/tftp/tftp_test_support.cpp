@@ -31,7 +31,7 @@ ProgramProfile quickProfile(const ProgramProfile& profile) {
     return quick;
 }
 
-TftpRun::TftpRun(const ProgramProfile& profile) : TestRun(profile) {
+TftpRun::TftpRun(const ProgramProfile& profile, const RunOptions& options) : TestRun(profile, options) {
     UpgradeContext& c = run.context();
     copyText(c.targetText, sizeof c.targetText, "10.1.0.13");
     copyText(c.modelName, sizeof c.modelName, "ORB-A110");
@@ -50,7 +50,11 @@ void TftpRun::install(const std::vector<uint8_t>& bytes, bool transition) {
 }
 
 ScriptedAnswer statusPage(const std::string& version) {
-    return ScriptedAnswer{"HTTP/1.1 200 OK\r\n\r\n<td>Software Version:</td><td>" + version + "</td>"};
+    const bool other = !version.empty() && version[0] == '!';
+    const std::string serial = "<td>Serial Number:</td><td>" + std::string(other ? "ORB0099999" : "ORB0012345") + "</td>";
+    if (version == "?") return ScriptedAnswer{"HTTP/1.1 200 OK\r\n\r\n" + serial};
+    return ScriptedAnswer{"HTTP/1.1 200 OK\r\n\r\n" + serial + "<td>Software Version:</td><td>" + version.substr(other) +
+                          "</td>"};
 }
 
 ScriptedAnswer silentAnswer() { return ScriptedAnswer{""}; }

@@ -21,13 +21,14 @@ ProgramProfile quickProfile(const ProgramProfile& profile);
 // A run whose device is 127.0.0.1 (shown as 10.1.0.13), an ORB-A110 that
 // fetches /orb1a2b.bi1, with short HTTP time-outs.
 struct TftpRun : TestRun {
-    explicit TftpRun(const ProgramProfile& profile);
+    explicit TftpRun(const ProgramProfile& profile, const RunOptions& options = {});
     // Serves bytes (which must outlive the run) as the target or transition image.
     void install(const std::vector<uint8_t>& bytes, bool transition = false);
 };
 
 // The answers of the device's web server (127.0.0.1:80) to the status
-// reads after an upload: a page with this software version, or a
+// reads after an upload: a page of serial ORB0012345 with this software
+// version ("!VERSION": of serial ORB0099999; "?": without a version), or a
 // connection closed without a byte.
 ScriptedAnswer statusPage(const std::string& version);
 ScriptedAnswer silentAnswer();

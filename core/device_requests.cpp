@@ -29,10 +29,12 @@ int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner
 
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page) {
     // A poll must not hold the follow: a device that takes longer is down.
-    const HttpTimeouts& own = run.httpTimeouts();
-    const HttpTimeouts bounds{std::min(own.connectMs, 3000u), std::min(own.idleMs, 3000u),
-                              std::min(own.exchangeMs, 5000u)};
+    const HttpTimeouts bounds = restartPollBounds(run.httpTimeouts());
     return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true}, page);
+}
+
+HttpTimeouts restartPollBounds(const HttpTimeouts& own) {
+    return HttpTimeouts{std::min(own.connectMs, 3000u), std::min(own.idleMs, 3000u), std::min(own.exchangeMs, 5000u)};
 }
 
 void reportDeviceFacts(Run& run) {

@@ -12,8 +12,11 @@
 // *page (when given): what that page itself said.
 int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner = {}, RequestReply* page = nullptr);
 // The same while a restart is followed, without a step: each exchange
-// bounded to a few seconds, a failed connection only no answer.
+// bounded (restartPollBounds), a failed connection only no answer.
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page);
+// A poll's bounds: the run's, but at most 3 s to connect, 3 s of silence and
+// 5 s in all, so that a device dropping packets cannot hold the follow.
+HttpTimeouts restartPollBounds(const HttpTimeouts& run);
 // The facts just read (or taken from a recovery answer), as a step.
 void reportDeviceFacts(Run& run);
 // The listener waits on port for firmwareFileName, as a step.

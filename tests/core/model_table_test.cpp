@@ -102,7 +102,8 @@ TEST(ModelTable, AnImageFitsTheProductsItsModelNames) {
         {"ORB-P71/P72", "ORB-P72", true},       {"Quillon QL-7", "QL-7", true},
         {"QL-7", "QL-7T", false},               {"ORB-V700", "ORBV700", false},
         {"ORB-P10", "ORBQ4x4", false},          {"ORBQ4x4", "", false},
-        {kUnknownModelName, "ODM-Product", false},
+        {kUnknownModelName, "ODM-Product", false}, {"QL-7", "AQL-7", false},
+        {"ORB-P10", "XORB-P10", false},         {"QL-7", "QL-7T QL-7", true},
     };
     for (const auto& c : cases) EXPECT_EQ(modelFitsProduct(c.model, c.product), c.fits) << c.model << " / " << c.product;
 }

@@ -2,12 +2,14 @@
 // against the device's scripted web server (in a private namespace).
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <optional>
 #include <sstream>
 
 #include "apps/profiles/program_profiles.h"
 #include "base/text.h"
 #include "core/after_upload.h"
+#include "core/device_requests.h"
 #include "core/reboot_tick.h"
 #include "core/restart_follow.h"
 #include "core/same_device.h"
@@ -256,6 +258,45 @@ TEST_F(TftpAfterUpload, ChecksWhatTheDeviceReports) {
         }
         EXPECT_EQ(successVariantFor(*c.program, c.model), c.secondLayout);
     }
+}
+
+// A device that never restarts, with a limit that is no multiple of the
+// 2 s between polls: the last poll falls on the limit, not after it.
+TEST_F(TftpAfterUpload, TheLastPollOfAFollowIsAtTheLimit) {
+    useFakeClock(5000);
+    RunOptions options;
+    options.restartWait = RestartWait::Follow;
+    options.restartTimeoutMs = 51000;  // the model's fixed wait is 49,984 ms
+    TftpRun t(kOrbflashProfile, options);
+    t.run.context().deviceFacts.update(
+        [](DeviceFacts& facts) { copyText(facts.softwareVersion, sizeof facts.softwareVersion, "7.0.0"); });
+    ScriptedHttpServer device(kDeviceHttpPort);
+    ASSERT_EQ(device.port, kDeviceHttpPort);
+    std::mutex lock;
+    std::vector<uint32_t> polls;
+    std::vector<ScriptedAnswer> answers(40, statusPage("7.0.0"));
+    for (ScriptedAnswer& answer : answers)
+        answer.ready = [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            polls.push_back(clockMillis() - 5000);
+            return true;
+        };
+    device.serve(answers);
+    std::optional<RunOutcome> outcome = t.until([&](::Run& run) {
+        OpenView view(run, ViewKind::Upload);
+        followRestart(run, view, run.context().targetAddress, "7.5.3", true);
+    });
+    device.finish();
+    EXPECT_EQ(outcome, RunOutcome::NotRestarted);
+    ASSERT_EQ(polls.size(), 27u);
+    EXPECT_EQ(polls[25], 50000u);
+    EXPECT_EQ(polls[26], 51000u);
+    // Each poll gives up connecting after 3 s, whatever the run's own bounds.
+    const HttpTimeouts bounds = restartPollBounds(HttpTimeouts{20000, 30000, 30000});
+    EXPECT_EQ(bounds.connectMs, 3000u);
+    EXPECT_EQ(bounds.idleMs, 3000u);
+    EXPECT_EQ(bounds.exchangeMs, 5000u);
+    EXPECT_EQ(restartPollBounds(HttpTimeouts{1000, 2000, 2500}).connectMs, 1000u);
 }
 
 // Polls as "MS:VERSION" (the device's page), "MS:-" (no page), "MS:?" (a

@@ -47,6 +47,7 @@ bool readDevicesFile(const ProgramProfile& profile, const CliOptions& o, std::ve
     bool good = true;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
+        if (number == 1) skipByteOrderMark(&line);
         line = line.substr(0, line.find('#'));
         std::istringstream words(line);
         std::vector<std::string> fields;

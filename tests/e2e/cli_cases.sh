@@ -7,8 +7,9 @@
 source "$(dirname "$0")/e2e_lib.sh"
 ORBIMAGE=$ORB_BUILD/tools/orbimage/orbimage
 PW='Tr0ub4dor&3'
-# The first line is the password; CR LF and a second line must not count.
-printf '%s\r\nnot-the-password\n' "$PW" >"$WORK/pw"
+# The first line is the password; a byte-order mark, CR LF and a second
+# line must not count.
+printf '\xEF\xBB\xBF%s\r\nnot-the-password\n' "$PW" >"$WORK/pw"
 DIGEST=(--user admin --password "$PW")
 
 expect_password_unshown() { ! grep -qF -- "$PW" "$WORK/out" "$WORK/err" || fail "the password was printed"; }
@@ -180,6 +181,7 @@ usage)
     "--log-dir= upgrade 127.0.0.2 127.0.0.3 --yes|--log-dir: empty value"
     "--jobs 1001 upgrade 127.0.0.2 127.0.0.3 --yes|--jobs: not a number of devices from 1 to 100: '1001'"
     "--max-failures 0 upgrade 127.0.0.2 127.0.0.3 --yes|--max-failures: not a number of failures from 1 on"
+    "--user ad"$'\x01'"min upgrade 127.0.0.2 --yes|--user: holds a control character"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"

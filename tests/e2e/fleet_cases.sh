@@ -118,9 +118,9 @@ bad_lines)
   mkdir "$WORK/ro" "$WORK/links"
   ln -s /etc/passwd "$WORK/links/127.0.0.2.log"
   printf 'no image\n' >"$WORK/not.img"
-  LIST="127.0.0.2\n# fine\n127.0.0.300\n127.0.0.3 admin /no/such/file\n127.0.0.4 a b c\n127.0.0.5 admin $WORK/fifo\n127.0.0.6 admin $WORK\n"
+  LIST="127.0.0.2\n# fine\n127.0.0.300\n127.0.0.3 admin /no/such/file\n127.0.0.4 a b c\n127.0.0.5 admin $WORK/fifo\n127.0.0.6 admin $WORK\n127.0.0.7 ad\x7fmin\n"
   ROWS=(
-    "2|$LIST||devices:3: not the address of a host|devices:4: the password file: cannot read|devices:5: more than|devices:6: the password file: $WORK/fifo is a FIFO|devices:7: the password file: $WORK is a directory"
+    "2|$LIST||devices:3: not the address of a host|devices:4: the password file: cannot read|devices:5: more than|devices:6: the password file: $WORK/fifo is a FIFO|devices:7: the password file: $WORK is a directory|devices:8: the user name: holds a control character"
     "2|127.0.0.2\n127.000.0.2\n|127.0.0.02|devices:1: 127.0.0.2: listed already as 127.0.0.02$|devices:2: 127.000.0.2: listed already as 127.0.0.02$"
     "2|127.0.0.2\n|--local 127.0.0.9|--local: 127.0.0.9 is not an address of this PC"
     "8|127.0.0.2\n|--image $WORK/not.img|not.img: not a firmware image"
@@ -254,6 +254,8 @@ password_first)
     --on 7 --user tech --on 7 --password theirs
   devices_file 2 7
   echo "127.0.0.8 tech $WORK/pw-tech" >>"$WORK/devices"
+  # A byte-order mark is no part of the first line.
+  sed -i '1s/^/\xEF\xBB\xBF/' "$WORK/devices"
   echo secret >"$WORK/pw"
   echo theirs >"$WORK/pw-tech"
   fleet upgrade --yes --password-file "$WORK/pw"

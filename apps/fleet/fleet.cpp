@@ -76,8 +76,9 @@ void appendLog(CliOutput& out, FleetDevice* device, const std::string& line) {
 
 class Fleet {
 public:
-    Fleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>& devices)
+    Fleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>& devices, bool one)
         : o_(options),
+          one_(one),
           devices_(devices),
           check_(options.command == CliCommand::Check),
           table_(consoleErrorIsTerminal() && !options.quiet),
@@ -102,6 +103,7 @@ private:
     void drawTable(bool force);
 
     const CliOptions& o_;
+    const bool one_;  // one device given as an argument: Ctrl+C cancels it at once
     std::vector<FleetDevice>& devices_;
     const bool check_;
     const bool table_;
@@ -136,7 +138,7 @@ void Fleet::handleInterrupts() {
     const bool first = interrupts_ == 0;
     interrupts_ = seen;
     clearTable();
-    if (first && seen == 1) {
+    if (first && seen == 1 && !one_) {
         out_.importantLine("stopping: no more devices start; Ctrl+C again cancels the running ones");
     } else {
         // A second Ctrl+C, SIGTERM or SIGHUP.
@@ -382,5 +384,19 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request) {
     if (!planFleet(profile, request.options, &devices, &status)) return status;
     char program[1024];
     if (!currentProgramPath(program, sizeof program)) return exitCode(ExitStatus::Failed);
-    return Fleet(profile, request.options, devices).run(program);
+    // One device given as an argument (for its log or report): no canary or
+    // budget around it (one device cannot spend two), and its own exit status.
+    const bool one = request.options.devicesFile.empty() && request.options.targets.size() == 1;
+    CliOptions options = request.options;
+    if (one) {
+        options.canary = 0;
+        options.maxFailures = 2;
+    }
+    status = Fleet(profile, options, devices, one).run(program);
+    if (!one) return status;
+    const FleetDevice& device = devices[0];
+    if (device.state != DeviceState::Done)
+        return status == exitCode(ExitStatus::FleetFailed) ? exitCode(ExitStatus::Cancelled) : status;
+    // A report that could not be written fails a run the device passed.
+    return device.code == 0 && status == exitCode(ExitStatus::Failed) ? status : device.code;
 }

@@ -131,7 +131,12 @@ failure)
   no_password) expect_failure orbflash-fast 4 'requires a password' "${DIGEST[@]}" ;;
   never_back) expect_failure orbstage-fast 7 'not responding after firmware upload' --stay-down -- --restart-timeout 1 ;;
   other_version) expect_failure orbflash-fast 7 'Version not matching' --version-after 9.9.9 -- -q
-    [ "$(wc -l <"$WORK/err")" = 1 ] || fail "--quiet shows more than the result: $(cat "$WORK/err")" ;;
+    [ "$(wc -l <"$WORK/err")" = 1 ] || fail "--quiet shows more than the result: $(cat "$WORK/err")"
+    # With a log and a report, one device keeps its own exit status.
+    run_cli orbflash-fast upgrade 127.0.0.2 --yes --log-dir "$WORK" --report "$WORK/report.csv"
+    expect_code 7
+    grep -q 'Version not matching' "$WORK/127.0.0.2.log" &&
+      grep -q '"Upgrade Failed: Version not matching (exit 7)",7,' "$WORK/report.csv" || fail "no log or report" ;;
   tftp_stall) expect_failure orbstage-fast 6 'Firmware Upload Incomplete' --stall-after 20 --tftp-retries 1000 \
     --tftp-deadline 200 ;;
   never_fetched) expect_failure orbflash-fast 6 'did not request the firmware' --no-fetch -- --fetch-timeout 1 ;;
@@ -181,6 +186,10 @@ usage)
     "--log-dir= upgrade 127.0.0.2 127.0.0.3 --yes|--log-dir: empty value"
     "--jobs 1001 upgrade 127.0.0.2 127.0.0.3 --yes|--jobs: not a number of devices from 1 to 100: '1001'"
     "--max-failures 0 upgrade 127.0.0.2 127.0.0.3 --yes|--max-failures: not a number of failures from 1 on"
+    "--jobs 4 upgrade 127.0.0.2 --yes|--jobs: for several devices (a fleet)"
+    "--canary 0 check 127.0.0.2|--canary: for several devices (a fleet)"
+    "--max-failures 3 upgrade 127.0.0.2 --yes|--max-failures: for several devices (a fleet)"
+    "--log-dir $WORK/none upgrade 127.0.0.2 --yes|--log-dir: $WORK/none does not exist"
     "--user ad"$'\x01'"min upgrade 127.0.0.2 --yes|--user: holds a control character"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
@@ -194,6 +203,7 @@ usage)
       "recover ORB0012345 ORB0012346 --yes|recover: one device at a time"
       "--devices $WORK/long recover ORB0012345 --yes|--devices: only with upgrade or check"
       "recover ORB00123450012345678 --yes|recover: not a serial number"
+      "--log-dir $WORK recover ORB0012345 --yes|--log-dir: only with upgrade or check"
       "--transition-image $WORK/pw upgrade 127.0.0.2 --yes|unknown option '--transition-image'")
   else
     ROWS+=("recover ORB0012345 --yes|unknown command 'recover'"

@@ -161,6 +161,12 @@ usage)
   start_sim
   mkfifo "$WORK/fifo"
   printf '%0127d\n' 0 >"$WORK/long"
+  # A report must never take the place of what the run reads or logs to.
+  printf '127.0.0.2 admin %s\n' "$WORK/pw" >"$WORK/devices"
+  cp "$(image_of "$P")" "$WORK/copy.img"
+  ln "$WORK/pw" "$WORK/pw-hard" && ln -s "$WORK/pw" "$WORK/pw-link" || fail "no links"
+  given() { md5sum "$WORK/pw" "$WORK/devices" "$WORK/copy.img"; }
+  before=$(given)
   ROWS=(
     "--bogus upgrade 127.0.0.2 --yes|unknown option '--bogus'"
     "upgrade 127.0.0.2 --yes --password-file|--password-file: missing value"
@@ -191,6 +197,12 @@ usage)
     "--max-failures 3 upgrade 127.0.0.2 --yes|--max-failures: for several devices (a fleet)"
     "--log-dir $WORK/none upgrade 127.0.0.2 --yes|--log-dir: $WORK/none does not exist"
     "--user ad"$'\x01'"min upgrade 127.0.0.2 --yes|--user: holds a control character"
+    "-p $WORK/pw --report $WORK/pw-hard upgrade 127.0.0.2 --yes|--report: $WORK/pw-hard is the same file as --password-file $WORK/pw"
+    "--devices $WORK/devices --report $WORK/devices upgrade --yes|--report: $WORK/devices is the same file as --devices"
+    "--devices $WORK/devices --report $WORK/pw-hard upgrade --yes|--report: $WORK/pw-hard is the same file as the password file of 127.0.0.2"
+    "--image $WORK/copy.img --report $WORK/copy.img check 127.0.0.2|--report: $WORK/copy.img is the same file as --image"
+    "--log-dir $WORK --report $WORK/127.0.0.2.log check 127.0.0.2|--report: $WORK/127.0.0.2.log is the same file as the log of 127.0.0.2"
+    "--report $WORK/pw-link check 127.0.0.2|--report: $WORK/pw-link is a symbolic link"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"
@@ -222,6 +234,7 @@ usage)
     [ ! -s "$WORK/out" ] || fail "'${row%%|*}': standard output is not empty"
   done
   expect_no_sim 'GET '
+  [ "$(given)" = "$before" ] || fail "a file given to a run was changed"
   ;;
 
 json)

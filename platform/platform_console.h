@@ -5,9 +5,10 @@
 #include <cstddef>
 
 // Windows: output goes to the console the program was started from (when
-// its standard handles are not already redirected). Elsewhere: SIGPIPE is
-// ignored, so writing to a closed output fails (EPIPE) instead of ending the
-// process, and a closed standard descriptor is opened on /dev/null.
+// its standard handles are not already redirected). Elsewhere: SIGPIPE and
+// SIGXFSZ are ignored, so writing to a closed output or past a file-size
+// limit fails (EPIPE, EFBIG) instead of ending the process, and a closed
+// standard descriptor is opened on /dev/null.
 void consoleAttach();
 
 bool consoleInputIsTerminal();

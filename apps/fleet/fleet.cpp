@@ -1,5 +1,6 @@
 #include "apps/fleet/fleet.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -76,8 +77,9 @@ void appendLog(CliOutput& out, FleetDevice* device, const std::string& line) {
 
 class Fleet {
 public:
-    Fleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>& devices)
+    Fleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>& devices, bool one)
         : o_(options),
+          one_(one),
           devices_(devices),
           check_(options.command == CliCommand::Check),
           table_(consoleErrorIsTerminal() && !options.quiet),
@@ -100,8 +102,11 @@ private:
     unsigned running() const;
     void clearTable();
     void drawTable(bool force);
+    bool record(std::string* why);
+    void recordChanges();
 
     const CliOptions& o_;
+    const bool one_;  // one device given as an argument: Ctrl+C cancels it at once
     std::vector<FleetDevice>& devices_;
     const bool check_;
     const bool table_;
@@ -114,6 +119,8 @@ private:
     unsigned jobs_;          // lowered when TFTP ports run short
     int tableRows_ = 0;
     uint32_t tableMs_ = 0;
+    std::vector<DeviceState> recorded_;  // the states the report last written shows
+    bool recordFailed_ = false;          // said once during the run
 };
 
 unsigned Fleet::running() const {
@@ -136,7 +143,7 @@ void Fleet::handleInterrupts() {
     const bool first = interrupts_ == 0;
     interrupts_ = seen;
     clearTable();
-    if (first && seen == 1) {
+    if (first && seen == 1 && !one_) {
         out_.importantLine("stopping: no more devices start; Ctrl+C again cancels the running ones");
     } else {
         // A second Ctrl+C, SIGTERM or SIGHUP.
@@ -330,15 +337,44 @@ void Fleet::drawTable(bool force) {
     std::fflush(stderr);
 }
 
+// --report, written whole from the devices' states now.
+bool Fleet::record(std::string* why) {
+    recorded_.clear();
+    for (const FleetDevice& d : devices_) recorded_.push_back(d.state);
+    return writeReport(o_.report, devices_, check_, why);
+}
+
+// Rewritten whenever a device starts or ends (or will not start), so a run
+// killed at any moment leaves a report true of its last change, and
+// visibly unfinished, never the previous run's.
+void Fleet::recordChanges() {
+    if (o_.report.empty()) return;
+    bool same = recorded_.size() == devices_.size();
+    for (size_t i = 0; same && i < devices_.size(); ++i) same = recorded_[i] == devices_[i].state;
+    std::string why;
+    if (same || record(&why) || recordFailed_) return;
+    recordFailed_ = true;
+    clearTable();
+    out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
+}
+
 int Fleet::run(const std::string& program) {
     consoleCatchInterrupt();
-    out_.line("%s %u devices, at most %u at once%s", check_ ? "checking" : "upgrading",
-              static_cast<unsigned>(devices_.size()), jobs_,
+    std::string why;
+    // The previous report goes before anything starts, or nothing starts.
+    if (!o_.report.empty() && !record(&why)) {
+        out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
+        return exitCode(ExitStatus::Failed);
+    }
+    const unsigned count = static_cast<unsigned>(devices_.size());
+    out_.line("%s %u device%s, at most %u at once%s", check_ ? "checking" : "upgrading", count, count == 1 ? "" : "s",
+              std::min(jobs_, count),
               canaryLeft_ > 0 ? (", the first " + std::to_string(canaryLeft_) + " alone").c_str() : "");
     for (;;) {
         handleInterrupts();
         // Children start from this thread, the one they are tied to.
         if (interrupts_ == 0) startDevices(program);
+        recordChanges();
         std::vector<OrbChild*> children;
         for (FleetDevice& d : devices_)
             if (d.state == DeviceState::Running) children.push_back(d.child);
@@ -361,15 +397,17 @@ int Fleet::run(const std::string& program) {
                 readOutput(&d);
             }
         }
+        recordChanges();
         drawTable(changed);
     }
     clearTable();
     reportSummary(out_, devices_, check_, usage_);
     bool good = true;
     for (const FleetDevice& d : devices_) good = good && deviceSucceeded(d, check_);
-    if (!o_.report.empty() && !writeReport(o_.report, devices_, check_)) {
-        out_.importantLine("--report: cannot write %s", o_.report.c_str());
-        good = false;
+    // Not a device's failure: the counts stand, and the run has failed.
+    if (!o_.report.empty() && !record(&why)) {
+        out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
+        return exitCode(ExitStatus::Failed);
     }
     return exitCode(good ? ExitStatus::Done : ExitStatus::FleetFailed);
 }
@@ -382,5 +420,19 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request) {
     if (!planFleet(profile, request.options, &devices, &status)) return status;
     char program[1024];
     if (!currentProgramPath(program, sizeof program)) return exitCode(ExitStatus::Failed);
-    return Fleet(profile, request.options, devices).run(program);
+    // One device given as an argument (for its log or report): no canary or
+    // budget around it (one device cannot spend two), and its own exit status.
+    const bool one = request.options.devicesFile.empty() && request.options.targets.size() == 1;
+    CliOptions options = request.options;
+    if (one) {
+        options.canary = 0;
+        options.maxFailures = 2;
+    }
+    status = Fleet(profile, options, devices, one).run(program);
+    if (!one) return status;
+    const FleetDevice& device = devices[0];
+    if (device.state != DeviceState::Done)
+        return status == exitCode(ExitStatus::FleetFailed) ? exitCode(ExitStatus::Cancelled) : status;
+    // A report that could not be written fails a run the device passed.
+    return device.code == 0 && status == exitCode(ExitStatus::Failed) ? status : device.code;
 }

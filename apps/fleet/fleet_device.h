@@ -54,5 +54,7 @@ bool planFleet(const ProgramProfile& profile, const CliOptions& options, std::ve
 // The summary table (or, quiet, only when something failed), the counts,
 // and the JSON summary event.
 void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool check, const ChildUsage& usage);
-// --report: one CSV row per device (RFC 4180); false when it cannot be written.
-bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check);
+// --report: one CSV row per device (RFC 4180), replacing the file whole or
+// not at all; false with the system's reason when it cannot be written.
+// Written during the run too: devices not yet ended say so.
+bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check, std::string* why);

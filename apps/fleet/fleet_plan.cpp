@@ -8,6 +8,7 @@
 #include "base/firmware_image.h"
 #include "base/text.h"
 #include "core/run_outcome.h"
+#include "platform/platform_file.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/cli_run.h"
 
@@ -47,6 +48,7 @@ bool readDevicesFile(const ProgramProfile& profile, const CliOptions& o, std::ve
     bool good = true;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
+        if (number == 1) skipByteOrderMark(&line);
         line = line.substr(0, line.find('#'));
         std::istringstream words(line);
         std::vector<std::string> fields;
@@ -111,10 +113,32 @@ bool logsWritable(const ProgramProfile& profile, const std::string& folder, std:
     return false;
 }
 
-bool reportWritable(const ProgramProfile& profile, const std::string& path) {
+// The report never takes the place of a file the run reads or logs to,
+// however either is named: they are compared as files. Whether it can be
+// written is found by writing it, as the run starts.
+bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::vector<FleetDevice>& devices) {
+    const std::string& path = o.report;
     std::string why;
-    if (fileOrNothing(path, &why) && std::ofstream(path, std::ios::app)) return true;
-    usageError(profile, "--report: " + (why.empty() ? "cannot write " + path : why));
+    if (fileIsLink(path.c_str())) {
+        why = path + " is a symbolic link";
+    } else if (fileOrNothing(path, &why)) {
+        // What each file is to the run, and the file.
+        std::vector<std::pair<std::string, std::string>> given = {{"--devices " + o.devicesFile, o.devicesFile},
+                                                                  {"--password-file " + o.passwordFile, o.passwordFile}};
+        for (const std::string& image : o.images) given.push_back({"--image " + image, image});
+        given.push_back({"--transition-image " + o.transitionImage, o.transitionImage});
+        for (const FleetDevice& d : devices) {
+            given.push_back({"the password file of " + d.address + " (" + d.passwordFile + ")", d.passwordFile});
+            given.push_back({"the log of " + d.address + " (" + d.log + ")", d.log});
+        }
+        for (const auto& [what, file] : given) {
+            if (file.empty() || !sameFile(path.c_str(), file.c_str())) continue;
+            why = path + " is the same file as " + what;
+            break;
+        }
+    }
+    if (why.empty()) return true;
+    usageError(profile, "--report: " + why);
     return false;
 }
 
@@ -142,7 +166,7 @@ bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<F
         return false;
     }
     if (!o.logDir.empty() && !logsWritable(profile, o.logDir, devices)) return false;
-    if (!o.report.empty() && !reportWritable(profile, o.report)) return false;
+    if (!o.report.empty() && !reportSafe(profile, o, *devices)) return false;
     std::vector<std::string> images = o.images;
     if (!o.transitionImage.empty()) images.push_back(o.transitionImage);
     for (const std::string& path : images) {

@@ -1,8 +1,9 @@
 #include <cstring>
-#include <fstream>
+#include <sstream>
 
 #include "apps/fleet/fleet_device.h"
 #include "base/text.h"
+#include "platform/platform_file.h"
 #include "ui/cli/cli_output.h"
 #include "ui/cli/run_event.h"
 
@@ -19,7 +20,8 @@ std::string utcTime(std::time_t time) {
 
 int64_t secondsTaken(const FleetDevice& d) { return d.endMs > d.startMs ? (d.endMs - d.startMs + 500) / 1000 : 0; }
 
-bool ran(const FleetDevice& d) { return d.state != DeviceState::NotStarted; }
+// Ended, with an exit status; at the summary every device that started has.
+bool ran(const FleetDevice& d) { return d.state == DeviceState::Done; }
 
 // The fields of a device's row, for the summary event and the report alike.
 RunEvent resultOf(const FleetDevice& d, bool check) {
@@ -72,6 +74,9 @@ bool failedAfterImage(const FleetDevice& d) {
 }
 
 std::string resultWords(const FleetDevice& d, bool check) {
+    // Only a report written during the run holds these: a killed run leaves them.
+    if (d.state == DeviceState::Waiting) return "waiting (run not finished)";
+    if (d.state == DeviceState::Running) return "running (run not finished)";
     if (d.state == DeviceState::NotStarted) {
         switch (d.why) {
             case NotStartedWhy::Stopped: return "not started (stopped)";
@@ -152,8 +157,8 @@ void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool
     out.event(summary);
 }
 
-bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check, std::string* why) {
+    std::ostringstream file;
     file << "device,serial,mac,product,before,after,image,image_file,result,code,start,end,seconds\r\n";
     for (const FleetDevice& d : devices) {
         RunEvent r = resultOf(d, check);
@@ -163,6 +168,9 @@ bool writeReport(const std::string& path, const std::vector<FleetDevice>& device
              << (r.code ? std::to_string(*r.code) : "") << ',' << csvText(*r.start) << ',' << csvText(*r.end)
              << ',' << *r.seconds << "\r\n";
     }
-    file.flush();
-    return file.good();
+    const std::string text = file.str();
+    char reason[256];
+    if (fileReplace(path.c_str(), text.data(), text.size(), reason, sizeof reason)) return true;
+    *why = reason;
+    return false;
 }

@@ -44,6 +44,9 @@ bool isDefault(const struct sigaction& action) {
 void consoleAttach() {
     // A closed output makes writes fail (EPIPE) instead of ending the run.
     signal(SIGPIPE, SIG_IGN);
+    // A file-size limit makes a write fail (EFBIG), said as any other write
+    // failure, instead of ending a fleet and its children mid-flash.
+    signal(SIGXFSZ, SIG_IGN);
     // A closed standard descriptor gets /dev/null, so that no file or socket
     // opened later takes its number and receives what is printed.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)

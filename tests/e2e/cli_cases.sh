@@ -7,8 +7,9 @@
 source "$(dirname "$0")/e2e_lib.sh"
 ORBIMAGE=$ORB_BUILD/tools/orbimage/orbimage
 PW='Tr0ub4dor&3'
-# The first line is the password; CR LF and a second line must not count.
-printf '%s\r\nnot-the-password\n' "$PW" >"$WORK/pw"
+# The first line is the password; a byte-order mark, CR LF and a second
+# line must not count.
+printf '\xEF\xBB\xBF%s\r\nnot-the-password\n' "$PW" >"$WORK/pw"
 DIGEST=(--user admin --password "$PW")
 
 expect_password_unshown() { ! grep -qF -- "$PW" "$WORK/out" "$WORK/err" || fail "the password was printed"; }
@@ -130,7 +131,12 @@ failure)
   no_password) expect_failure orbflash-fast 4 'requires a password' "${DIGEST[@]}" ;;
   never_back) expect_failure orbstage-fast 7 'not responding after firmware upload' --stay-down -- --restart-timeout 1 ;;
   other_version) expect_failure orbflash-fast 7 'Version not matching' --version-after 9.9.9 -- -q
-    [ "$(wc -l <"$WORK/err")" = 1 ] || fail "--quiet shows more than the result: $(cat "$WORK/err")" ;;
+    [ "$(wc -l <"$WORK/err")" = 1 ] || fail "--quiet shows more than the result: $(cat "$WORK/err")"
+    # With a log and a report, one device keeps its own exit status.
+    run_cli orbflash-fast upgrade 127.0.0.2 --yes --log-dir "$WORK" --report "$WORK/report.csv"
+    expect_code 7
+    grep -q 'Version not matching' "$WORK/127.0.0.2.log" &&
+      grep -q '"Upgrade Failed: Version not matching (exit 7)",7,' "$WORK/report.csv" || fail "no log or report" ;;
   tftp_stall) expect_failure orbstage-fast 6 'Firmware Upload Incomplete' --stall-after 20 --tftp-retries 1000 \
     --tftp-deadline 200 ;;
   never_fetched) expect_failure orbflash-fast 6 'did not request the firmware' --no-fetch -- --fetch-timeout 1 ;;
@@ -155,6 +161,12 @@ usage)
   start_sim
   mkfifo "$WORK/fifo"
   printf '%0127d\n' 0 >"$WORK/long"
+  # A report must never take the place of what the run reads or logs to.
+  printf '127.0.0.2 admin %s\n' "$WORK/pw" >"$WORK/devices"
+  cp "$(image_of "$P")" "$WORK/copy.img"
+  ln "$WORK/pw" "$WORK/pw-hard" && ln -s "$WORK/pw" "$WORK/pw-link" || fail "no links"
+  given() { md5sum "$WORK/pw" "$WORK/devices" "$WORK/copy.img"; }
+  before=$(given)
   ROWS=(
     "--bogus upgrade 127.0.0.2 --yes|unknown option '--bogus'"
     "upgrade 127.0.0.2 --yes --password-file|--password-file: missing value"
@@ -180,6 +192,17 @@ usage)
     "--log-dir= upgrade 127.0.0.2 127.0.0.3 --yes|--log-dir: empty value"
     "--jobs 1001 upgrade 127.0.0.2 127.0.0.3 --yes|--jobs: not a number of devices from 1 to 100: '1001'"
     "--max-failures 0 upgrade 127.0.0.2 127.0.0.3 --yes|--max-failures: not a number of failures from 1 on"
+    "--jobs 4 upgrade 127.0.0.2 --yes|--jobs: for several devices (a fleet)"
+    "--canary 0 check 127.0.0.2|--canary: for several devices (a fleet)"
+    "--max-failures 3 upgrade 127.0.0.2 --yes|--max-failures: for several devices (a fleet)"
+    "--log-dir $WORK/none upgrade 127.0.0.2 --yes|--log-dir: $WORK/none does not exist"
+    "--user ad"$'\x01'"min upgrade 127.0.0.2 --yes|--user: holds a control character"
+    "-p $WORK/pw --report $WORK/pw-hard upgrade 127.0.0.2 --yes|--report: $WORK/pw-hard is the same file as --password-file $WORK/pw"
+    "--devices $WORK/devices --report $WORK/devices upgrade --yes|--report: $WORK/devices is the same file as --devices"
+    "--devices $WORK/devices --report $WORK/pw-hard upgrade --yes|--report: $WORK/pw-hard is the same file as the password file of 127.0.0.2"
+    "--image $WORK/copy.img --report $WORK/copy.img check 127.0.0.2|--report: $WORK/copy.img is the same file as --image"
+    "--log-dir $WORK --report $WORK/127.0.0.2.log check 127.0.0.2|--report: $WORK/127.0.0.2.log is the same file as the log of 127.0.0.2"
+    "--report $WORK/pw-link check 127.0.0.2|--report: $WORK/pw-link is a symbolic link"
     "--quiet --verbose upgrade 127.0.0.2 --yes|--quiet and --verbose"
     "--local 127.0.0.9 upgrade 127.0.0.2 --yes|--local: 127.0.0.9 is not an address of this PC"
     "upgrade 127.0.0.2|no terminal to confirm the upgrade on: give --yes"
@@ -192,6 +215,7 @@ usage)
       "recover ORB0012345 ORB0012346 --yes|recover: one device at a time"
       "--devices $WORK/long recover ORB0012345 --yes|--devices: only with upgrade or check"
       "recover ORB00123450012345678 --yes|recover: not a serial number"
+      "--log-dir $WORK recover ORB0012345 --yes|--log-dir: only with upgrade or check"
       "--transition-image $WORK/pw upgrade 127.0.0.2 --yes|unknown option '--transition-image'")
   else
     ROWS+=("recover ORB0012345 --yes|unknown command 'recover'"
@@ -210,6 +234,7 @@ usage)
     [ ! -s "$WORK/out" ] || fail "'${row%%|*}': standard output is not empty"
   done
   expect_no_sim 'GET '
+  [ "$(given)" = "$before" ] || fail "a file given to a run was changed"
   ;;
 
 json)

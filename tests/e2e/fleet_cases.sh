@@ -118,9 +118,9 @@ bad_lines)
   mkdir "$WORK/ro" "$WORK/links"
   ln -s /etc/passwd "$WORK/links/127.0.0.2.log"
   printf 'no image\n' >"$WORK/not.img"
-  LIST="127.0.0.2\n# fine\n127.0.0.300\n127.0.0.3 admin /no/such/file\n127.0.0.4 a b c\n127.0.0.5 admin $WORK/fifo\n127.0.0.6 admin $WORK\n"
+  LIST="127.0.0.2\n# fine\n127.0.0.300\n127.0.0.3 admin /no/such/file\n127.0.0.4 a b c\n127.0.0.5 admin $WORK/fifo\n127.0.0.6 admin $WORK\n127.0.0.7 ad\x7fmin\n"
   ROWS=(
-    "2|$LIST||devices:3: not the address of a host|devices:4: the password file: cannot read|devices:5: more than|devices:6: the password file: $WORK/fifo is a FIFO|devices:7: the password file: $WORK is a directory"
+    "2|$LIST||devices:3: not the address of a host|devices:4: the password file: cannot read|devices:5: more than|devices:6: the password file: $WORK/fifo is a FIFO|devices:7: the password file: $WORK is a directory|devices:8: the user name: holds a control character"
     "2|127.0.0.2\n127.000.0.2\n|127.0.0.02|devices:1: 127.0.0.2: listed already as 127.0.0.02$|devices:2: 127.000.0.2: listed already as 127.0.0.02$"
     "2|127.0.0.2\n|--local 127.0.0.9|--local: 127.0.0.9 is not an address of this PC"
     "8|127.0.0.2\n|--image $WORK/not.img|not.img: not a firmware image"
@@ -150,7 +150,7 @@ bad_lines)
 interrupted)
   # The devices stall their transfers: the first Ctrl+C starts no one new,
   # the second cancels the two running.
-  start_fleet 4 --restart-seconds 1 --stall-after 20 --tftp-retries 1000 --tftp-deadline 200
+  start_fleet 4 --restart-seconds 1 --stall-after 20 --tftp-retries 1000 --tftp-deadline 200 --on 4 --http-close
   devices_file 2 5
   "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --jobs 2 --canary 0 >"$WORK/out" 2>"$WORK/err" &
   PROGRAM_PID=$!
@@ -165,6 +165,22 @@ interrupted)
   [ "$(grep -c 'not started (stopped)' "$WORK/err")" = 2 ] || fail "two devices should not have started"
   [ "$(grep -cE '127\.0\.0\.[23] +ORB.*User Abort \(exit 130\)' "$WORK/err")" = 2 ] ||
     fail "the two running devices should be cancelled"
+  # SIGKILL once one device ended and one stalls: the report left is this
+  # run's as it last changed, and says that the run did not finish.
+  printf '127.0.0.5\n127.0.0.4\n' >"$WORK/devices"
+  printf 'previous run\r\n' >"$WORK/report.csv"
+  "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --jobs 2 --canary 0 --report "$WORK/report.csv" \
+    >"$WORK/out" 2>"$WORK/err" &
+  PROGRAM_PID=$!
+  wait_for_log sim.log '127.0.0.4\] TFTP stalling' 30
+  wait_for_log report.csv '^"127.0.0.5",.*No Response From ORB' 30
+  { kill -KILL "$PROGRAM_PID" && wait_program 30; } 2>/dev/null
+  python3 - "$WORK/report.csv" <<'PY' || fail "the report after SIGKILL: $(cat "$WORK/report.csv")"
+import csv, sys
+rows = {row["device"]: row for row in csv.DictReader(open(sys.argv[1], newline=""))}
+assert rows["127.0.0.5"]["code"] == "3", rows
+assert rows["127.0.0.4"]["result"] == "running (run not finished)" and rows["127.0.0.4"]["code"] == "", rows
+PY
   ;;
 
 held_ports)
@@ -254,6 +270,8 @@ password_first)
     --on 7 --user tech --on 7 --password theirs
   devices_file 2 7
   echo "127.0.0.8 tech $WORK/pw-tech" >>"$WORK/devices"
+  # A byte-order mark is no part of the first line.
+  sed -i '1s/^/\xEF\xBB\xBF/' "$WORK/devices"
   echo secret >"$WORK/pw"
   echo theirs >"$WORK/pw-tech"
   fleet upgrade --yes --password-file "$WORK/pw"
@@ -261,6 +279,25 @@ password_first)
   grep -q '5 upgraded, 0 already current, 2 failed$' "$WORK/err" || fail "wrong counts: $(tail -n 1 "$WORK/err")"
   [ "$(received_count)" = 5 ] || fail "$(received_count) devices hold the image"
   expect_err 'canary: 127.0.0.4 took the image; the rest start'
+  # Again with a report that cannot grow past 1 KiB, as the whole one would
+  # (about 1.4 KiB with the image's path): exit 1 with the reason, the counts
+  # still true, the file left a whole one.
+  printf 'previous run\r\n' >"$WORK/report.csv"
+  bash -c 'ulimit -f 1 && exec "$@"' limit timeout 300 "$(program_path $P)" upgrade --yes --force \
+    --image "$(image_of $P)" --password-file "$WORK/pw" --devices "$WORK/devices" --report "$WORK/report.csv" \
+    </dev/null 2>&1 >/dev/null |
+    cat >"$WORK/err"
+  RC=${PIPESTATUS[0]}
+  expect_code 1
+  grep -q '5 upgraded, 0 already current, 2 failed$' "$WORK/err" || fail "wrong counts: $(cat "$WORK/err")"
+  expect_err "--report: cannot write $WORK/report.csv: File too large$"
+  python3 - "$WORK/report.csv" <<'PY' || fail "no whole report left: $(cat "$WORK/report.csv")"
+import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline="")))
+assert len(rows) == 7 and all(None not in row and None not in row.values() for row in rows), rows
+assert any(row["result"].endswith("(run not finished)") for row in rows), rows
+PY
+  ! ls "$WORK" | grep -q 'report.csv.tmp' || fail "a temporary file was left"
   ;;
 
 mixed_models)

@@ -43,9 +43,13 @@ fleet)
   wait_for_log sim.log '\[127.0.0.4\] web server listening' 20
   printf 'secret\r\n' >"$WORK/pw"
   printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
+  printf 'previous run\r\n' >"$WORK/report.csv"
   run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json \
-    --log-dir "Z:$WORK"
+    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv"
   expect_exit_zero
+  # The report replaced whole, through the Windows platform layer.
+  [ "$(grep -c '"upgraded",0,' "$WORK/report.csv")" = 3 ] && ! ls "$WORK" | grep -q 'report.csv.tmp' ||
+    fail "report: $(cat "$WORK/report.csv")"
   grep -q 'reading the status page' "$WORK/127.0.0.3.log" && grep -q '"event":"result"' "$WORK/127.0.0.3.log" ||
     fail "the device's log lacks its messages or events"
   for i in 2 3 4; do

@@ -91,8 +91,8 @@ bool isSerialNumber(const char* text) {
 }
 
 bool isFleet(const CliOptions& o) {
-    const bool several = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty();
-    return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && several;
+    const bool children = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty() || !o.logDir.empty();
+    return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && children;
 }
 
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* o, std::string* error) {
@@ -191,9 +191,15 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     }
     o->targets = words;
     const bool fleet = isFleet(*o);
-    if (o->command == CliCommand::Recover && (!o->devicesFile.empty() || !o->report.empty())) {
-        *error = std::string(o->report.empty() ? "--devices" : "--report") + ": only with upgrade or check";
-        return false;
+    if (o->command == CliCommand::Recover) {
+        const char* fleetOnly = !o->devicesFile.empty() ? "--devices"
+                                : !o->report.empty()    ? "--report"
+                                : !o->logDir.empty()    ? "--log-dir"
+                                                        : nullptr;
+        if (fleetOnly) {
+            *error = std::string(fleetOnly) + ": only with upgrade or check";
+            return false;
+        }
     }
     if (o->targets.empty() && o->devicesFile.empty()) {
         *error = command + ": missing " + (o->command == CliCommand::Recover ? "SERIAL" : "ADDRESS");
@@ -202,6 +208,16 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     if (!fleet && o->targets.size() > 1) {
         *error = command + ": one device at a time";
         return false;
+    }
+    // A rollout's limits mean nothing for one device: said, never ignored.
+    if (o->devicesFile.empty() && o->targets.size() == 1) {
+        const char* rolloutOnly = !jobs.empty() ? "--jobs" : !canary.empty() ? "--canary"
+                                  : !maxFailures.empty()                     ? "--max-failures"
+                                                                             : nullptr;
+        if (rolloutOnly) {
+            *error = std::string(rolloutOnly) + ": for several devices (a fleet)";
+            return false;
+        }
     }
     for (const std::string& target : o->targets) {
         uint32_t address = 0;
@@ -254,6 +270,7 @@ std::string commandLineHelp(const ProgramProfile& program) {
         "                            reached them (default 1)\n"
         "      --report FILE         write a CSV report, one row per device\n"
         "      --log-dir DIR         keep each device's output in DIR\n"
+        "                            (these two also for one ADDRESS)\n"
         "  -q, --quiet / -v, --verbose   less or more on standard error\n"
         "      --json                one JSON object per event on standard output\n"
         "  -h, --help / -V, --version\n\n"

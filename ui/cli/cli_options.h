@@ -44,8 +44,8 @@ const unsigned kMostJobs = 100;
 // message in error for a usage mistake.
 bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliOptions* options, std::string* error);
 
-// Several devices (or a report): an upgrade or check of a devices file, of
-// more than one address, or with --report; a child process per device.
+// A child process per device: an upgrade or check of a devices file, of
+// more than one address, or with --report or --log-dir (one device too).
 bool isFleet(const CliOptions& options);
 
 // The --help text of the program.

@@ -84,14 +84,29 @@ bool readPasswordFile(const std::string& path, std::string* password, std::strin
         return false;
     }
     std::getline(file, *password);
+    skipByteOrderMark(password);
     if (!password->empty() && password->back() == '\r') password->pop_back();
     return credentialFits(*password, why);
 }
 
+void skipByteOrderMark(std::string* line) {
+    if (line->compare(0, 3, "\xEF\xBB\xBF") == 0) line->erase(0, 3);
+}
+
 bool credentialFits(const std::string& text, std::string* why) {
-    if (text.size() <= kCredentialCharacters) return true;
-    *why = "longer than the " + std::to_string(kCredentialCharacters) + " characters a device takes";
-    return false;
+    if (text.size() > kCredentialCharacters) {
+        *why = "longer than the " + std::to_string(kCredentialCharacters) + " characters a device takes";
+        return false;
+    }
+    // A user name goes raw into the Authorization line, which is then never
+    // written, and the device would seem to refuse; no device field takes one.
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            *why = "holds a control character";
+            return false;
+        }
+    }
+    return true;
 }
 
 int usageError(const ProgramProfile& profile, const std::string& message) {

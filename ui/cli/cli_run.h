@@ -22,10 +22,14 @@ bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::str
 // True when path names a regular file or nothing; else false with why
 // ("PATH is a FIFO, not a file"): opening a FIFO blocks, a folder reads empty.
 bool fileOrNothing(const std::string& path, std::string* why);
-// FILE's first line, without its line end: false with why when FILE is not
-// a regular file, cannot be read, or holds more than a device takes.
+// FILE's first line, without a leading byte-order mark or its line end:
+// false with why when FILE is not a regular file, cannot be read, or holds
+// what a device does not take.
 bool readPasswordFile(const std::string& path, std::string* password, std::string* why);
-// Whether a user name or password fits the device's field; why if not.
+// Drops a UTF-8 byte-order mark (EF BB BF) from the start of a file's first line.
+void skipByteOrderMark(std::string* line);
+// Whether a user name or password fits the device's field (at most its
+// length, no control byte); why if not.
 bool credentialFits(const std::string& text, std::string* why);
 
 // This PC's address toward the device (toward, host order): --local (one

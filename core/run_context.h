@@ -52,6 +52,10 @@ struct UpgradeContext : UpgradeFields {
     // main: the HTTP status the trigger was answered with (0: none yet);
     // TFTP listener: shows it while it waits.
     std::atomic<int> triggerStatus{0};
+    // TFTP listener: bytes of the images sent in DATA blocks, each
+    // transfer's furthest added up; the run's end reports them (0: none of
+    // an image left here, whatever else went wrong).
+    std::atomic<uint64_t> imageBytesSent{0};
 
     // What the device said last and the Digest state. Each request's worker
     // has its own copies; the thread that ran the request merges what the

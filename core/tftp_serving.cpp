@@ -18,7 +18,13 @@ struct Watch {
     uint32_t start = 0;       // the wait's start
     bool cancelled = false;   // the wait ended by Cancel
     uint32_t shownBytes = 0;  // the transfer's, as last shown
+    uint64_t sentBefore = 0;  // image bytes sent by the run's earlier transfers
 };
+
+// Kept current once a tick and at the transfer's end, before the run can stop.
+void noteBytesSent(Watch* watch, const TftpTransfer* t) {
+    watch->run.context().imageBytesSent.store(watch->sentBefore + t->bytesSent);
+}
 
 bool isOfferedName(void* raw, const char* name) {
     return static_cast<Watch*>(raw)->run.context().firmwareFileName.equals(name);
@@ -60,6 +66,7 @@ RunStep transferStep(StepKind kind, const TftpTransfer* t) {
 // transfer, so that a fast device is not held up by the view.
 bool uploadTick(void* raw, const TftpTransfer* t) {
     Watch* watch = static_cast<Watch*>(raw);
+    noteBytesSent(watch, t);
     if (t->bytesAcknowledged != watch->shownBytes) {
         watch->view.step(transferStep(StepKind::Transfer, t));
         watch->shownBytes = t->bytesAcknowledged;
@@ -85,8 +92,10 @@ void tftpStartTransfer(Run& run, OrbSocket socket, uint32_t groupAddress, uint32
     OpenView view(run, ViewKind::Upload);
     view.step(transferStep(StepKind::TransferStart, t.get()));
     Watch watch{run, view};
+    watch.sentBefore = run.context().imageBytesSent.load();
     TftpResult result =
         tftpServeBlocks(t.get(), run.profile().tftpRetryLimit, TftpTransferHooks{&watch, isOfferedName, uploadTick});
+    noteBytesSent(&watch, t.get());
     if (result == TftpResult::Stopped) {
         view.close();
         run.stop(RunOutcome::UserAbort);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/fleet/fleet_device.h"
+#include "apps/fleet/rollout_gate.h"
 #include "base/text.h"
 #include "core/run_outcome.h"
 #include "platform/platform_child.h"
@@ -91,6 +92,7 @@ public:
 
 private:
     void handleInterrupts();
+    bool reapEnded();
     void startDevices(const std::string& program);
     bool start(const std::string& program, FleetDevice* device);
     void readOutput(FleetDevice* device);
@@ -154,18 +156,30 @@ void Fleet::handleInterrupts() {
     holdBack(NotStartedWhy::Stopped);
 }
 
+// Every child that ended is judged before any slot is used again, so its
+// failure is counted before the next device starts.
+bool Fleet::reapEnded() {
+    bool changed = false;
+    for (FleetDevice& d : devices_) {
+        int status = 0;
+        if (d.state != DeviceState::Running || !childEnded(d.child, &status)) continue;
+        clearTable();
+        finish(&d, status);
+        changed = true;
+    }
+    return changed;
+}
+
 void Fleet::startDevices(const std::string& program) {
     if (canaryFailed_) holdBack(NotStartedWhy::CanaryFailed);
     if (failures_ >= o_.maxFailures && !check_) holdBack(NotStartedWhy::BudgetSpent);
-    unsigned limit = jobs_;
-    // The canaries run alone until they have taken the image.
-    if (canaryLeft_ > 0 && canaryLeft_ < limit) limit = canaryLeft_;
-    unsigned now = running();
+    unsigned room = devicesMayStart(
+        RolloutCounts{jobs_, running(), canaryLeft_, canaryFailed_, failures_, check_ ? 0 : o_.maxFailures});
     for (FleetDevice& d : devices_) {
-        if (now >= limit) break;
+        if (room == 0) break;
         if (d.state != DeviceState::Waiting) continue;
         d.canary = canaryLeft_ > 0;
-        if (start(program, &d)) ++now;
+        if (start(program, &d)) --room;
     }
 }
 
@@ -200,6 +214,7 @@ void Fleet::takeEvent(const std::string& line, FleetDevice* device) {
         device->resultLine = line;
         device->resultSeen = true;
         device->code = static_cast<int>(e.code.value_or(1));
+        device->imageReached = e.bytesSent.value_or(0) > 0;
         device->outcome = e.outcome.value_or("");
         device->message = e.message.value_or("");
         device->after = e.version.value_or("");
@@ -274,6 +289,8 @@ void Fleet::finish(FleetDevice* device, int status) {
         // Crashed or killed: that device's failure, not the fleet's.
         device->code = status == 0 ? 1 : status;
         device->message = "ended without a result (status " + std::to_string(status) + ")";
+        // Whether bytes went out after its read request is unknown: they may have.
+        device->imageReached = device->transferStarted;
         RunEvent lost;
         lost.event = "result";
         lost.device = device->address;
@@ -299,12 +316,13 @@ void Fleet::finish(FleetDevice* device, int status) {
 
 // What the device's end means for the rest: a canary that took the image
 // opens the way, one that failed with it closes it; failures with the
-// image spend the budget. An end before any byte went out proves nothing.
+// image spend the budget. An end before any byte of it went out (its
+// options refused, say) proves nothing.
 void Fleet::judge(const FleetDevice& device) {
     if (check_) return;
     const bool afterImage = failedAfterImage(device);
     if (device.canary && canaryLeft_ > 0) {
-        if (device.code == 0 && device.transferStarted && --canaryLeft_ == 0)
+        if (device.code == 0 && device.imageReached && --canaryLeft_ == 0)
             out_.line("canary: %s took the image; the rest start", device.address.c_str());
         if (afterImage && !canaryFailed_) {
             canaryFailed_ = true;
@@ -372,6 +390,7 @@ int Fleet::run(const std::string& program) {
               canaryLeft_ > 0 ? (", the first " + std::to_string(canaryLeft_) + " alone").c_str() : "");
     for (;;) {
         handleInterrupts();
+        const bool changed = reapEnded();
         // Children start from this thread, the one they are tied to.
         if (interrupts_ == 0) startDevices(program);
         recordChanges();
@@ -384,21 +403,10 @@ int Fleet::run(const std::string& program) {
             if (!waiting) break;
             continue;
         }
-        childWaitForOutput(children.data(), static_cast<int>(children.size()), 100);
-        bool changed = false;
-        for (FleetDevice& d : devices_) {
-            if (d.state != DeviceState::Running) continue;
-            int status = 0;
-            if (childEnded(d.child, &status)) {
-                clearTable();
-                finish(&d, status);
-                changed = true;
-            } else {
-                readOutput(&d);
-            }
-        }
-        recordChanges();
         drawTable(changed);
+        childWaitForOutput(children.data(), static_cast<int>(children.size()), 100);
+        for (FleetDevice& d : devices_)
+            if (d.state == DeviceState::Running) readOutput(&d);
     }
     clearTable();
     reportSummary(out_, devices_, check_, usage_);

@@ -30,7 +30,10 @@ struct FleetDevice {
     std::string serial, mac, product, before, after, image, imageFile, verdict, step;
     unsigned percent = 0;
     unsigned quarter = 0;          // of the transfer, last shown
-    bool transferStarted = false;  // the device asked for the image: bytes went out
+    bool transferStarted = false;  // the device asked for the image (its transfer event)
+    // Bytes of the image went out to it (its result's bytes_sent; without a
+    // result, its transfer event): what the canary and the budget count.
+    bool imageReached = false;
     bool resultSeen = false;
     int code = -1;
     std::string outcome, message;
@@ -40,7 +43,8 @@ struct FleetDevice {
 
 // Upgraded or already current; for check, would upgrade or already current.
 bool deviceSucceeded(const FleetDevice& device, bool check);
-// A failure once the image had reached the device: what the budget counts.
+// A failure once bytes of the image had gone out to the device: what the
+// budget counts, and what stops the rollout at a canary.
 bool failedAfterImage(const FleetDevice& device);
 // The device's result in words, as the summary and the report give it.
 std::string resultWords(const FleetDevice& device, bool check);

@@ -70,7 +70,7 @@ bool deviceSucceeded(const FleetDevice& d, bool check) {
 }
 
 bool failedAfterImage(const FleetDevice& d) {
-    return d.state == DeviceState::Done && d.transferStarted && d.code != 0 && d.code != 130;
+    return d.state == DeviceState::Done && d.imageReached && d.code != 0 && d.code != 130;
 }
 
 std::string resultWords(const FleetDevice& d, bool check) {

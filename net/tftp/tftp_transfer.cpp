@@ -28,6 +28,8 @@ void sendBlock(TftpTransfer* t, const TftpWire& wire, uint32_t length) {
     uint8_t packet[kTftpPacketSize];
     int size = tftpBuildData(packet, blockBytes(t), length, t->nextBlock);
     wire.send(wire.context, packet, size, destinationOf(t), t->requesterPort);
+    const uint32_t end = (t->nextBlock - 1) * kTftpBlockSize + length;
+    if (end > t->bytesSent) t->bytesSent = end;
 }
 
 // Takes the awaited ACK as received and sends the block after it. True

@@ -25,6 +25,9 @@ struct TftpTransfer {
     uint32_t imageSize;
     uint32_t blockCount;  // size / 512 + 1: the last block is short, maybe empty
     uint32_t bytesAcknowledged;
+    // How far the image went out in DATA blocks, acknowledged or not; kept
+    // when the device asks again. 0: no byte of it left here.
+    uint32_t bytesSent;
     uint32_t lastBlockLength;
     uint32_t inFlightLength;
     const uint8_t* imageData;

@@ -76,7 +76,7 @@ if facts["software"] != "7.0.0" or facts["serial"] != "ORB0012345":
 result = events[-1]
 if events[names.index("version")]["version"] != version or result["version"] != version:
     sys.exit(f"version {version} expected: {events[-2:]}")
-if result["code"] != 0 or result["outcome"] != "success":
+if result["code"] != 0 or result["outcome"] != "success" or result["bytes_sent"] != transfer["total"]:
     sys.exit(f"result {result}")
 EOF
 }

@@ -327,6 +327,7 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     else
         e.messageNull = true;
     e.version = version;
+    e.bytesSent = static_cast<int64_t>(run.context().imageBytesSent.load());
     imageFields(run, &e);
     out_.event(e);
     return code;

@@ -60,6 +60,7 @@ const NumberField kNumbers[] = {
     {"status", &RunEvent::status},
     {"total", &RunEvent::total},
     {"bytes", &RunEvent::bytes},
+    {"bytes_sent", &RunEvent::bytesSent},
     {"seconds", &RunEvent::seconds},
     {"left", &RunEvent::left},
     {"elapsed", &RunEvent::elapsed},

@@ -109,7 +109,8 @@ scripted)
   P=$2-fast
   start_sim "${DIGEST[@]}" --qop auth --restart-seconds 1
   if [ "$3" = file ]; then
-    run_cli "$P" upgrade 127.0.0.2 --password-file "$WORK/pw" --yes --verbose
+    # The file wins over the environment.
+    ORB_PASSWORD=not-the-password run_cli "$P" upgrade 127.0.0.2 --password-file "$WORK/pw" --yes --verbose
   else
     ORB_PASSWORD=$PW run_cli "$P" upgrade --yes -v 127.0.0.2
   fi
@@ -127,7 +128,10 @@ failure)
   case ${2:?row} in
   silent_device) expect_failure orbflash-fast 3 'No Response From ORB' --http-close ;;
   wrong_password) expect_failure orbstage-fast 4 'refused the user name and password' --user admin --password other \
-    -- -p "$WORK/pw" ;;
+    -- -p "$WORK/pw"
+    # A refused password is not sent again: devices may lock out after a few.
+    [ "$(count_sim '^orbsim: GET ')" = 2 ] && [ "$(count_sim '(wrong response')" = 1 ] ||
+      fail "the credentials went out more than once: $(grep 'GET ' "$WORK/sim.log")" ;;
   no_password) expect_failure orbflash-fast 4 'requires a password' "${DIGEST[@]}" ;;
   never_back) expect_failure orbstage-fast 7 'not responding after firmware upload' --stay-down -- --restart-timeout 1 ;;
   other_version) expect_failure orbflash-fast 7 'Version not matching' --version-after 9.9.9 -- -q
@@ -235,6 +239,11 @@ usage)
   done
   expect_no_sim 'GET '
   [ "$(given)" = "$before" ] || fail "a file given to a run was changed"
+  # The longest password a device takes, and links to the files read, are fine.
+  printf '%0126d\n' 0 >"$WORK/longest"
+  for file in longest copy.img devices; do ln -s "$WORK/$file" "$WORK/$file-link"; done
+  run_cli "$P" check --devices "$WORK/devices-link" -p "$WORK/longest-link" --image "$WORK/copy.img-link"
+  expect_code 0
   ;;
 
 json)
@@ -392,6 +401,17 @@ recover_not_found)
   expect_err 'Recovery Failed: Cannot find the'
   expect_sim 'for serial ORB0099999 ignored'
   expect_no_sim 'RRQ'
+  # Ctrl+C while it searches: cancelled.
+  start_cli orbflash-fast recover ORB0099999 --yes
+  before=$(count_sim 'for serial ORB0099999 ignored')
+  deadline=$((SECONDS + 30))
+  until [ "$(count_sim 'for serial ORB0099999 ignored')" -gt "$before" ]; do
+    [ $SECONDS -lt $deadline ] || fail "no search within 30 s"
+    sleep 0.1
+  done
+  kill -INT "$PROGRAM_PID"
+  wait_program 15
+  expect_code 130
   ;;
 
 *) fail "unknown case $1" ;;

@@ -50,7 +50,7 @@ assert len(rows) == summary["devices"] == len(summary["results"]), (len(rows), s
 for row, result in zip(rows, summary["results"]):
     for key, value in row.items():
         expected = str(result.get(key, ""))
-        if expected[:1] in ("=", "+", "-", "@"):
+        if expected[:1] in ("=", "+", "-", "@", "\t", "\r"):
             expected = "'" + expected
         assert value == expected, (key, value, expected)
     image = os.path.join(received, result["device"] + ".img")
@@ -221,6 +221,9 @@ time.sleep(900)' >"$WORK/holder.log" &
   [ "$(received_count)" = 40 ] || fail "$(received_count) devices hold the image"
   grep -q '40 upgraded, 0 already current, 0 failed$' "$WORK/err" || fail "wrong counts"
   grep -q 'no TFTP port free: back in the queue' "$WORK/err" || fail "no device waited for a port"
+  # The queue narrows to the devices running then: none goes back twice.
+  again=$(grep '"event":"note"' "$WORK/out" | grep -o '"device":"[0-9.]*"' | sort | uniq -d)
+  [ -z "$again" ] || fail "back in the queue more than once: $again"
   expect_no_err "Can't bind"
   summary_matches
   # Each signal on devices of its own: a cut transfer keeps a device busy a while.
@@ -251,11 +254,12 @@ rollout)
   # Twenty devices that never come back with the image they take: with the
   # defaults the canary stops it; otherwise the budget, counting only
   # failures with the image. The summary and the report name every fate.
-  # The first refuses the TFTP options: no block of it, nothing spent.
-  start_fleet 20 --restart-seconds 1 --stay-down --on 1 --refuse-options
+  # The first refuses the TFTP options: no block of it, nothing spent; the
+  # second already runs the image's version: nothing served, nothing proved.
+  start_fleet 20 --restart-seconds 1 --stay-down --on 1 --refuse-options --on 2 --version 7.5.3
   devices_file 2 21
-  for row in "|1|2 failed, 18 not started|not started (canary failed)" \
-    "--canary 0 --max-failures 3 --jobs 4|6|[0-9]* failed, [0-9]* not started|not started (failure budget spent)"; do
+  for row in "|1|1 already current, 2 failed, 17 not started|not started (canary failed)" \
+    "--canary 0 --max-failures 3 --jobs 4|6|1 already current, [0-9]* failed, [0-9]* not started|not started (failure budget spent)"; do
     IFS='|' read -r options most counts words <<<"$row"
     from=$(($(wc -l <"$WORK/sim.log") + 1))
     read -r -a extra <<<"$options"
@@ -264,7 +268,7 @@ rollout)
     got=$(blocks_received "$from")
     [ "$got" -ge 1 ] && [ "$got" -le "$most" ] || fail "'$options': $got devices got the image, at most $most expected"
     expect_out '"event":"result","device":"127.0.0.2",.*"bytes_sent":0,'
-    grep -q "0 upgraded, 0 already current, $counts$" "$WORK/err" || fail "'$options': counts"
+    grep -q "0 upgraded, $counts$" "$WORK/err" || fail "'$options': counts"
     expect_err "$words"
     expect_no_err ': sending'
     [ "$(grep -cE '^orbflash: 127\.0\.0\.[0-9]+ +' "$WORK/err")" = 20 ] || fail "'$options': not every device summed up"
@@ -312,8 +316,10 @@ PY
 
 mixed_models)
   # Two models, one image each: every device gets its own model's image;
-  # one product name starts with '=' and must not become a formula.
-  start_fleet 6 --restart-seconds 1 --on 4-6 --product ORBG200 --on 1 --product '=1+2 ORBQ4x4'
+  # product names starting with '=' or a tab must not become formulas, and a
+  # quote stays a quote.
+  start_fleet 6 --restart-seconds 1 --on 4-6 --product ORBG200 --on 1 --product '=1+2 ORBQ4x4' \
+    --on 2 --product $'\tORBQ4x4' --on 3 --product 'ORBQ4x4 "pro"'
   devices_file 2 7
   "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 300000 --seed 1 --out "$WORK/q.img" >/dev/null &&
     "$ORBIMAGE" make --code OrBg200 --version 2.1.0 --size 200000 --seed 2 --out "$WORK/a.img" >/dev/null ||

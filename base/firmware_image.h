@@ -8,6 +8,8 @@
 
 const char kFirmwareResourceType[] = "ORB_FIRMWARE";
 const uint32_t kImageHeaderSize = 128;
+const uint32_t kImageMarkerOffset = 8;
+const uint32_t kImageLengthOffset = 88;
 const uint32_t kImageVersionOffset = 92;
 
 struct FirmwareImage {
@@ -27,7 +29,9 @@ inline bool imageHeaderIsSound(const uint8_t* data, uint32_t size) {
 
 const char* imageVersion(const FirmwareImage& image);
 
-// An image from a file, with the same header checks as the embedded ones.
-// The bytes stay in memory until the process ends. False with a reason in
-// error when the file cannot be read or is no usable image.
+// An image from a file, read whole: the same header checks as the embedded
+// ones, and the marker at offset 8 and the length field at offset 88 must
+// agree with the file (a built-in image is served whatever they say). The
+// bytes stay in memory until the process ends. False
+// with a reason in error when the file cannot be read or is no usable image.
 bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, size_t errorSize);

@@ -141,6 +141,18 @@ failure)
   not_an_image)
     printf 'no image at all\n' >"$WORK/not.img"
     expect_failure orbflash-fast 8 'not a firmware image' -- --image "$WORK/not.img"
+    # Damaged: the length field says more or less than the file holds, or no marker; check says so too.
+    "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 3000 --out "$WORK/good.img" &&
+      "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 3000 --no-marker --out "$WORK/unmarked.img" || fail orbimage
+    head -c 2999 "$WORK/good.img" >"$WORK/cut.img" && { cat "$WORK/good.img"; echo; } >"$WORK/padded.img"
+    for row in "cut|its length field says 3000 bytes, the file has 2999" "padded|its length field says 3000 bytes, the file has 3001" \
+      "unmarked|no image marker at offset 8"; do
+      for command in upgrade check; do
+        run_cli orbflash-fast "$command" 127.0.0.2 --yes --image "$WORK/${row%%|*}.img"
+        expect_code 8
+        last_err_line | grep -q "127.0.0.2: $WORK/${row%%|*}.img: damaged image: ${row#*|}$" || fail "$row: $(last_err_line)"
+      done
+    done
     expect_no_sim 'GET ' ;;
   *) fail "unknown row $2" ;;
   esac

@@ -6,6 +6,7 @@
 
 #include "base/file_kind.h"
 #include "base/text.h"
+#include "platform/platform_files.h"
 #include "platform/platform_resource.h"
 
 namespace {
@@ -59,6 +60,10 @@ const char* imageVersion(const FirmwareImage& image) {
     return reinterpret_cast<const char*>(image.header + kImageVersionOffset);
 }
 
+void computeImageDigest(FirmwareImage* image) {
+    if (image->data) sha256HexOf(image->data, image->size, image->sha256);
+}
+
 bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, size_t errorSize) {
     // A folder opens and measures as huge; a FIFO would block.
     if (const char* what = notRegularFile(path)) {
@@ -88,5 +93,29 @@ bool loadFirmwareImageFile(const char* path, FirmwareImage* image, char* error, 
         return false;
     }
     takeImage(image, bytes, static_cast<uint32_t>(length));
+    computeImageDigest(image);
+    return true;
+}
+
+bool mapFirmwareImageCopy(const char* copy, const char* name, const char* sha256, FirmwareImage* image, char* error,
+                          size_t errorSize) {
+    const uint8_t* bytes = nullptr;
+    uint64_t size = 0;
+    char why[256];
+    if (!fileMapReadOnly(copy, &bytes, &size, why, sizeof why)) {
+        formatText(error, errorSize, "%s: cannot map its copy %s: %s", name, copy, why);
+        return false;
+    }
+    char digest[kSha256HexSize];
+    sha256HexOf(bytes, static_cast<size_t>(size), digest);
+    if (std::strcmp(digest, sha256) != 0) {
+        formatText(error, errorSize, "%s: damaged image: its copy %s has SHA-256 %s, not the %s checked at the start",
+                   name, copy, digest, sha256);
+        return false;
+    }
+    if (size > 0x7FFFFFFFu || !imageBytesUsable(name, bytes, static_cast<uint32_t>(size), error, errorSize))
+        return false;
+    takeImage(image, bytes, static_cast<uint32_t>(size));
+    copyText(image->sha256, sizeof image->sha256, digest);
     return true;
 }

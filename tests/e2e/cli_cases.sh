@@ -232,6 +232,8 @@ json)
   run_cli "$P" --json upgrade 127.0.0.2 --yes
   expect_code 0
   check_json "$WORK/out" 7.5.3
+  sum=$(sha256sum <"$(image_of "$P")" | cut -c1-64)
+  [ "$(grep -o "\"image_sha256\":\"$sum\"" "$WORK/out" | wc -l)" = 3 ] || fail "the image's SHA-256 in start, its list, result"
   grep '"event":"facts"' "$WORK/out" | python3 -c 'import json,sys; p=json.load(sys.stdin)["product"]; sys.exit(p != "ORBQ4x4 \"x\\y\"\x1b[2J")' ||
     fail "the product is not carried exactly: $(grep facts "$WORK/out")"
   ! grep -q $'\e' "$WORK/out" "$WORK/err" || fail "an escape byte reached the output"
@@ -293,6 +295,7 @@ check)
   start_sim "${DIGEST[@]}"
   run_cli "$P" check 127.0.0.2 -p "$WORK/pw"
   expect_code 0
+  expect_err "ok: image: built in, 7.5.3 for .*, SHA-256 $(sha256sum <"$(image_of "$P")" | cut -c1-64)$"
   expect_err 'ok: credentials: accepted'
   expect_err 'ok: version: 7.5.3 would be served; the device runs 7.0.0'
   expect_no_err 'problem'

@@ -22,7 +22,8 @@ const uint32_t kTableRefreshMs = 200;
 
 std::time_t wallClock() { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); }
 
-std::vector<std::string> childArguments(const std::string& program, const CliOptions& o, const FleetDevice& device) {
+std::vector<std::string> childArguments(const std::string& program, const CliOptions& o, const PinnedImages& pinned,
+                                        const FleetDevice& device) {
     const bool check = o.command == CliCommand::Check;
     std::vector<std::string> arguments = {program,     check ? "check" : "upgrade", device.address,
                                           "--json",    "--user",                   device.user,
@@ -30,8 +31,12 @@ std::vector<std::string> childArguments(const std::string& program, const CliOpt
     if (!check) arguments.push_back("--yes");
     if (!device.passwordFile.empty()) arguments.insert(arguments.end(), {"--password-file", device.passwordFile});
     if (!o.local.empty()) arguments.insert(arguments.end(), {"--local", o.local});
-    for (const std::string& image : o.images) arguments.insert(arguments.end(), {"--image", image});
-    if (!o.transitionImage.empty()) arguments.insert(arguments.end(), {"--transition-image", o.transitionImage});
+    // Each image by its name, served from the parent's checked copy.
+    for (const std::string& image : o.images)
+        arguments.insert(arguments.end(), {"--image=" + image, "--image-pin=" + pinned.pinOf(image)});
+    if (!o.transitionImage.empty())
+        arguments.insert(arguments.end(), {"--transition-image=" + o.transitionImage,
+                                           "--transition-image-pin=" + pinned.pinOf(o.transitionImage)});
     arguments.insert(arguments.end(), {"--restart-wait", o.restartWait == RestartWait::Fixed ? "fixed" : "follow",
                                        "--restart-timeout", std::to_string(o.restartTimeoutSeconds)});
     if (o.force) arguments.push_back("--force");
@@ -78,9 +83,11 @@ void appendLog(CliOutput& out, FleetDevice* device, const std::string& line) {
 
 class Fleet {
 public:
-    Fleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>& devices, bool one)
+    Fleet(const ProgramProfile& profile, const CliOptions& options, const PinnedImages& pinned,
+          std::vector<FleetDevice>& devices, bool one)
         : o_(options),
           one_(one),
+          pinned_(pinned),
           devices_(devices),
           check_(options.command == CliCommand::Check),
           table_(consoleErrorIsTerminal() && !options.quiet),
@@ -109,6 +116,7 @@ private:
 
     const CliOptions& o_;
     const bool one_;  // one device given as an argument: Ctrl+C cancels it at once
+    const PinnedImages& pinned_;
     std::vector<FleetDevice>& devices_;
     const bool check_;
     const bool table_;
@@ -184,7 +192,7 @@ void Fleet::startDevices(const std::string& program) {
 }
 
 bool Fleet::start(const std::string& program, FleetDevice* device) {
-    std::vector<std::string> arguments = childArguments(program, o_, *device);
+    std::vector<std::string> arguments = childArguments(program, o_, pinned_, *device);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
@@ -221,6 +229,7 @@ void Fleet::takeEvent(const std::string& line, FleetDevice* device) {
         device->verdict = e.verdict.value_or("");
         device->image = e.image.value_or("");
         device->imageFile = e.imageFile.value_or("");
+        device->imageSha256 = e.imageSha256.value_or("");
         return;
     }
     out_.eventLine(line);
@@ -426,6 +435,8 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request) {
     std::vector<FleetDevice> devices;
     int status = 0;
     if (!planFleet(profile, request.options, &devices, &status)) return status;
+    PinnedImages pinned;
+    if (!pinImages(profile, request.options, &pinned, &status)) return status;
     char program[1024];
     if (!currentProgramPath(program, sizeof program)) return exitCode(ExitStatus::Failed);
     // One device given as an argument (for its log or report): no canary or
@@ -436,7 +447,7 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request) {
         options.canary = 0;
         options.maxFailures = 2;
     }
-    status = Fleet(profile, options, devices, one).run(program);
+    status = Fleet(profile, options, pinned, devices, one).run(program);
     if (!one) return status;
     const FleetDevice& device = devices[0];
     if (device.state != DeviceState::Done)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ struct FleetDevice {
     bool logFailed = false;
     bool canary = false;
     // From its events.
-    std::string serial, mac, product, before, after, image, imageFile, verdict, step;
+    std::string serial, mac, product, before, after, image, imageFile, imageSha256, verdict, step;
     unsigned percent = 0;
     unsigned quarter = 0;          // of the transfer, last shown
     bool transferStarted = false;  // the device asked for the image (its transfer event)
@@ -50,10 +51,24 @@ bool failedAfterImage(const FleetDevice& device);
 std::string resultWords(const FleetDevice& device, bool check);
 
 // The devices from the arguments and --devices, each checked, and what the
-// whole fleet shares (--local, the images, --log-dir, --report), all before
-// any child starts: false with the exit status after reporting every mistake.
+// whole fleet shares (--local, --log-dir, --report; the images follow in
+// pinImages), all before any child starts: false with the exit status
+// after reporting every mistake.
 bool planFleet(const ProgramProfile& profile, const CliOptions& options, std::vector<FleetDevice>* devices,
                int* exitStatus);
+
+// The images of a fleet, read and checked once by the parent: a private
+// copy of each (a folder only this user can enter, the file read-only),
+// served by every child once it found the copy's SHA-256 unchanged; the
+// folder goes when the fleet ends.
+struct PinnedImages {
+    std::string folder;
+    std::map<std::string, std::string> pins;  // --image or --transition-image as given: "SHA256:COPY"
+    ~PinnedImages();
+    const std::string& pinOf(const std::string& path) const;
+};
+// False with the exit status after saying why (8 for an unusable image).
+bool pinImages(const ProgramProfile& profile, const CliOptions& options, PinnedImages* pinned, int* exitStatus);
 
 // The summary table (or, quiet, only when something failed), the counts,
 // and the JSON summary event.

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "apps/fleet/fleet_device.h"
-#include "base/firmware_image.h"
 #include "base/text.h"
 #include "core/run_outcome.h"
 #include "platform/platform_file.h"
@@ -167,17 +166,5 @@ bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<F
     }
     if (!o.logDir.empty() && !logsWritable(profile, o.logDir, devices)) return false;
     if (!o.report.empty() && !reportSafe(profile, o, *devices)) return false;
-    std::vector<std::string> images = o.images;
-    if (!o.transitionImage.empty()) images.push_back(o.transitionImage);
-    for (const std::string& path : images) {
-        FirmwareImage image{};
-        char error[512];
-        if (!loadFirmwareImageFile(path.c_str(), &image, error, sizeof error)) {
-            complain(profile, error);
-            *exitStatus = exitCode(ExitStatus::ImageUnusable);
-            return false;
-        }
-        delete[] image.data;
-    }
     return true;
 }

@@ -34,6 +34,7 @@ RunEvent resultOf(const FleetDevice& d, bool check) {
     r.after = d.after;
     r.image = d.image;
     r.imageFile = d.imageFile;
+    r.imageSha256 = d.imageSha256;
     r.result = resultWords(d, check);
     if (ran(d)) r.code = d.code;
     r.start = utcTime(d.startTime);
@@ -159,14 +160,14 @@ void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool
 
 bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check, std::string* why) {
     std::ostringstream file;
-    file << "device,serial,mac,product,before,after,image,image_file,result,code,start,end,seconds\r\n";
+    file << "device,serial,mac,product,before,after,image,image_file,result,code,start,end,seconds,image_sha256\r\n";
     for (const FleetDevice& d : devices) {
         RunEvent r = resultOf(d, check);
         file << csvText(r.device) << ',' << csvText(*r.serial) << ',' << csvText(*r.mac) << ','
              << csvText(*r.product) << ',' << csvText(*r.before) << ',' << csvText(*r.after) << ','
              << csvText(*r.image) << ',' << csvText(*r.imageFile) << ',' << csvText(*r.result) << ','
              << (r.code ? std::to_string(*r.code) : "") << ',' << csvText(*r.start) << ',' << csvText(*r.end)
-             << ',' << *r.seconds << "\r\n";
+             << ',' << *r.seconds << ',' << csvText(*r.imageSha256) << "\r\n";
     }
     const std::string text = file.str();
     char reason[256];

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "apps/profiles/program_profiles.h"
 #include "base/firmware_image.h"
+#include "base/sha256.h"
 #include "core/start_up.h"
 #include "core/tftp_serving.h"
 #include "tests/support/recording_front_end.h"
@@ -69,6 +71,23 @@ TEST(StartUp, ResourcesOfAnotherTypeAreNotImages) {
     FirmwareImage image = loadFirmwareImage(112);
     ASSERT_NE(image.data, nullptr);
     EXPECT_EQ(image.header[0], 'S');  // not the OTHER_TYPE blob with the same id
+}
+
+TEST(ImageDigest, Sha256StandardVectors) {
+    // FIPS 180-2's examples: no bytes, one block, two blocks of padding, a million.
+    const std::string million(1000000, 'a');
+    const std::pair<std::string, const char*> vectors[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {million, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& [text, expected] : vectors) {
+        char hex[kSha256HexSize];
+        sha256HexOf(text.data(), text.size(), hex);
+        EXPECT_STREQ(hex, expected) << text.size();
+    }
 }
 
 }  // namespace

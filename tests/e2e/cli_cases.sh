@@ -151,6 +151,18 @@ failure)
   not_an_image)
     printf 'no image at all\n' >"$WORK/not.img"
     expect_failure orbflash-fast 8 'not a firmware image' -- --image "$WORK/not.img"
+    # Damaged: the length field says more or less than the file holds, or no marker; check says so too.
+    "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 3000 --out "$WORK/good.img" &&
+      "$ORBIMAGE" make --code SvIrEo5 --version 7.6.0 --size 3000 --no-marker --out "$WORK/unmarked.img" || fail orbimage
+    head -c 2999 "$WORK/good.img" >"$WORK/cut.img" && { cat "$WORK/good.img"; echo; } >"$WORK/padded.img"
+    for row in "cut|its length field says 3000 bytes, the file has 2999" "padded|its length field says 3000 bytes, the file has 3001" \
+      "unmarked|no image marker at offset 8"; do
+      for command in upgrade check; do
+        run_cli orbflash-fast "$command" 127.0.0.2 --yes --image "$WORK/${row%%|*}.img"
+        expect_code 8
+        last_err_line | grep -q "127.0.0.2: $WORK/${row%%|*}.img: damaged image: ${row#*|}$" || fail "$row: $(last_err_line)"
+      done
+    done
     expect_no_sim 'GET ' ;;
   *) fail "unknown row $2" ;;
   esac
@@ -254,6 +266,8 @@ json)
   run_cli "$P" --json upgrade 127.0.0.2 --yes
   expect_code 0
   check_json "$WORK/out" 7.5.3
+  sum=$(sha256sum <"$(image_of "$P")" | cut -c1-64)
+  [ "$(grep -o "\"image_sha256\":\"$sum\"" "$WORK/out" | wc -l)" = 3 ] || fail "the image's SHA-256 in start, its list, result"
   grep '"event":"facts"' "$WORK/out" | python3 -c 'import json,sys; p=json.load(sys.stdin)["product"]; sys.exit(p != "ORBQ4x4 \"x\\y\"\x1b[2J")' ||
     fail "the product is not carried exactly: $(grep facts "$WORK/out")"
   ! grep -q $'\e' "$WORK/out" "$WORK/err" || fail "an escape byte reached the output"
@@ -315,6 +329,7 @@ check)
   start_sim "${DIGEST[@]}"
   run_cli "$P" check 127.0.0.2 -p "$WORK/pw"
   expect_code 0
+  expect_err "ok: image: built in, 7.5.3 for .*, SHA-256 $(sha256sum <"$(image_of "$P")" | cut -c1-64)$"
   expect_err 'ok: credentials: accepted'
   expect_err 'ok: version: 7.5.3 would be served; the device runs 7.0.0'
   expect_no_err 'problem'

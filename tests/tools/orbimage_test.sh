@@ -21,7 +21,10 @@ printf 'abc' >"$work/payload"
 "$orbimage" make --code vIrEp10 --version 1.2 --payload "$work/payload" --length 5 --out "$work/phone.img"
 [ "$(stat -c %s "$work/phone.img")" = 131 ] || fail "payload image size"
 "$orbimage" info "$work/phone.img" | grep -q 'orbflash model: ORB-P10 (IP phone)' || fail "phone model"
-"$orbimage" info "$work/phone.img" | grep -q 'length field at offset 88 says 5' || fail "length note"
+"$orbimage" info "$work/phone.img" | grep -q 'length field at offset 88 says 5, the file has 131: .*--image refuses it' ||
+  fail "length note"
+"$orbimage" make --code SvIrEo5 --version 1.2 --size 200 --no-marker --out "$work/unmarked.img"
+"$orbimage" info "$work/unmarked.img" | grep -q 'no fIrMwArE marker at offset 8: .*--image refuses it' || fail "marker note"
 [ "$(tail -c 3 "$work/phone.img")" = abc ] || fail "payload bytes"
 
 # Deterministic payloads.

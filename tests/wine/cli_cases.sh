@@ -34,7 +34,8 @@ errors)
 
 fleet)
   # Three devices from a devices file: the parent starts a child process
-  # per device through the Windows platform layer and reads their pipes.
+  # per device through the Windows platform layer and reads their pipes;
+  # each serves the --image from the parent's private copy, mapped.
   start_wine
   mkdir -p "$WORK/received"
   "$ORBSIM" --count 3 --save-dir "$WORK/received" --user admin --password secret --restart-seconds 1 \
@@ -45,7 +46,7 @@ fleet)
   printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
   printf 'previous run\r\n' >"$WORK/report.csv"
   run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json \
-    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv"
+    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv" --image "Z:$(image_of $P)"
   expect_exit_zero
   # The report replaced whole, through the Windows platform layer.
   [ "$(grep -c '"upgraded",0,' "$WORK/report.csv")" = 3 ] && ! ls "$WORK" | grep -q 'report.csv.tmp' ||

@@ -123,9 +123,12 @@ static int infoImage(const char* path) {
     std::printf("version: %s\n", facts.version.c_str());
     std::printf("size: %u bytes\n", facts.size);
     std::printf("blocks: %u of 512 bytes\n", facts.blocks);
+    // Built in, such an image is served whole; given with --image, it is refused as damaged.
     if (facts.lengthField != facts.size)
-        std::printf("note: length field at offset 88 says %u; the programs serve %u\n", facts.lengthField, facts.size);
-    if (!facts.marker) std::printf("note: no fIrMwArE marker at offset 8\n");
+        std::printf("note: length field at offset 88 says %u, the file has %u: built in it is served whole, "
+                    "--image refuses it\n",
+                    facts.lengthField, facts.size);
+    if (!facts.marker) std::printf("note: no fIrMwArE marker at offset 8: built in it is served, --image refuses it\n");
     return 0;
 }
 

@@ -287,9 +287,11 @@ void CliFrontEnd::imageFields(const Run& run, RunEvent* e) const {
     if (!c.image.data || (paths.size() > 1 && c.imageChoice < 0)) {
         e->image = "";
         e->imageFile = "";
+        e->imageSha256 = "";
         return;
     }
     e->image = imageVersion(c.image);
+    e->imageSha256 = c.image.sha256;
     e->imageFile = paths.empty() ? "" : paths[paths.size() > 1 ? static_cast<size_t>(c.imageChoice) : 0];
 }
 

@@ -82,6 +82,13 @@ std::string dottedAddress(uint32_t address) {
     return text;
 }
 
+bool splitImagePin(const std::string& pin, std::string* sha256, std::string* copy) {
+    if (pin.size() < 66 || pin[64] != ':') return false;
+    *sha256 = pin.substr(0, 64);
+    *copy = pin.substr(65);
+    return sha256->find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 bool isSerialNumber(const char* text) {
     size_t length = std::strlen(text);
     if (length == 0 || length > 19) return false;
@@ -131,6 +138,12 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         ->expected(1)
         ->allow_extra_args(false);
     if (stage) option("--transition-image", &o->transitionImage)->check(kNotEmpty);
+    // Internal, from a fleet's parent to its children; not in --help.
+    app.add_option("--image-pin", o->imagePins)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->expected(1)
+        ->allow_extra_args(false);
+    if (stage) option("--transition-image-pin", &o->transitionImagePin);
     flag("-f,--force", &o->force);
     std::string fetchTimeout, jobs, canary, maxFailures, restartWait, restartTimeout;
     option("--fetch-timeout", &fetchTimeout)->check(count(1, 86400, "not a number of seconds from 1 to 86400"));
@@ -173,6 +186,18 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         return false;
     }
     if (o->command == CliCommand::ListAddresses) return true;
+    std::string sha256, copy;
+    bool pinsFit = o->imagePins.empty() || o->imagePins.size() == o->images.size();
+    for (const std::string& pin : o->imagePins) pinsFit = pinsFit && splitImagePin(pin, &sha256, &copy);
+    if (!pinsFit) {
+        *error = "--image-pin: one SHA256:COPY for each --image";
+        return false;
+    }
+    if (!o->transitionImagePin.empty() &&
+        (o->transitionImage.empty() || !splitImagePin(o->transitionImagePin, &sha256, &copy))) {
+        *error = "--transition-image-pin: SHA256:COPY for the --transition-image";
+        return false;
+    }
     if (words.empty()) {
         *error = "no command: upgrade, " + std::string(stage ? "" : "recover, ") + "or check";
         return false;

@@ -22,6 +22,11 @@ struct CliOptions {
     bool yes = false;
     std::vector<std::string> images;  // --image, each one; none: the built-in image
     std::string transitionImage;
+    // A fleet's children only: "SHA256:COPY" for each --image, in order (and
+    // the transition image): the parent's private copy of what it checked,
+    // served in place of the file named, which is only the image's name.
+    std::vector<std::string> imagePins;
+    std::string transitionImagePin;
     bool force = false;
     unsigned fetchTimeoutSeconds = 120;
     RestartWait restartWait = RestartWait::Follow;
@@ -56,5 +61,7 @@ std::string commandLineHelp(const ProgramProfile& program);
 bool parseHostAddress(const char* text, uint32_t* address);
 // A host-order address as a dotted quad.
 std::string dottedAddress(uint32_t address);
+// The digest and the copy of a pin ("SHA256:COPY"); false when it is none.
+bool splitImagePin(const std::string& pin, std::string* sha256, std::string* copy);
 // A serial number as devices print it: 1 to 19 letters, digits or dashes.
 bool isSerialNumber(const char* text);

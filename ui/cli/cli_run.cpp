@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "base/debug_trace.h"
@@ -35,9 +36,42 @@ int printVersion(const ProgramProfile& profile) {
     return 0;
 }
 
-void loadImageOption(Run& run, const std::string& path, FirmwareImage* image) {
-    char error[512];
-    if (!loadFirmwareImageFile(path.c_str(), image, error, sizeof error)) run.stop(RunOutcome::ImageDamaged, error);
+// An --image file, or in a fleet's child the parent's pinned copy of it.
+void loadImageOption(Run& run, const std::string& path, const std::string& pin, FirmwareImage* image) {
+    char error[1024];
+    std::string sha256, copy;
+    const bool loaded = splitImagePin(pin, &sha256, &copy)
+                            ? mapFirmwareImageCopy(copy.c_str(), path.c_str(), sha256.c_str(), image, error, sizeof error)
+                            : loadFirmwareImageFile(path.c_str(), image, error, sizeof error);
+    if (!loaded) run.stop(RunOutcome::ImageDamaged, error);
+}
+
+// Each image the run may serve, as the start event and check describe it.
+struct ImageEntry {
+    const FirmwareImage* image;
+    std::string file;  // "" for a built-in image
+    const char* role;  // "image" or "transition"
+};
+
+RunEvent imageEvent(const Run& run, const ImageEntry& entry) {
+    char model[64];
+    modelNameOf(run.profile(), entry.image->header, model, sizeof model, nullptr);
+    RunEvent e;
+    e.role = entry.role;
+    e.imageFile = entry.file;
+    e.model = model;
+    e.image = imageVersion(*entry.image);
+    e.size = entry.image->size;
+    e.imageSha256 = entry.image->sha256;
+    return e;
+}
+
+void imageFinding(Run& run, CliFrontEnd& frontEnd, const ImageEntry& entry) {
+    const RunEvent e = imageEvent(run, entry);
+    const std::string text = std::string(std::strcmp(entry.role, "image") == 0 ? "image: " : "transition image: ") +
+                             (entry.file.empty() ? "built in" : shownText(entry.file)) + ", " + *e.image + " for " +
+                             *e.model + ", " + std::to_string(*e.size) + " bytes, SHA-256 " + *e.imageSha256;
+    frontEnd.finding(run, Finding::Ok, text.c_str());
 }
 
 }  // namespace
@@ -128,9 +162,11 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 
 bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* error) {
     const CliOptions& o = request->options;
-    std::vector<std::pair<const char*, std::string>> files = {{"--transition-image", o.transitionImage},
-                                                               {"--devices", o.devicesFile}};
-    for (const std::string& image : o.images) files.push_back({"--image", image});
+    std::vector<std::pair<const char*, std::string>> files = {{"--devices", o.devicesFile}};
+    // A pinned image is served from the parent's copy: its file may have changed since.
+    if (o.transitionImagePin.empty()) files.push_back({"--transition-image", o.transitionImage});
+    if (o.imagePins.empty())
+        for (const std::string& image : o.images) files.push_back({"--image", image});
     std::string why;
     for (const auto& [option, path] : files) {
         if (!fileOrNothing(path, &why)) {
@@ -192,32 +228,41 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     return runUntilStopped(run, [&](Run& r) {
         startUp(r);
         UpgradeContext& c = r.context();
-        for (const std::string& path : o.images) {
-            FirmwareImage image{};
-            loadImageOption(r, path, &image);
-            c.imageChoices.push_back(image);
-        }
-        if (!c.imageChoices.empty()) {
+        std::vector<FirmwareImage> given(o.images.size());
+        for (size_t i = 0; i < o.images.size(); ++i)
+            loadImageOption(r, o.images[i], i < o.imagePins.size() ? o.imagePins[i] : "", &given[i]);
+        if (given.empty()) {
+            computeImageDigest(&c.image);
+        } else {
             // One image is the run's; of several, the device's facts choose.
-            c.image = c.imageChoices[0];
+            c.image = given[0];
             lookupModel(r, c.image.header);
-            if (c.imageChoices.size() == 1) c.imageChoices.clear();
+            if (given.size() > 1) c.imageChoices = given;
         }
         if (!o.transitionImage.empty()) {
-            loadImageOption(r, o.transitionImage, &c.transitionImage);
+            loadImageOption(r, o.transitionImage, o.transitionImagePin, &c.transitionImage);
             c.stage.store(Stage::Transition);
+        } else {
+            computeImageDigest(&c.transitionImage);
         }
+        std::vector<ImageEntry> entries;
+        for (size_t i = 0; i < given.size(); ++i) entries.push_back({&given[i], o.images[i], "image"});
+        if (given.empty()) entries.push_back({&c.image, "", "image"});
+        if (c.transitionImage.data) entries.push_back({&c.transitionImage, o.transitionImage, "transition"});
         RunEvent start = frontEnd.event("start");
         start.program = profile.programName;
         start.model = c.modelName;
         start.image = imageVersion(c.image);
         start.size = c.image.size;
+        start.imageSha256 = c.image.sha256;
+        for (const ImageEntry& entry : entries) start.images.push_back(imageEvent(r, entry));
         out.event(start);
         if (o.command == CliCommand::Check) {
             // Check stands in for the address dialog, without a file name drawn.
             copyText(c.targetText, sizeof c.targetText, o.targets[0].c_str());
             parseHostAddress(o.targets[0].c_str(), &c.targetAddress);
             c.localAddress = request.localAddress;
+            for (const ImageEntry& entry : entries) imageFinding(r, frontEnd, entry);
             const std::string chosen = "local address: " + dottedAddress(c.localAddress) + ", " + request.localWhy;
             frontEnd.finding(r, Finding::Ok, chosen.c_str());
             r.stop(checkDevice(r));

@@ -45,13 +45,15 @@ struct NumberField {
 
 // The schema, in the order fields are written.
 const TextField kTexts[] = {
+    {"role", &RunEvent::role},
     {"program", &RunEvent::program}, {"model", &RunEvent::model},       {"image", &RunEvent::image},
     {"address", &RunEvent::address}, {"product", &RunEvent::product},   {"serial", &RunEvent::serial},
     {"mac", &RunEvent::mac},         {"software", &RunEvent::software}, {"hardware", &RunEvent::hardware},
     {"file", &RunEvent::file},       {"from", &RunEvent::from},         {"level", &RunEvent::level},
     {"text", &RunEvent::text},       {"outcome", &RunEvent::outcome},   {"result", &RunEvent::result},
     {"phase", &RunEvent::phase},
-    {"verdict", &RunEvent::verdict}, {"image_file", &RunEvent::imageFile}, {"before", &RunEvent::before},
+    {"verdict", &RunEvent::verdict}, {"image_file", &RunEvent::imageFile}, {"image_sha256", &RunEvent::imageSha256},
+    {"before", &RunEvent::before},
     {"after", &RunEvent::after},     {"start", &RunEvent::start},       {"end", &RunEvent::end},
 };
 const NumberField kNumbers[] = {
@@ -96,6 +98,15 @@ Json toJson(const RunEvent& e) {
         for (const RunEvent& r : e.results) results.push_back(toJson(r));
         j["results"] = results;
     }
+    if (!e.images.empty()) {
+        Json images = Json::array();
+        for (const RunEvent& image : e.images) {
+            Json entry = toJson(image);
+            entry.erase("device");
+            images.push_back(entry);
+        }
+        j["images"] = images;
+    }
     return j;
 }
 
@@ -116,6 +127,13 @@ void fromJson(const Json& j, RunEvent* e) {
             RunEvent result;
             if (r.is_object()) fromJson(r, &result);
             e->results.push_back(result);
+        }
+    }
+    if (j.contains("images") && j["images"].is_array()) {
+        for (const Json& i : j["images"]) {
+            RunEvent image;
+            if (i.is_object()) fromJson(i, &image);
+            e->images.push_back(image);
         }
     }
 }

@@ -13,7 +13,7 @@ struct RunEvent {
     std::string device;
 
     std::optional<std::string> program, model, image, address, product, serial, mac, software, hardware, file, from,
-        level, text, outcome, version, result, phase, verdict, imageFile;
+        level, text, outcome, version, result, phase, verdict, imageFile, imageSha256, role;
     std::optional<int64_t> size, port, status, total, bytes, bytesSent, seconds, left, elapsed, limit, code;
     // result: null on success, else the outcome's message.
     std::optional<std::string> message;
@@ -24,6 +24,8 @@ struct RunEvent {
         peakBytesChild;
     std::optional<std::string> before, after, start, end;
     std::vector<RunEvent> results;
+    // start: each image the run may serve (role, image_file, model, image, size, image_sha256)
+    std::vector<RunEvent> images;
 };
 
 // One line of JSON, ASCII only: device text is taken byte by byte, so

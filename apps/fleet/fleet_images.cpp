@@ -1,0 +1,60 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "apps/fleet/fleet_device.h"
+#include "base/firmware_image.h"
+#include "core/run_outcome.h"
+#include "platform/platform_shared_files.h"
+
+PinnedImages::~PinnedImages() {
+    if (folder.empty()) return;
+    std::error_code error;
+    // A read-only file is one Windows will not delete.
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, error);
+    std::filesystem::remove_all(folder, error);
+}
+
+const std::string& PinnedImages::pinOf(const std::string& path) const { return pins.at(path); }
+
+bool pinImages(const ProgramProfile& profile, const CliOptions& o, PinnedImages* pinned, int* exitStatus) {
+    std::vector<std::string> images = o.images;
+    if (!o.transitionImage.empty()) images.push_back(o.transitionImage);
+    for (const std::string& path : images) {
+        if (pinned->pins.count(path)) continue;
+        FirmwareImage image{};
+        char error[1024];
+        if (!loadFirmwareImageFile(path.c_str(), &image, error, sizeof error)) {
+            std::fprintf(stderr, "%s: %s\n", profile.programName, error);
+            *exitStatus = exitCode(ExitStatus::ImageUnusable);
+            return false;
+        }
+        // The bytes just checked, where only this user can reach them: what
+        // happens to the file from now on reaches no device of this run.
+        if (pinned->folder.empty() &&
+            !privateFolderCreate((std::string(profile.programName) + "-images").c_str(), &pinned->folder, error,
+                                 sizeof error))
+            pinned->folder.clear();
+        const std::string copy = pinned->folder + "/" + std::to_string(pinned->pins.size() + 1) + ".img";
+        bool kept = !pinned->folder.empty();
+        if (kept) {
+            std::ofstream file(copy, std::ios::binary | std::ios::trunc);
+            file.write(reinterpret_cast<const char*>(image.data), image.size);
+            file.close();
+            std::error_code denied;
+            std::filesystem::permissions(copy, std::filesystem::perms::owner_read, denied);
+            kept = file.good() && !denied;
+        }
+        delete[] image.data;
+        if (!kept) {
+            std::fprintf(stderr, "%s: %s: cannot keep a private copy: %s\n", profile.programName, path.c_str(),
+                         pinned->folder.empty() ? error : ("cannot write " + copy).c_str());
+            *exitStatus = exitCode(ExitStatus::Failed);
+            return false;
+        }
+        pinned->pins[path] = std::string(image.sha256) + ":" + copy;
+    }
+    return true;
+}

@@ -77,10 +77,15 @@ RunOutcome checkWebServer(Run& run) {
         }
         if (got > 0) {
             if (status < 200 || status > 299) {
-                char text[96];
-                formatText(text, sizeof text, "web server: the status page answered HTTP %d", status);
+                char shown[48], text[96], message[96];
+                formatHttpStatus(shown, sizeof shown, status);
+                formatText(text, sizeof text, "web server: the status page answered %s", shown);
                 run.frontEnd().finding(run, Finding::Problem, text);
-                return RunOutcome::NoResponse;
+                RequestReply page;
+                page.status = status;
+                RunOutcome outcome = noStatusPageOutcome(run, page, message, sizeof message);
+                if (outcome == RunOutcome::HttpError) run.stop(outcome, message);
+                return outcome;
             }
             run.frontEnd().finding(run, Finding::Ok, "web server: the device answers");
             run.frontEnd().finding(run, Finding::Ok,

@@ -20,7 +20,48 @@ int requestStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& man
     return reply.status >= 200 && reply.status < 300 ? got : 0;
 }
 
+struct ReasonPhrase {
+    int status;
+    const char* text;
+};
+const ReasonPhrase kReasonPhrases[] = {
+    {400, "Bad Request"},
+    {401, "Unauthorized"},
+    {403, "Forbidden"},
+    {404, "Not Found"},
+    {405, "Method Not Allowed"},
+    {408, "Request Timeout"},
+    {500, "Internal Server Error"},
+    {501, "Not Implemented"},
+    {502, "Bad Gateway"},
+    {503, "Service Unavailable"},
+    {504, "Gateway Timeout"},
+};
+
 }  // namespace
+
+void formatHttpStatus(char* out, size_t size, int status) {
+    for (const ReasonPhrase& phrase : kReasonPhrases) {
+        if (phrase.status == status) {
+            formatText(out, size, "HTTP %d %s", status, phrase.text);
+            return;
+        }
+    }
+    formatText(out, size, "HTTP %d", status);
+}
+
+RunOutcome noStatusPageOutcome(const Run& run, const RequestReply& page, char* message, size_t size) {
+    // No status line is no answer; a 401 here is a password question the run ended on.
+    if (!run.options().nameHttpErrors || page.status == 0 || page.status == 401 ||
+        (page.status >= 200 && page.status < 300)) {
+        copyText(message, size, outcomeMessage(RunOutcome::NoResponse));
+        return RunOutcome::NoResponse;
+    }
+    char status[48];
+    formatHttpStatus(status, sizeof status, page.status);
+    formatText(message, size, "Upgrade Failed: The ORB answered %s", status);
+    return RunOutcome::HttpError;
+}
 
 int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner, RequestReply* page) {
     run.step(nullptr, RunStep{.kind = StepKind::StatusRead, .address = deviceAddress, .port = kDeviceHttpPort});

@@ -11,6 +11,14 @@
 // when the answer was not 2xx: only a 2xx answer is the status page.
 // *page (when given): what that page itself said.
 int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner = {}, RequestReply* page = nullptr);
+// What ends a run whose status read (page: its answer) found no status page,
+// with its message: NoResponse; HttpError naming the status ("Upgrade
+// Failed: The ORB answered HTTP 400 Bad Request") when the device answered
+// with an HTTP error and the run's nameHttpErrors holds.
+RunOutcome noStatusPageOutcome(const Run& run, const RequestReply& page, char* message, size_t size);
+// "HTTP 400 Bad Request": the code, with its standard reason phrase where it
+// is a common one (never the device's own text).
+void formatHttpStatus(char* out, size_t size, int status);
 // The same while a restart is followed, without a step: each exchange
 // bounded (restartPollBounds), a failed connection only no answer.
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page);

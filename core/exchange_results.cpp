@@ -25,6 +25,7 @@ void takeExchangeDigest(DigestChallenge& run, const DigestChallenge& after, bool
         DigestChallenge taken = after;
         std::memcpy(taken.userName, run.userName, sizeof taken.userName);
         std::memcpy(taken.password, run.password, sizeof taken.password);
+        taken.uriIsRequestTarget = run.uriIsRequestTarget;
         run = taken;
         return;
     }

@@ -14,5 +14,6 @@ void takeExchangeFacts(DeviceFacts& run, const DeviceFacts& before, const Device
 // challenged: the exchange was answered with a 401, whose challenge (when
 // usable) is the device's latest word and replaces the run's. Otherwise the
 // nonce count rises to the exchange's, if the run still uses its nonce.
-// The credentials are never taken: only the questions set them.
+// The credentials and the uri form are never taken: only the questions
+// and the request runner set them.
 void takeExchangeDigest(DigestChallenge& run, const DigestChallenge& after, bool challenged);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "base/debug_trace.h"
 #include "base/text.h"
 #include "core/exchange_results.h"
 #include "core/questions.h"
@@ -108,9 +109,10 @@ void replyOf(const RequestArgs& args, RequestReply* reply) {
 }
 
 // One exchange behind the connecting view: its byte count (or -1 for a
-// challenge), with the session's failure and what the answer said.
-int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, HttpFailure* failure,
-            RequestReply* reply) {
+// challenge), with the session's failure and what the answer said;
+// *emptyUriRefused: a 400 to credentials sent with the empty uri.
+int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, HttpFailure* failure, RequestReply* reply,
+            bool* emptyUriRefused) {
     OpenView view(run, ViewKind::Connecting);
     OrbThread* worker = threadStart(requestWorker, args);
     int result;
@@ -135,11 +137,40 @@ int attempt(Run& run, RequestArgs* args, const RequestManner* stopOnFailure, Htt
         letGo(args);
     }
     *failure = args->session.failure;
+    *emptyUriRefused =
+        result >= 0 && args->session.statusCode == 400 && args->session.authorized && !args->digest.uriIsRequestTarget;
     replyOf(*args, reply);
     takeResults(run, *args, result < 0);
     letGo(args);
     if (stopOnFailure) stopOnConnectionFailure(run, *failure, stopOnFailure->connectFailureIsSilence);
     return result;
+}
+
+void useRequestTargetUri(Run& run, bool on) {
+    run.context().digest.update([on](DigestChallenge& digest) { digest.uriIsRequestTarget = on; });
+}
+
+// One exchange, sent once more in RFC 2617's form (the request's own uri)
+// when the device answered 400 to credentials with the empty uri that
+// devices take; that form stays the run's unless it is answered 400 too. A
+// 401 is never sent again so: it may refuse the password, and a device may
+// lock the account after a few.
+int attemptInEitherForm(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path,
+                        const HttpTimeouts* bounds, const RequestManner* stopOnFailure, HttpFailure* failure,
+                        RequestReply* reply) {
+    for (bool secondForm = false;; secondForm = true) {
+        RequestArgs* args = prepare(run, targetAddress, targetPort, path, bounds);
+        if (!args) run.stop(RunOutcome::HttpSocketFailed);
+        bool emptyUriRefused = false;
+        int result = attempt(run, args, stopOnFailure, failure, reply, &emptyUriRefused);
+        if (emptyUriRefused && !secondForm) {
+            debugTrace("HTTP 400 to the empty Digest uri: sending the request's own\n");
+            useRequestTargetUri(run, true);
+            continue;
+        }
+        if (secondForm && result >= 0 && reply->status == 400) useRequestTargetUri(run, false);
+        return result;
+    }
 }
 
 }  // namespace
@@ -148,11 +179,10 @@ int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char
                const RequestManner& manner) {
     int silentRetries = 0;
     for (;;) {
-        RequestArgs* args = prepare(run, targetAddress, targetPort, path, manner.bounds);
-        if (!args) run.stop(RunOutcome::HttpSocketFailed);
         HttpFailure failure = HttpFailure::None;
         RequestReply answered;
-        int result = attempt(run, args, &manner, &failure, &answered);
+        int result =
+            attemptInEitherForm(run, targetAddress, targetPort, path, manner.bounds, &manner, &failure, &answered);
         if (reply) *reply = answered;
         if (result >= 0) return result;
 
@@ -169,10 +199,8 @@ int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char
 
 int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, HttpFailure* failure,
                  int* httpStatus) {
-    RequestArgs* args = prepare(run, targetAddress, targetPort, path);
-    if (!args) run.stop(RunOutcome::HttpSocketFailed);
     RequestReply reply;
-    int result = attempt(run, args, nullptr, failure, &reply);
+    int result = attemptInEitherForm(run, targetAddress, targetPort, path, nullptr, nullptr, failure, &reply);
     *httpStatus = reply.status;
     return result;
 }

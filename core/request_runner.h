@@ -1,6 +1,7 @@
 // Every HTTP request of a run: the exchange on a worker thread behind the
 // connecting view, with the silent retry and the password question after a
-// challenge.
+// challenge, and the request's own Digest uri for a device that refused the
+// empty one with a 400.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,8 @@ struct RequestReply {
 int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, RequestReply* reply = nullptr,
                const RequestManner& manner = {});
 
-// One exchange behind the connecting view, without the retry or the password
+// One exchange behind the connecting view (sent in the second Digest form
+// too when the first got a 400), without the retry or the password
 // question: the byte count (-1 for a challenge), why no connection was made
 // and the status code. Stops the run only when the user cancels.
 int exchangeOnce(Run& run, uint32_t targetAddress, uint16_t targetPort, const char* path, HttpFailure* failure,

@@ -34,6 +34,10 @@ struct RunOptions {
     // and the identity (serial, MAC, product) read before the upload; another
     // identity ends the run (the command line; the wizard keeps its reads).
     bool verifyDeviceAfterUpload = false;
+    // An HTTP error answer (not a 401) to the status read before the upgrade
+    // ends the run as what it was, naming its status (HttpError, the command
+    // line); the wizard keeps "No Response From ORB".
+    bool nameHttpErrors = false;
     // The first local port an HTTP request tries (upward from it); 0: the
     // system's choice (the command line: a fleet's runs share one address,
     // and a port our side closed first stays taken for a minute).

@@ -50,6 +50,7 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::NoImageForModel, "no-image-for-model", "Upgrade Failed: No image for this model", ImageUnusable},
     {RunOutcome::OtherDevice, "other-device", "Upgrade Failed: Another device answers at the ORB's address",
      AfterRestart},
+    {RunOutcome::HttpError, "http-error", "Upgrade Failed: The ORB answered with an HTTP error", Failed},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -58,7 +59,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::OtherDevice) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::HttpError) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }

@@ -36,6 +36,7 @@ enum class RunOutcome {
     NotRestarted,  // command line: answered on its old version until the limit, never down
     NoImageForModel,   // command line: of several images, none is for the device's product
     OtherDevice,       // command line: after the upload another device answers at the address
+    HttpError,         // command line: the status read was answered with an HTTP error (not a 401)
 };
 
 // The exit statuses of the command line, the same in both programs and

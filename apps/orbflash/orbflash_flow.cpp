@@ -27,7 +27,12 @@ void runOrbflashFlow(Run& run) {
     if (!answered || c.targetAddress == 0) recovery.stopBeforeServing(RunOutcome::Declined);
 
     if (upgrade) {
-        if (readStatusPage(run, c.targetAddress) <= 0) recovery.stopBeforeServing(RunOutcome::NoResponse);
+        RequestReply page;
+        if (readStatusPage(run, c.targetAddress, {}, &page) <= 0) {
+            char message[96];
+            RunOutcome outcome = noStatusPageOutcome(run, page, message, sizeof message);
+            recovery.stopBeforeServing(outcome, message);
+        }
         reportDeviceFacts(run);
         stopIfNotForModel(run);
         stopIfAlreadyCurrent(run);

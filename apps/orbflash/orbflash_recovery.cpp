@@ -71,7 +71,7 @@ bool RecoverySearch::sendFetch(uint16_t port) {
                             RecoveryHooks{&run_, reportInBox, untilStopped}) == 1;
 }
 
-void RecoverySearch::stopBeforeServing(RunOutcome outcome) {
+void RecoverySearch::stopBeforeServing(RunOutcome outcome, const char* message) {
     recoveryClose(&channel_);
-    run_.stop(outcome);
+    run_.stop(outcome, message);
 }

@@ -24,7 +24,7 @@ public:
     // true when the device confirmed it (an answer for its serial).
     bool sendFetch(uint16_t port);
     // Stops the run before anything was served; the socket goes first.
-    [[noreturn]] void stopBeforeServing(RunOutcome outcome);
+    [[noreturn]] void stopBeforeServing(RunOutcome outcome, const char* message = nullptr);
 
 private:
     Run& run_;

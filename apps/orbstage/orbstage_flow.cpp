@@ -13,7 +13,12 @@ void runOrbstageFlow(Run& run) {
     if (!askWarning(run)) run.stop(RunOutcome::Declined);
     if (!askAddress(run) || c.targetAddress == 0) run.stop(RunOutcome::Declined);
 
-    if (readStatusPage(run, c.targetAddress) <= 0) run.stop(RunOutcome::NoResponse);
+    RequestReply page;
+    if (readStatusPage(run, c.targetAddress, {}, &page) <= 0) {
+        char message[96];
+        RunOutcome outcome = noStatusPageOutcome(run, page, message, sizeof message);
+        run.stop(outcome, message);
+    }
     reportDeviceFacts(run);
     stopIfNotForModel(run);
     stopIfAlreadyCurrent(run);

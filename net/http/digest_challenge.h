@@ -16,4 +16,7 @@ struct DigestChallenge {
     char algorithm[16];
     char digestUri[128];
     char opaque[128];
+    // The uri sent is the request's own target (RFC 2617's form); false:
+    // the empty uri the devices take, always the first form a run sends.
+    bool uriIsRequestTarget;
 };

@@ -17,17 +17,23 @@ const char kHostLine[] = "Host: 192.168.2.110\r\n";
 
 // The request line, the fixed Host line, the Authorization line once a
 // password is known, and the empty line; composed into buffer. Returns its
-// length, or 0 when it does not fit.
-int composeRequest(const char* path, DigestChallenge& digest, char* buffer, int capacity) {
+// length, or 0 when it does not fit; *authorized: the line is in it.
+int composeRequest(const char* path, DigestChallenge& digest, char* buffer, int capacity, bool* authorized) {
     char authorization[kMaxAuthorizationLine + 1] = "";
     int authorizationLength = 0;
     if (digest.password[0] != '\0') {
         ++digest.nonceCount;
-        authorizationLength = buildAuthorizationLine(digest, authorization, sizeof authorization);
+        const char* uri = digest.uriIsRequestTarget ? path : "";
+        // A uri cut short would be another uri: no line rather than a wrong one.
+        if (std::strlen(uri) < sizeof digest.digestUri) {
+            copyText(digest.digestUri, sizeof digest.digestUri, uri);
+            authorizationLength = buildAuthorizationLine(digest, authorization, sizeof authorization);
+        }
     }
     size_t needed = std::strlen("GET  HTTP/1.1\r\n") + std::strlen(path) + std::strlen(kHostLine) +
                     static_cast<size_t>(authorizationLength) + 2;
     if (capacity < 0 || needed > static_cast<size_t>(capacity)) return 0;
+    *authorized = authorizationLength > 0;
     return formatText(buffer, static_cast<size_t>(capacity) + 1, "GET %s HTTP/1.1\r\n%s%s\r\n", path, kHostLine,
                       authorization);
 }
@@ -269,13 +275,14 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     buffer[0] = 0;
     session->statusCode = 0;
     session->factsFound = 0;
+    session->authorized = false;
     const HttpTimeouts& limits = session->timeouts;
     OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, limits.connectMs,
                                      &session->failure);
     if (s == kInvalidSocket) return 0;
 
     char* text = reinterpret_cast<char*>(buffer);
-    int requestLength = composeRequest(path, *session->digest, text, capacity);
+    int requestLength = composeRequest(path, *session->digest, text, capacity, &session->authorized);
     if (requestLength > 0) socketSend(s, buffer, requestLength);
 
     // Until the answer is complete, the device closes, an error, a full

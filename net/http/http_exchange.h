@@ -83,6 +83,7 @@ struct HttpSession {
     int statusCode = 0;       // out: of the status line; 0 when none was read
     HttpTimeouts timeouts{};
     unsigned factsFound = 0;  // out: the FactBits a 2xx page held
+    bool authorized = false;  // out: the request carried an Authorization line
 };
 
 // -1: a 401 (a usable challenge is now in session->digest; an unusable one

@@ -429,6 +429,31 @@ recover_not_found)
   expect_code 130
   ;;
 
+apache)
+  # Apache's mod_auth_digest guards orbsim (port 8080, mod_proxy): check and an upgrade get through; then a 503.
+  A=$WORK/apache && mkdir -p -m 755 "$A/logs" && chmod 711 "$WORK" || fail "no folder"  # workers run as nobody
+  printf '%s\n%s\n' "$PW" "$PW" | setsid -w htdigest -c "$A/users" "ORB Device" admin >/dev/null 2>&1 || fail htdigest
+  { for m in mpm_event authn_core authn_file authz_core authz_user auth_digest proxy proxy_http; do
+      echo "LoadModule ${m}_module /usr/lib/apache2/modules/mod_$m.so"; done
+    printf '%s\n' "ServerRoot $A" "PidFile logs/pid" "Listen 127.0.0.2:80" "User nobody" "Group nogroup" \
+      "<Location /admin/>" "AuthType Digest" 'AuthName "ORB Device"' "AuthUserFile $A/users" "Require valid-user" \
+      "ProxyPass http://127.0.0.2:8080/admin/ retry=0" "</Location>"; } >"$A/httpd.conf"
+  /usr/sbin/apache2 -f "$A/httpd.conf" -DFOREGROUND >"$A/stderr" 2>&1 &
+  trap "kill $! 2>/dev/null; wait $! 2>/dev/null; cleanup" EXIT
+  wait_for_log apache/logs/error_log 'resuming normal operations' 20
+  start_sim --port 8080 --restart-seconds 1
+  run_cli orbflash-fast check 127.0.0.2 -p "$WORK/pw"
+  expect_code 0
+  run_cli orbflash-fast upgrade 127.0.0.2 -p "$WORK/pw" --yes
+  expect_code 0
+  expect_received orbflash-fast
+  [ "$(grep -c 'uri mismatch - <> does not match' "$A/logs/error_log")" = 2 ] || fail "one uri mismatch a run expected"
+  stop_sim
+  run_cli orbflash-fast upgrade 127.0.0.2 -p "$WORK/pw" --yes
+  expect_code 1
+  last_err_line | grep -q 'Upgrade Failed: The ORB answered HTTP 503 Service Unavailable$' || fail "$(last_err_line)"
+  ;;
+
 *) fail "unknown case $1" ;;
 esac
 pass

@@ -31,6 +31,7 @@ digest)
   [ "$(count_sim ' -> 401 (no credentials')" = 1 ] || fail "only the first request may lack credentials"
   expect_sim 'GET /admin/upgrade?tftp://.* -> 200'
   [ "$(count_sim 'GET /admin/advanced -> 200')" = 2 ] || fail "status read before and after the upload"
+  [ "$(count_sim '^orbsim: GET ')" = 5 ] || fail "a device that takes the empty uri sees the 5 requests it always saw"
   expect_out 'Upgrade Successful!'
   expect_received $P
   ;;
@@ -41,6 +42,18 @@ md5_sess_and_nonce_renewal)
   expect_exit_zero
   expect_no_error
   [ "$(count_out '== Enter Password Information ==')" = 1 ] || fail "a renewed nonce must not prompt again"
+  expect_received $P
+  ;;
+
+strict_uri)
+  # ALGORITHM QOP, the uri held to the request's own: one 400, then that uri for the rest of the run;
+  # md5-sess without qop no device can check (no cnonce goes out): refused after the second form.
+  start_sim --user admin --password secret --algorithm "$2" --qop "$3" --strict-uri --restart-seconds 1
+  unusable=$([ "$2:$3" = md5-sess:none ] && echo 1)
+  run_program $P "$FLASH_TO_STATUS$PASSWORD${unusable:-\n$SUCCESS_DIALOG}"
+  [ "$(count_sim ' -> 400 (uri mismatch: <> is not </admin/advanced>)')" = 1 ] || fail "one 400, to the empty uri"
+  [ -n "$unusable" ] && { [ "$(count_sim '^orbsim: GET ')" = 3 ] || fail "401, 400, 401 expected"; pass; }
+  expect_no_error
   expect_received $P
   ;;
 

@@ -192,6 +192,23 @@ TEST_F(RequestRunner, WrongCredentialsAskAgainEachTime) {
     EXPECT_EQ(prompts, 3);
 }
 
+TEST_F(RequestRunner, A400WithoutCredentialsIsTheAnswerAndOneToBothFormsBringsTheEmptyUriBack) {
+    answerPasswordWith("admin", "secret");
+    const std::string bad = "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
+    ScriptedHttpServer server;
+    server.serve({{bad}, {challengeWithNonce("N1")}, {bad}, {bad}, {pageOfSize(200)}});
+    int status[3] = {};
+    for (int& each : status) request(server, &each);
+    EXPECT_EQ(std::vector<int>(status, status + 3), (std::vector<int>{400, 400, 200}));
+    server.finish();
+    std::vector<std::string> uris;  // the 400 to no credentials is not asked again
+    for (const std::string& sent : server.received()) {
+        size_t at = sent.find(",uri=\"");
+        uris.push_back(at == std::string::npos ? "-" : sent.substr(at + 6, sent.find('"', at + 6) - at - 6));
+    }
+    EXPECT_EQ(uris, (std::vector<std::string>{"-", "-", "", kPath, ""}));
+}
+
 TEST_F(RequestRunner, TheAnswersStatusCodeIsReported) {
     const std::pair<std::string, int> answers[] = {
         {pageOfSize(300), 200},

@@ -183,7 +183,7 @@ std::string guardChallenge(DigestGuard* guard, bool stale) {
     return line;
 }
 
-GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* authorization) {
+GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* authorization, const char* requestUri) {
     const DigestGuardSettings& s = guard->settings;
     if (s.nonceEvery && ++guard->requestsOnNonce > s.nonceEvery) {
         guardRenewNonce(guard);
@@ -196,6 +196,9 @@ GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* auth
         if (!parseDigestCredentials(authorization, &c)) return challenge("not a Digest authorization");
         if (c.username.empty() || c.nonce.empty() || c.response.empty() || !c.hasUri)
             return challenge("parameters missing");
+        if (s.strictUri && requestUri && c.uri != requestUri)
+            return GuardVerdict{GuardOutcome::BadRequest, false, false,
+                                "uri mismatch: <" + c.uri + "> is not <" + requestUri + ">"};
         if (c.nonce != guard->nonce) {
             const std::vector<std::string>& stale = guard->staleNonces;
             if (std::find(stale.begin(), stale.end(), c.nonce) != stale.end()) return challenge("stale nonce", true);

@@ -18,15 +18,16 @@ struct DigestGuardSettings {
     bool always401 = false;
     bool fixedNonce = false;  // every nonce is this one
     std::string nonce;
+    bool strictUri = false;  // the uri must be the request's own, as RFC 2617 asks (else 400)
 };
 
-enum class GuardOutcome { Accepted, Challenge };
+enum class GuardOutcome { Accepted, Challenge, BadRequest };
 
 struct GuardVerdict {
     GuardOutcome outcome;
     bool newNonce;       // the challenge carries a nonce not shown before
     bool stale;          // the request used a nonce that has been replaced
-    std::string reason;  // why a challenge, for the log
+    std::string reason;  // why a challenge (or a 400), for the log
 };
 
 struct DigestGuard {
@@ -44,8 +45,11 @@ void guardStart(DigestGuard* guard, const DigestGuardSettings& settings);
 void guardRenewNonce(DigestGuard* guard);
 
 // Judges one request. authorization is the value of the Authorization
-// header ("Digest ..."), or null when the request had none.
-GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* authorization);
+// header ("Digest ..."), or null when the request had none; requestUri the
+// request line's target, which strictUri holds the uri to (as Apache does,
+// before anything else is checked).
+GuardVerdict guardCheck(DigestGuard* guard, const char* method, const char* authorization,
+                        const char* requestUri = nullptr);
 
 // The whole header line, "WWW-Authenticate: Digest ...\r\n", for the current
 // nonce; marks the nonce as shown.

@@ -203,6 +203,9 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
                return true;
            });
     flag("--always-401", o->always401, "answer every request with a 401");
+    flag("--strict-uri", o->strictUri,
+         "check the uri as RFC 2617 asks (as Apache does): one that is not the\n"
+         "request's own is answered 400 Bad Request");
     flag("--log-headers", o->logHeaders, "log every received header line, escaped: http: header \"...\"");
 
     group("web server faults");

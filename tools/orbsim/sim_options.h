@@ -32,6 +32,7 @@ struct SimOptions {
     bool fixedNonce = false;  // every challenge carries nonce
     std::string nonce;
     bool logHeaders = false;  // log every received header line, escaped
+    bool strictUri = false;   // the Authorization's uri must be the request's own (else 400)
 
     // Web server misbehaviour.
     unsigned httpHangSeconds = 0;       // accept, read, say nothing for this long

@@ -47,6 +47,8 @@ std::string upgradeStartedPage() {
 
 std::string badTriggerPage() { return page("Upgrade", "<p>Malformed upgrade request.</p>\r\n"); }
 
+std::string badRequestPage() { return page("400 Bad Request", "<h1>Bad Request</h1>\r\n"); }
+
 std::string notFoundPage() { return page("404 Not Found", "<h1>Not Found</h1>\r\n"); }
 
 std::string unauthorizedPage() { return page("401 Unauthorized", "<h1>Authorization Required</h1>\r\n"); }

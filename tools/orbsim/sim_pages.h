@@ -12,6 +12,7 @@ struct PageFacts {
 std::string statusPage(const PageFacts& facts);
 std::string upgradeStartedPage();
 std::string badTriggerPage();
+std::string badRequestPage();
 std::string notFoundPage();
 std::string unauthorizedPage();
 std::string notImplementedPage();

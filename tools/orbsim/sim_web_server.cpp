@@ -271,8 +271,14 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
         return;
     }
     if (guarded) {
-        GuardVerdict verdict = guardCheck(guard, request.method.c_str(),
-                                          request.hasAuthorization ? request.authorization.c_str() : nullptr);
+        GuardVerdict verdict =
+            guardCheck(guard, request.method.c_str(),
+                       request.hasAuthorization ? request.authorization.c_str() : nullptr, request.path.c_str());
+        if (verdict.outcome == GuardOutcome::BadRequest) {
+            simLog("%s %s -> 400 (%s)", request.method.c_str(), shown, simEscape(verdict.reason).c_str());
+            sendAnswer(state, fd, plainAnswer(400, badRequestPage()));
+            return;
+        }
         if (verdict.outcome == GuardOutcome::Challenge) {
             HttpAnswer refusal = plainAnswer(401, unauthorizedPage());
             refusal.headers.push_back({"WWW-Authenticate", guardChallenge(guard, verdict.stale)});
@@ -326,6 +332,7 @@ void runWebServer(SimState* state) {
     settings.always401 = o.always401;
     settings.fixedNonce = o.fixedNonce;
     settings.nonce = o.nonce;
+    settings.strictUri = o.strictUri;
     DigestGuard guard;
     guardStart(&guard, settings);
     unsigned boot = state->bootCount;

@@ -12,7 +12,8 @@
 // *page (when given): what that page itself said.
 int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner = {}, RequestReply* page = nullptr);
 // The same while a restart is followed, without a step: each exchange
-// bounded (restartPollBounds), a failed connection only no answer.
+// bounded (restartPollBounds), a failed connection only no answer (and,
+// with the run's unusableChallengeIsAnswer, a 401 no password can answer).
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page);
 // A poll's bounds: the run's, but at most 3 s to connect, 3 s of silence and
 // 5 s in all, so that a device dropping packets cannot hold the follow.
@@ -36,5 +37,6 @@ void stopIfNotForModel(Run& run);
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);
 // Tells the device at targetAddress to fetch firmwareFileName and stores
 // the answer's status code in triggerStatus (0 when none came); the wait
-// for the device's read request goes on whatever it was.
+// for the device's read request goes on whatever it was (a 401 no password
+// can answer too, with the run's unusableChallengeIsAnswer).
 void sendUpgradeTrigger(Run& run, uint16_t port);

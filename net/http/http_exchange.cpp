@@ -301,7 +301,7 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     session->statusCode = parseStatusCode(text, static_cast<size_t>(count));
     if (session->statusCode == 401) {
         // A demand for credentials whether or not its challenge is usable.
-        classifyResponse(text, count, session->digest);
+        session->challengeUsable = classifyResponse(text, count, session->digest);
         return -1;
     }
     if (session->statusCode >= 200 && session->statusCode < 300)

@@ -82,7 +82,8 @@ struct HttpSession {
     HttpFailure failure;      // out: why no connection was made
     int statusCode = 0;       // out: of the status line; 0 when none was read
     HttpTimeouts timeouts{};
-    unsigned factsFound = 0;  // out: the FactBits a 2xx page held
+    unsigned factsFound = 0;       // out: the FactBits a 2xx page held
+    bool challengeUsable = false;  // out: a 401's challenge was usable (now in digest)
 };
 
 // -1: a 401 (a usable challenge is now in session->digest; an unusable one

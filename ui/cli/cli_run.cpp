@@ -184,6 +184,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.silentConnectAfterUpload = true;
     options.phoneMustChange = true;
     options.verifyDeviceAfterUpload = true;
+    options.unusableChallengeIsAnswer = true;
     options.localHttpPort = 0;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();

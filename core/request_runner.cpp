@@ -98,6 +98,7 @@ void replyOf(const RequestArgs& args, RequestReply* reply) {
     reply->status = args.session.statusCode;
     reply->found = args.session.factsFound;
     reply->challengeUsable = args.session.challengeUsable;
+    reply->whole = args.session.answerWhole;
     reply->facts = DeviceFacts{};
     const DeviceFacts& read = args.facts;
     DeviceFacts& out = reply->facts;

@@ -25,6 +25,7 @@ struct RequestReply {
     DeviceFacts facts{};
     unsigned found = 0;
     bool challengeUsable = false;  // a 401 came with a Digest challenge we can answer
+    bool whole = false;            // the answer ended where its framing says, not cut
 };
 
 // Byte count, 0 or more; *reply (when given) what the last answer said.

@@ -92,7 +92,8 @@ void checkAfterUpload(Run& run, uint32_t deviceAddress, bool complete, const cha
     if (!complete) run.stop(RunOutcome::UploadIncomplete);
     const DeviceFacts before = run.context().deviceFacts.get();
     const bool verify = run.options().verifyDeviceAfterUpload;
-    const RequestManner manner{nullptr, run.options().silentConnectAfterUpload};
+    const RunOptions& options = run.options();
+    const RequestManner manner{nullptr, options.silentConnectAfterUpload, options.unusableChallengeIsAnswer};
     RequestReply page;
     int got = 0;
     uint32_t lastRead = 0;

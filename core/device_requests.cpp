@@ -71,7 +71,8 @@ int readStatusPage(Run& run, uint32_t deviceAddress, const RequestManner& manner
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page) {
     // A poll must not hold the follow: a device that takes longer is down.
     const HttpTimeouts bounds = restartPollBounds(run.httpTimeouts());
-    return requestStatusPage(run, deviceAddress, RequestManner{&bounds, true}, page);
+    const RequestManner manner{&bounds, true, run.options().unusableChallengeIsAnswer};
+    return requestStatusPage(run, deviceAddress, manner, page);
 }
 
 HttpTimeouts restartPollBounds(const HttpTimeouts& own) {
@@ -147,7 +148,8 @@ void sendUpgradeTrigger(Run& run, uint16_t port) {
     char path[192];
     formatUpgradeTrigger(path, sizeof path, c.localAddress, port, name);
     RequestReply reply;
-    runRequest(run, c.targetAddress, kDeviceHttpPort, path, &reply);
+    runRequest(run, c.targetAddress, kDeviceHttpPort, path, &reply,
+               RequestManner{nullptr, false, run.options().unusableChallengeIsAnswer});
     const int status = reply.status;
     c.triggerStatus.store(status);
     run.step(nullptr, RunStep{.kind = StepKind::Trigger, .address = c.targetAddress, .port = port, .status = status,

@@ -20,7 +20,8 @@ RunOutcome noStatusPageOutcome(const Run& run, const RequestReply& page, char* m
 // is a common one (never the device's own text).
 void formatHttpStatus(char* out, size_t size, int status);
 // The same while a restart is followed, without a step: each exchange
-// bounded (restartPollBounds), a failed connection only no answer.
+// bounded (restartPollBounds), a failed connection only no answer (and,
+// with the run's unusableChallengeIsAnswer, a 401 no password can answer).
 int pollStatusPage(Run& run, uint32_t deviceAddress, RequestReply* page);
 // A poll's bounds: the run's, but at most 3 s to connect, 3 s of silence and
 // 5 s in all, so that a device dropping packets cannot hold the follow.
@@ -44,5 +45,6 @@ void stopIfNotForModel(Run& run);
 void formatUpgradeTrigger(char* out, size_t size, uint32_t localAddress, uint16_t port, const char* fileName);
 // Tells the device at targetAddress to fetch firmwareFileName and stores
 // the answer's status code in triggerStatus (0 when none came); the wait
-// for the device's read request goes on whatever it was.
+// for the device's read request goes on whatever it was (a 401 no password
+// can answer too, with the run's unusableChallengeIsAnswer).
 void sendUpgradeTrigger(Run& run, uint16_t port);

@@ -98,6 +98,8 @@ void stopOnConnectionFailure(Run& run, HttpFailure failure, bool connectFailureI
 void replyOf(const RequestArgs& args, RequestReply* reply) {
     reply->status = args.session.statusCode;
     reply->found = args.session.factsFound;
+    reply->challengeUsable = args.session.challengeUsable;
+    reply->whole = args.session.answerWhole;
     reply->facts = DeviceFacts{};
     const DeviceFacts& read = args.facts;
     DeviceFacts& out = reply->facts;
@@ -185,6 +187,7 @@ int runRequest(Run& run, uint32_t targetAddress, uint16_t targetPort, const char
             attemptInEitherForm(run, targetAddress, targetPort, path, manner.bounds, &manner, &failure, &answered);
         if (reply) *reply = answered;
         if (result >= 0) return result;
+        if (manner.unusableChallengeIsAnswer && !answered.challengeUsable) return 0;
 
         // A fresh nonce with credentials we already have: try once more unasked.
         const DigestChallenge digest = run.context().digest.get();

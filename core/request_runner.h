@@ -13,6 +13,10 @@
 struct RequestManner {
     const HttpTimeouts* bounds = nullptr;  // null: the run's
     bool connectFailureIsSilence = false;  // whatever the program says
+    // A 401 whose challenge no password can answer (a Basic one, say) ends
+    // the request as an answer with that status (0 bytes: no page), never as
+    // a password question: no password could change it, and none was refused.
+    bool unusableChallengeIsAnswer = false;
 };
 
 // What the answer itself said: its status code (0 when none came) and the
@@ -21,6 +25,8 @@ struct RequestReply {
     int status = 0;
     DeviceFacts facts{};
     unsigned found = 0;
+    bool challengeUsable = false;  // a 401 came with a Digest challenge we can answer
+    bool whole = false;            // the answer ended where its framing says, not cut
 };
 
 // Byte count, 0 or more; *reply (when given) what the last answer said.

@@ -38,6 +38,11 @@ struct RunOptions {
     // ends the run as what it was, naming its status (HttpError, the command
     // line); the wizard keeps "No Response From ORB".
     bool nameHttpErrors = false;
+    // A 401 whose challenge no password can answer (a Basic one, say) is the
+    // device's answer to the trigger (the wait for its fetch goes on) and no
+    // status page after the upload, never a password question: nothing was
+    // refused (the command line; the wizard asks, as specified).
+    bool unusableChallengeIsAnswer = false;
     // The first local port an HTTP request tries (upward from it); 0: the
     // system's choice (the command line: a fleet's runs share one address,
     // and a port our side closed first stays taken for a minute).

@@ -44,7 +44,9 @@ std::string productKey(const char* text) { return lowerCase(trimmed(text)); }
 }  // namespace
 
 PageAfterUpload judgePageAfterUpload(const DeviceFacts& before, int got, const RequestReply& page) {
-    if (got <= 0) return PageAfterUpload::NoAnswer;
+    // A page cut short (the device went down while sending it) may end
+    // inside a fact, and a cut value is no value.
+    if (got <= 0 || !page.whole) return PageAfterUpload::NoAnswer;
     const DeviceFacts& read = page.facts;
     const Fact facts[] = {
         compare(before.serialNumber, read.serialNumber, page.found & kFactSerial, serialKey),

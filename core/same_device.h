@@ -7,7 +7,7 @@
 #include "net/http/device_facts.h"
 
 enum class PageAfterUpload {
-    NoAnswer,     // no 2xx page, or one without a version or the identity
+    NoAnswer,     // no 2xx page, one cut short, or one without a version or the identity
     SameDevice,   // the device read before the upload
     OtherDevice,  // another serial, MAC or product answers at the address
 };

@@ -276,6 +276,8 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     session->statusCode = 0;
     session->factsFound = 0;
     session->authorized = false;
+    session->answerWhole = false;
+    session->challengeUsable = false;
     const HttpTimeouts& limits = session->timeouts;
     OrbSocket s = openHttpConnection(localAddress, localPort, deviceAddress, devicePort, limits.connectMs,
                                      &session->failure);
@@ -291,24 +293,27 @@ int httpGet(uint32_t localAddress, uint16_t localPort, uint32_t deviceAddress, u
     const uint32_t start = clockMillis();
     ResponseReader reader;
     int count = 0;
-    buffer[0] = 0;  // no stale request text behind an empty answer
+    bool closed = false;  // by the device, in order
+    buffer[0] = 0;        // no stale request text behind an empty answer
     while (!reader.complete && count < capacity) {
         const uint32_t elapsed = clockMillis() - start;  // wraps with the clock
         if (elapsed >= limits.exchangeMs) break;
         const unsigned left = limits.exchangeMs - elapsed;
         int got = socketReceive(s, buffer + count, capacity - count,
                                 left < limits.idleMs ? left : limits.idleMs);
+        closed = got == 0;
         if (got <= 0) break;
         count = static_cast<int>(takeResponseBytes(text, static_cast<size_t>(count),
                                                    static_cast<size_t>(count) + static_cast<size_t>(got), &reader));
         buffer[count] = 0;
     }
     socketClose(s);
+    session->answerWhole = reader.complete || (reader.headerEnd > 0 && reader.framing == BodyFraming::Close && closed);
 
     session->statusCode = parseStatusCode(text, static_cast<size_t>(count));
     if (session->statusCode == 401) {
         // A demand for credentials whether or not its challenge is usable.
-        classifyResponse(text, count, session->digest);
+        session->challengeUsable = classifyResponse(text, count, session->digest);
         return -1;
     }
     if (session->statusCode >= 200 && session->statusCode < 300)

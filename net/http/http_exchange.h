@@ -82,8 +82,13 @@ struct HttpSession {
     HttpFailure failure;      // out: why no connection was made
     int statusCode = 0;       // out: of the status line; 0 when none was read
     HttpTimeouts timeouts{};
-    unsigned factsFound = 0;  // out: the FactBits a 2xx page held
-    bool authorized = false;  // out: the request carried an Authorization line
+    unsigned factsFound = 0;       // out: the FactBits a 2xx page held
+    bool authorized = false;       // out: the request carried an Authorization line
+    bool challengeUsable = false;  // out: a 401's challenge was usable (now in digest)
+    // out: the answer ended where its framing says (its length, its last
+    // chunk, or the device's own close), not cut by a reset, a bound or the
+    // capacity: a value at the end of a cut page may be cut too.
+    bool answerWhole = false;
 };
 
 // -1: a 401 (a usable challenge is now in session->digest; an unusable one

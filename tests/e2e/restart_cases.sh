@@ -25,6 +25,8 @@ ROWS=(
   "other_device|orbflash-fast|--restart-seconds 1 --impostor ORB0099999|--restart-timeout 1|7|address (serial ORB0099999, MAC 000E08123457; the ORB: serial ORB0012345, MAC 000E08123456)$|-"
   "no_version_page|orbflash-fast|--restart-seconds 1 --after-restart-page garbage|--restart-timeout 1|7|not responding after firmware upload|-"
   "no_version_forced|orbflash-fast|--restart-seconds 1 --after-restart-page no-version --version 7.5.3|--restart-timeout 1 --force|7|not responding after firmware upload|-"
+  "basic_challenge_after|orbflash-fast|--restart-seconds 1 --after-restart-status 401plain|--restart-timeout 1|7|not responding after firmware upload|-"
+  "trigger_answered_401|orbstage-fast|--restart-seconds 1 --trigger-status 401|--restart-timeout 1|0|to 7.5.3$|-"
 )
 
 case ${1:?case} in

@@ -289,13 +289,18 @@ TEST_F(HttpExchange, AnswersAreCutAtTheirLengthAndAtTheCapacity) {
     struct Case {
         ScriptedAnswer answer;
         std::string expected;
+        bool whole;  // ended by its framing, not by the capacity
     };
     const Case cases[] = {
         // Bytes behind the length are not the answer's; the device holds on.
-        {{lengthHeader + "<td>12</td>+trailing bytes", 1, true}, lengthHeader + "<td>12</td>+"},
-        {{bigLength + page}, (bigLength + page).substr(0, capacity)},
+        {{lengthHeader + "<td>12</td>+trailing bytes", 1, true}, lengthHeader + "<td>12</td>+", true},
+        {{bigLength + page}, (bigLength + page).substr(0, capacity), false},
         {{kChunkedHeader + chunked({page.substr(0, 700), page.substr(700)}), 3},
-         (kChunkedHeader + page).substr(0, capacity)},
+         (kChunkedHeader + page).substr(0, capacity),
+         false},
+        {{"HTTP/1.1 200 OK\r\n\r\n" + page.substr(0, 500)},
+         "HTTP/1.1 200 OK\r\n\r\n" + page.substr(0, 500),
+         true},  // ended by the device's close
     };
     for (const Case& c : cases) {
         ScriptedHttpServer server;
@@ -303,6 +308,7 @@ TEST_F(HttpExchange, AnswersAreCutAtTheirLengthAndAtTheCapacity) {
         int count = get(server, kStatusPath, capacity);
         EXPECT_EQ(received(count), c.expected);
         EXPECT_EQ(state.responseBuffer[count], 0);
+        EXPECT_EQ(session.answerWhole, c.whole) << c.expected.substr(0, 40);
         server.finish();
     }
 }
@@ -317,6 +323,7 @@ TEST_F(HttpExchange, TrickleIsCutByTheWholeExchangeBound) {
     EXPECT_GE(count, 0);
     EXPECT_LT(count, static_cast<int>(answer.size()));
     EXPECT_EQ(state.responseBuffer[count], 0);
+    EXPECT_FALSE(session.answerWhole);
 }
 
 TEST_F(HttpExchange, SilentDeviceEndsTheReadingWithWhatCame) {
@@ -326,6 +333,7 @@ TEST_F(HttpExchange, SilentDeviceEndsTheReadingWithWhatCame) {
     server.serve({{partial, 1, true}, {"", 1, true}});
     EXPECT_EQ(get(server), static_cast<int>(partial.size()));
     EXPECT_STREQ(state.deviceFacts.softwareVersion, "4.0");
+    EXPECT_FALSE(session.answerWhole);  // the version may be cut
     EXPECT_EQ(get(server), 0);
 }
 

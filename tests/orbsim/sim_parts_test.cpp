@@ -215,6 +215,10 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
     EXPECT_EQ("", fleet.devices[0].user);
     EXPECT_EQ("one.img", fleet.devices[0].savePath);
     EXPECT_EQ("", third.savePath);
+    // Its record names what made it: the common words but the fleet's own, then its own.
+    EXPECT_EQ((std::vector<std::string>{"--mac", "02:1a:2b:3c:4d:ff", "--http-chunked", "--save", "one.img",
+                                        "--tftp-error-after", "4:2:No: way"}),
+              third.given);
 
     // Restart times spread from device 1 to the last; --on takes flags as flags.
     struct Spread {
@@ -251,6 +255,7 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
         {"--count", "0"},
         {"--serial", "ORB9999999999999999", "--count", "2"},  // the second serial would be 20 characters
         {"--on", "0", "--flap"},
+        {"--count", "2", "--on", "1", "--record", "one.jsonl"},
     };
     for (const auto& bad : wrong) {
         SimOptions fresh;

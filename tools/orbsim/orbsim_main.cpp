@@ -11,6 +11,7 @@
 #include "tools/orbsim/sim_options.h"
 #include "tools/orbsim/sim_recovery_responder.h"
 #include "tools/orbsim/sim_state.h"
+#include "tools/orbsim/sim_truth.h"
 #include "tools/orbsim/sim_upgrade.h"
 #include "tools/orbsim/sim_web_server.h"
 
@@ -115,6 +116,22 @@ int main(int argc, char** argv) {
         device->web.join();
         if (device->responder.joinable()) device->responder.join();
         joinUpgrade(&device->state);
+    }
+    if (!fleet.recordPath.empty()) {
+        std::vector<std::string> records;
+        for (auto& device : devices) {
+            SimState& state = device->state;
+            std::lock_guard<std::mutex> lock(state.mutex);
+            records.push_back(truthRecord(state.options, state.truth, state.softwareVersion, state.webUp));
+        }
+        std::string why;
+        if (appendRecords(fleet.recordPath, records, &why)) {
+            simLog("%zu record%s appended to %s", records.size(), records.size() == 1 ? "" : "s",
+                   fleet.recordPath.c_str());
+        } else {
+            simLog("cannot write %s: %s", fleet.recordPath.c_str(), why.c_str());
+            if (exitCode == 0) exitCode = 1;
+        }
     }
     simLog("exit %d", exitCode);
     return exitCode;

@@ -124,8 +124,8 @@ public:
 };
 
 // Every option with its meaning and its checks, bound to a device's options
-// and to the fleet's own (count, logTimes).
-void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTimes) {
+// and to the fleet's own (count, logTimes, recordPath).
+void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTimes, std::string* recordPath) {
     app->set_help_flag();  // --help is looked for before the parse, wherever it stands
     app->allow_extras();   // so an unknown word gets our own one-line message
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -322,6 +322,10 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
             "\"2,5\", \"4-7\"), after the common ones; repeat as needed, e.g.\n"
             "--on 3 --password other --on 5 --mute-after-restart");
     flag("--log-time", *logTimes, "put the seconds since the start before every log line");
+    text("--record", *recordPath, "FILE",
+         "at the end append one JSON line per device to FILE: what it received,\n"
+         "its restarts, what its pages showed after the trigger, who else\n"
+         "answered at its address, what became of the credentials it was sent");
     layout->notes["fleet (one process, devices on consecutive addresses)"] =
         "  A fleet's log lines start with the device's address: \"orbsim: [127.0.0.5] ...\".\n"
         "  It exits when every device's --exit-after is due (the highest code), or at once with 2\n"
@@ -372,7 +376,8 @@ void printSimUsage(FILE* out) {
     SimOptions ignored;
     unsigned count = 1;
     bool logTimes = false;
-    describeOptions(&app, &ignored, &count, &logTimes);
+    std::string recordPath;
+    describeOptions(&app, &ignored, &count, &logTimes, &recordPath);
     std::fputs(app.help().c_str(), out);
 }
 
@@ -386,7 +391,8 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
     unsigned count = 1;
     fleet->logTimes = false;
     CLI::App app;
-    describeOptions(&app, &base, &count, &fleet->logTimes);
+    fleet->recordPath.clear();
+    describeOptions(&app, &base, &count, &fleet->logTimes, &fleet->recordPath);
     // The options after --on are taken out here; the rest apply to every device.
     std::vector<std::string> common;
     std::vector<DeviceOption> particular;
@@ -409,7 +415,7 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
         if (i + 1 >= argc) return fail("--on " + list + " needs an option");
         option.words.push_back(argv[++i]);
         std::string name = option.words[0].substr(0, option.words[0].find('='));
-        if (name == "--count" || name == "--on" || name == "--log-time" || name == "--help")
+        if (name == "--count" || name == "--on" || name == "--log-time" || name == "--record" || name == "--help")
             return fail("--on: " + name + " is not for one device");
         const CLI::Option* described = app.get_option_no_throw(name);
         if (!described || name.rfind("--", 0) != 0) return fail("unknown option " + name);
@@ -420,6 +426,16 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
         particular.push_back(option);
     }
     if (!parseWords(&app, common, error)) return false;
+    if (app.count("--record") && fleet->recordPath.empty()) return fail("--record needs a file");
+    // A record names what made the device, but not the fleet's own options.
+    std::vector<std::string> shared;
+    for (size_t i = 0; i < common.size(); ++i) {
+        const std::string name = common[i].substr(0, common[i].find('='));
+        // The address is the record's own field (in a fleet, the first device's).
+        const bool fleetOwn = name == "--count" || name == "--record" || name == "--log-time" || name == "--address";
+        if (fleetOwn && name == common[i] && name != "--log-time") ++i;  // its value too
+        if (!fleetOwn) shared.push_back(common[i]);
+    }
     if ((base.address & 0xFF000000u) != ((base.address + count - 1) & 0xFF000000u))
         return fail("--count: the addresses run past the end of the network");
     for (const DeviceOption& option : particular)
@@ -440,12 +456,15 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
         std::vector<std::string> words;
         for (const DeviceOption& option : particular)
             if (option.devices.count(i + 1)) words.insert(words.end(), option.words.begin(), option.words.end());
+        device.given = shared;
+        device.given.insert(device.given.end(), words.begin(), words.end());
         std::string which = "device " + std::to_string(i + 1) + ": ";
         if (!words.empty()) {
             CLI::App own;
             unsigned ownCount = 1;
             bool ownTimes = false;
-            describeOptions(&own, &device, &ownCount, &ownTimes);
+            std::string ownRecord;
+            describeOptions(&own, &device, &ownCount, &ownTimes, &ownRecord);
             if (!parseWords(&own, words, error)) return fail(which + *error);
         }
         // A MIN-MAX restart time: device 1 MIN, the last MAX, the others evenly between.

@@ -84,12 +84,17 @@ struct SimOptions {
     unsigned answerSize = 100;
     bool answerTwice = false;
     unsigned ignoreFetches = 0;  // the first N fetch commands go unanswered
+
+    // The words that made this device, for its record: the common ones but
+    // the fleet's own, then its own --on ones.
+    std::vector<std::string> given;
 };
 
 // A process may run several devices on consecutive addresses.
 struct SimFleet {
     std::vector<SimOptions> devices;
     bool logTimes = false;
+    std::string recordPath;  // each device's record is appended here at the end
 };
 
 // Fills the fleet from argv. On a mistake returns false with a message in

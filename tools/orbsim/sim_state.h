@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tools/orbsim/sim_options.h"
+#include "tools/orbsim/sim_truth.h"
 
 struct SimState {
     SimOptions options;
@@ -26,7 +27,15 @@ struct SimState {
     std::chrono::steady_clock::time_point exitAt;
     int exitCode = 0;
     std::thread upgradeThread;
+    SimTruth truth;
 };
+
+// Changes the device's record under the lock.
+template <class Change>
+void noteTruth(SimState* state, Change change) {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    change(state->truth);
+}
 
 std::string currentVersion(SimState* state);
 void setCurrentVersion(SimState* state, const std::string& version);

@@ -180,6 +180,7 @@ Ending runTransfer(Session& s, const TftpFaults& faults, const std::atomic<bool>
     simLog("TFTP RRQ %s to %s:%u from port %u", simEscape(request.fileName).c_str(),
            simDotted(request.serverAddress).c_str(), request.serverPort, boundPort(s.fd));
     simLog("tftp: transfer start, %d running", ++gRunning);
+    ++result.requests;
     sendTo(s, s.lastPacket, s.peer);
 
     const auto deadline = Clock::now() + std::chrono::seconds(request.deadlineSeconds);
@@ -196,6 +197,7 @@ Ending runTransfer(Session& s, const TftpFaults& faults, const std::atomic<bool>
         simLog("tftp: sent ERROR %u \"%s\" instead of ACK %lu", faults.errorCode, simEscape(faults.errorText).c_str(),
                block);
         sendError(s, faults.errorCode, faults.errorText.c_str());
+        result.errorSent = faults.errorCode;
         result.failure = "sent ERROR " + std::to_string(faults.errorCode);
     };
 
@@ -266,6 +268,7 @@ Ending runTransfer(Session& s, const TftpFaults& faults, const std::atomic<bool>
             if (faults.refuseOptions) {
                 simLog("TFTP refusing the options with an ERROR");
                 sendError(s, 8, "options refused");
+                result.errorSent = 8;
                 result.failure = "options refused";
                 break;
             }
@@ -332,7 +335,9 @@ TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<boo
         close(fd);
         fd = fresh;
         if (fd < 0) return result;
+        const unsigned requests = result.requests;
         result = TftpFetchResult();
+        result.requests = requests;
         faults.refetchAfterBlock = -1;
     }
     close(fd);

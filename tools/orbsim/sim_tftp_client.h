@@ -43,7 +43,9 @@ struct TftpFetchResult {
     unsigned long long tsize = 0;
     unsigned long blocks = 0;
     unsigned long acksDropped = 0;
-    std::string failure;  // why it ended early
+    unsigned requests = 0;  // read requests sent, a refetch's too
+    int errorSent = -1;     // the ERROR code sent to the server; -1 none
+    std::string failure;    // why it ended early
 };
 
 TftpFetchResult tftpFetch(const TftpFetchRequest& request, const std::atomic<bool>& stop);

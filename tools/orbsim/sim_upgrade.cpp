@@ -4,6 +4,7 @@
 
 #include "tools/orbsim/sim_image_check.h"
 #include "tools/orbsim/sim_log.h"
+#include "tools/orbsim/sim_sha256.h"
 #include "tools/orbsim/sim_tftp_client.h"
 
 namespace {
@@ -17,6 +18,11 @@ bool saveBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 // The web server takes no connection from here on: its listener is closed
 // and its connections dropped, as a rebooting device's are.
 bool goDown(SimState* state, unsigned ms, const char* which) {
+    noteTruth(state, [](SimTruth& truth) {
+        truth.down = true;
+        truth.downSince = std::chrono::steady_clock::now();
+        truth.pagesSinceUp = 0;
+    });
     state->webUp = false;
     state->inRecovery = false;
     for (int waited = 0; waited < 200 && state->webListening; ++waited)
@@ -33,6 +39,14 @@ bool comeUp(SimState* state, const std::string& version, const char* which) {
     // "Up" only once connections are taken again.
     for (int waited = 0; waited < 40 && !state->webListening; ++waited)
         if (!simSleep(*state, 50)) return false;
+    const bool impostor = !state->options.impostorSerial.empty();
+    noteTruth(state, [impostor](SimTruth& truth) {
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - truth.downSince);
+        truth.downsMs.push_back(static_cast<unsigned>(ms.count()));
+        truth.down = false;
+        truth.takenOver = truth.takenOver || impostor;
+    });
     simLog("restart: up again, software version %s%s", simEscape(version).c_str(), which);
     return true;
 }
@@ -97,11 +111,18 @@ void runUpgrade(SimState* state, UpgradeSource source) {
     request.faults.refetchAfterBlock = o.refetchAfterBlock;
 
     TftpFetchResult fetched = tftpFetch(request, state->stop);
+    ImageCheck check = checkReceivedImage(fetched.bytes, fetched.finished);
+    noteTruth(state, [&](SimTruth& truth) {
+        truth.fetches += fetched.requests;
+        truth.bytes = fetched.bytes.size();
+        truth.sha256 = sha256Hex(fetched.bytes);
+        truth.whole = check.complete;
+        truth.tftpError = fetched.errorSent;
+    });
     if (state->stop) {
         state->upgrading = false;
         return;
     }
-    ImageCheck check = checkReceivedImage(fetched.bytes, fetched.finished);
     simLog("%s", describeImageCheck(check, fetched.bytes.size()).c_str());
     if (fetched.hasTsize && fetched.tsize != fetched.bytes.size())
         simLog("announced tsize %llu differs from the bytes received", fetched.tsize);

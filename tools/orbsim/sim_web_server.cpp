@@ -132,25 +132,29 @@ HttpStyle styleOf(const SimOptions& o) {
 }
 
 // Writes the answer as the options say: chunked, trickled. With
-// --http-hold the caller keeps the connection open afterwards.
-void sendAnswer(SimState* state, int fd, const HttpAnswer& answer) {
+// --http-hold the caller keeps the connection open afterwards. True when
+// the whole answer went out: every byte, but the empty line after the last
+// chunk, which a reader need not wait for.
+bool sendAnswer(SimState* state, int fd, const HttpAnswer& answer) {
     const SimOptions& o = state->options;
     int chunks = 0;
     std::string bytes = httpResponse(answer.status, answer.headers, answer.body, styleOf(o), &chunks);
     if (chunks) simLog("http: body sent chunked in %d chunks", chunks);
+    const size_t needed = chunks ? bytes.size() - 2 : bytes.size();
     if (o.httpTrickleMs) {
         simLog("http: trickling %zu bytes, one every %u ms", bytes.size(), o.httpTrickleMs);
         for (size_t i = 0; i < bytes.size(); ++i) {
-            if (i && !sleepWhileUp(*state, o.httpTrickleMs)) return;
+            if (i && !sleepWhileUp(*state, o.httpTrickleMs)) return i >= needed;
             if (!sendAll(fd, &bytes[i], 1)) {
                 simLog("http: the client left after %zu of %zu bytes", i, bytes.size());
-                return;
+                return i >= needed;
             }
         }
     } else if (!sendAll(fd, bytes.data(), bytes.size())) {
-        return;
+        return false;
     }
     if (o.httpHoldSeconds) simLog("http: answer sent, holding the connection open for %u s", o.httpHoldSeconds);
+    return true;
 }
 
 HttpAnswer plainAnswer(int status, const std::string& body) {
@@ -169,11 +173,13 @@ void addLocation(const SimOptions& o, HttpAnswer* answer) {
     if (answer->status >= 300 && answer->status < 400) answer->headers.push_back({"Location", locationOf(o)});
 }
 
-PageFacts currentFacts(SimState* state) {
+PageFacts currentFacts(SimState* state, PageShown* shown = nullptr) {
     const SimOptions& o = state->options;
     PageFacts facts{o.productName, o.macText.empty() ? o.macAddress : o.macText, currentVersion(state),
                     o.hardwareVersion, o.serialNumber};
+    if (shown) *shown = PageShown::Own;
     if (!o.impostorSerial.empty() && state->bootCount > 0) {
+        if (shown) *shown = PageShown::Other;
         // Another device has the address now: its own serial and MAC.
         facts.serialNumber = o.impostorSerial;
         facts.macAddress = o.impostorMac;
@@ -181,13 +187,17 @@ PageFacts currentFacts(SimState* state) {
     return facts;
 }
 
-// The status page's body: after a restart it may lack its facts.
-std::string statusBody(SimState* state) {
+// The status page's body: after a restart it may lack its facts. shown
+// and version say what it holds.
+std::string statusBody(SimState* state, PageShown* shown, std::string* version) {
     const std::string& kind = state->options.afterRestartPage;
-    if (kind.empty() || state->bootCount == 0) return statusPage(currentFacts(state));
-    if (kind == "empty") return "";
-    if (kind == "garbage") return "\x01\x7f<<>>garbage Software Version 9.9.9 Serial\r\n";
-    PageFacts facts = currentFacts(state);
+    *shown = PageShown::Nothing;
+    if (kind == "empty" && state->bootCount > 0) return "";
+    if (kind == "garbage" && state->bootCount > 0) return "\x01\x7f<<>>garbage Software Version 9.9.9 Serial\r\n";
+    PageFacts facts = currentFacts(state, shown);
+    *version = facts.softwareVersion;
+    if (kind.empty() || state->bootCount == 0) return statusPage(facts);
+    if (*shown == PageShown::Own) *shown = PageShown::OwnWithoutVersion;
     std::string page = statusPage(facts);
     const std::string label = "<tr><td>Software Version:</td><td>" + facts.softwareVersion + "</td></tr>\r\n";
     const size_t at = page.find(label);
@@ -195,19 +205,39 @@ std::string statusBody(SimState* state) {
     return page;
 }
 
+// What became of a guarded request's credentials, for the record.
+void noteCredentials(SimState* state, const GuardVerdict& verdict, bool sent) {
+    const std::string& why = verdict.reason;
+    noteTruth(state, [&](SimTruth& truth) {
+        if (verdict.outcome == GuardOutcome::Accepted)
+            ++truth.accepted;
+        else if (!sent)
+            ++truth.asked;
+        else if (why == "wrong user" || why == "wrong response" || why == "refusing everything")
+            ++truth.refused;
+        else if (why == "stale nonce")
+            ++truth.renewed;
+        else
+            ++truth.faulty;
+    });
+}
+
 bool isStatusRead(const HttpRequest& request) { return request.method == "GET" && request.path == "/admin/advanced"; }
 
-// The answer a guarded or open request gets; "what" is for the log.
-HttpAnswer answer(SimState* state, const HttpRequest& request, std::string* what) {
+// The answer a guarded or open request gets; "what" is for the log, shown
+// and version what a status page holds (nothing for any other answer).
+HttpAnswer answer(SimState* state, const HttpRequest& request, std::string* what, PageShown* shown,
+                  std::string* version) {
     const SimOptions& o = state->options;
     if (request.method != "GET") {
         *what = "501";
         return plainAnswer(501, notImplementedPage());
     }
     if (request.path == "/admin/advanced") {
-        HttpAnswer page = plainAnswer(200, statusBody(state));
+        HttpAnswer page = plainAnswer(200, statusBody(state, shown, version));
         if (o.afterRestartStatus && state->bootCount > 0) {
             page.status = o.afterRestartStatus;
+            if (page.status < 200 || page.status > 299) *shown = PageShown::Nothing;
             addLocation(o, &page);
             *what = std::to_string(page.status) + " (after the restart, facts in the body)";
             return page;
@@ -222,6 +252,7 @@ HttpAnswer answer(SimState* state, const HttpRequest& request, std::string* what
             return plainAnswer(400, badTriggerPage());
         }
         UpgradeSource source{trigger.serverAddress, trigger.serverPort, trigger.fileName, false};
+        noteTruth(state, [](SimTruth& truth) { ++truth.triggers; });
         *what =
             std::to_string(o.triggerStatus) + (startUpgrade(state, source) ? " (upgrade started)" : " (busy, ignored)");
         HttpAnswer started = plainAnswer(o.triggerStatus, upgradeStartedPage());
@@ -279,6 +310,8 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
             sendAnswer(state, fd, plainAnswer(400, badRequestPage()));
             return;
         }
+        // A uri in the other form is no verdict on the credentials.
+        noteCredentials(state, verdict, request.hasAuthorization);
         if (verdict.outcome == GuardOutcome::Challenge) {
             HttpAnswer refusal = plainAnswer(401, unauthorizedPage());
             refusal.headers.push_back({"WWW-Authenticate", guardChallenge(guard, verdict.stale)});
@@ -288,10 +321,12 @@ void serveConnection(SimState* state, DigestGuard* guard, bool guarded, int fd) 
             return;
         }
     }
-    std::string what;
-    HttpAnswer reply = answer(state, request, &what);
+    std::string what, version;
+    PageShown page = PageShown::Nothing;
+    HttpAnswer reply = answer(state, request, &what, &page, &version);
     simLog("%s %s -> %s", request.method.c_str(), shown, what.c_str());
-    sendAnswer(state, fd, reply);
+    if (sendAnswer(state, fd, reply) && page != PageShown::Nothing)
+        noteTruth(state, [&](SimTruth& truth) { notePage(&truth, page, version); });
 }
 
 struct HeldConnection {

@@ -221,6 +221,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.phoneMustChange = true;
     options.verifyDeviceAfterUpload = true;
     options.nameHttpErrors = true;
+    options.unusableChallengeIsAnswer = true;
     options.localHttpPort = 0;
     CliFrontEnd frontEnd(request, out);
     consoleCatchInterrupt();

@@ -194,7 +194,11 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
                                       "4:2:No: way",
                                       "--http-chunked",
                                       "--save",
-                                      "one.img"};
+                                      "one.img",
+                                      "--on",
+                                      "1",
+                                      "--product",
+                                      "-x"};
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(&word[0]);
     bool help = false;
@@ -214,6 +218,7 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
     EXPECT_EQ("admin", fleet.devices[1].user);
     EXPECT_EQ("", fleet.devices[0].user);
     EXPECT_EQ("one.img", fleet.devices[0].savePath);
+    EXPECT_EQ("-x", fleet.devices[0].productName);  // a value, whatever it looks like
     EXPECT_EQ("", third.savePath);
     // Its record names what made it: the common words but the fleet's own, then its own.
     EXPECT_EQ((std::vector<std::string>{"--mac", "02:1a:2b:3c:4d:ff", "--http-chunked", "--save", "one.img",
@@ -229,6 +234,9 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
     const Spread spreads[] = {
         {{"--count", "5", "--restart-seconds", "10-60"}, {10000, 22500, 35000, 47500, 60000}, 9},
         {{"--count", "3", "--restart-seconds", "0.5-1", "--on", "2", "--flap", "--on", "3", "--restart-seconds", "9"},
+         {500, 750, 9000},
+         1},
+        {{"--count", "3", "--restart-seconds", "0.5-1", "--on", "3", "--restart-seconds=9", "--on", "2", "--flap"},
          {500, 750, 9000},
          1},
         {{"--restart-seconds", "10-60"}, {10000}, 9},
@@ -256,6 +264,11 @@ TEST(SimOptions, FleetDevicesDifferAndTakeTheirOwnOptions) {
         {"--serial", "ORB9999999999999999", "--count", "2"},  // the second serial would be 20 characters
         {"--on", "0", "--flap"},
         {"--count", "2", "--on", "1", "--record", "one.jsonl"},
+        {"--on", "2"},
+        {"--on", "2", "--count", "3"},
+        {"--on", "2", "--port"},
+        {"--on", "2", "--bogus"},
+        {"--on", "1", "--help"},
     };
     for (const auto& bad : wrong) {
         SimOptions fresh;

@@ -16,7 +16,7 @@ for program in "$@"; do
     name=$(basename "$program")
     page=$man_dir/$name.1
     [ -f "$page" ] || { fail "$name: no $page"; continue; }
-    # orbimage has no --help: its usage (status 2, on standard error) lists the options.
+    # orbimage --help lists every command's options.
     help=$("$program" --help 2>&1)
     options=$(grep -o -- '--[a-z0-9][a-z0-9-]*' <<<"$help" | sort -u)
     [ -n "$options" ] || fail "$name: its help lists no long option"

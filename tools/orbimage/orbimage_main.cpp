@@ -1,29 +1,18 @@
-// orbimage: makes firmware images and tells what an image holds.
-//   orbimage make --code C --version V (--size N | --payload FILE) [--seed S]
-//                 [--length N] [--no-marker] --out FILE
-//   orbimage info FILE
-//   orbimage check FILE
+// orbimage: makes firmware images and tells what an image holds; its
+// commands and their options are in main, and in its --help.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/model_table.h"
 #include "apps/profiles/program_profiles.h"
 #include "tools/orbimage/image_writer.h"
-
-static int usage() {
-    std::fputs(
-        "usage: orbimage make --code CODE --version VERSION (--size BYTES | --payload FILE)\n"
-        "                     [--seed N] [--length N] [--no-marker] --out FILE\n"
-        "       orbimage info FILE\n"
-        "       orbimage check FILE\n",
-        stderr);
-    return 2;
-}
 
 static bool readFile(const char* path, std::vector<uint8_t>* bytes) {
     std::ifstream in(path, std::ios::binary);
@@ -32,45 +21,19 @@ static bool readFile(const char* path, std::vector<uint8_t>* bytes) {
     return !in.bad();
 }
 
-static bool parseNumber(const char* text, uint32_t* value) {
-    char* end = nullptr;
-    unsigned long long parsed = std::strtoull(text, &end, 0);
-    if (!*text || *end || parsed > 0xFFFFFFFFull) return false;
-    *value = static_cast<uint32_t>(parsed);
-    return true;
-}
+// Decimal, 0x hexadecimal or 0 octal, up to 32 bits; handed on in decimal.
+static const CLI::Validator kNumber(
+    [](std::string& text) -> std::string {
+        char* end = nullptr;
+        unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+        if (text.empty() || *end || parsed > 0xFFFFFFFFull) return "a number up to 0xFFFFFFFF";
+        text = std::to_string(parsed);
+        return "";
+    },
+    "");
 
-static int makeImage(int argc, char** argv) {
-    ImagePlan plan;
-    const char* out = nullptr;
-    const char* payloadPath = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        std::string option = argv[i];
-        bool hasValue = i + 1 < argc;
-        if (option == "--no-marker") {
-            plan.marker = false;
-        } else if (!hasValue) {
-            return usage();
-        } else if (option == "--code") {
-            plan.productCode = argv[++i];
-        } else if (option == "--version") {
-            plan.version = argv[++i];
-        } else if (option == "--out") {
-            out = argv[++i];
-        } else if (option == "--payload") {
-            payloadPath = argv[++i];
-        } else if (option == "--size") {
-            if (!parseNumber(argv[++i], &plan.totalSize)) return usage();
-        } else if (option == "--seed") {
-            if (!parseNumber(argv[++i], &plan.seed)) return usage();
-        } else if (option == "--length") {
-            plan.lengthOverride = true;
-            if (!parseNumber(argv[++i], &plan.length)) return usage();
-        } else {
-            return usage();
-        }
-    }
-    if (!out || (payloadPath == nullptr && plan.totalSize == 0)) return usage();
+// payloadPath is null without --payload.
+static int makeImage(ImagePlan plan, const char* out, const char* payloadPath) {
     if (payloadPath) {
         if (!readFile(payloadPath, &plan.payload)) {
             std::fprintf(stderr, "orbimage: cannot read %s\n", payloadPath);
@@ -133,14 +96,72 @@ static int infoImage(const char* path) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    std::string command = argv[1];
-    if (command == "make") return makeImage(argc - 2, argv + 2);
-    if (command == "info" && argc == 3) return infoImage(argv[2]);
-    if (command == "check" && argc == 3) {
-        std::vector<uint8_t> image;
-        ImageFacts facts;
-        return loadFacts(argv[2], &image, &facts) ? 0 : 1;
+    CLI::App app("orbimage: makes firmware images and tells what an image holds", "orbimage");
+    app.option_defaults()->group("options")->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.set_help_flag();
+    app.set_help_all_flag("-h,--help", "print every command's options and exit");
+    app.require_subcommand(1);
+    auto layout = std::make_shared<CLI::Formatter>();
+    layout->column_width(24);
+    layout->label("Usage", "usage");
+    layout->label("OPTIONS", "options");
+    layout->label("SUBCOMMAND", "COMMAND");
+    layout->label("Positionals", "arguments");
+    layout->label("REQUIRED", "(needed)");
+    app.formatter(layout);
+    auto command = [&app](const char* name, const char* description) {
+        CLI::App* sub = app.add_subcommand(name, description)->group("commands");
+        sub->get_option("--help")->group("options");
+        return sub;
+    };
+
+    // --code and --version are left to the image's own checks (status 1).
+    ImagePlan plan;
+    std::string out, payload;
+    CLI::App* make = command("make",
+                             "write an image to --out FILE, sized by --size or --payload\n"
+                             "(numbers: decimal, 0x hexadecimal or 0 octal)");
+    make->add_option("--code", plan.productCode, "product code, 1 to 8 characters")->type_name("CODE");
+    make->add_option("--version", plan.version, "version, at most 35 characters")->type_name("VERSION");
+    make->add_option("--size", plan.totalSize, "whole image, at least 128, with pseudo-random payload")
+        ->type_name("BYTES")
+        ->transform(kNumber);
+    CLI::Option* fromFile =
+        make->add_option("--payload", payload, "the payload is FILE's bytes instead")->type_name("FILE");
+    make->add_option("--seed", plan.seed, "the pseudo-random payload's seed (default 0x5EED1234)")
+        ->type_name("N")
+        ->transform(kNumber);
+    CLI::Option* length = make->add_option("--length", plan.length, "write N as the length at offset 88")
+                              ->type_name("N")
+                              ->transform(kNumber);
+    bool noMarker = false;
+    make->add_flag("--no-marker", noMarker, "leave out the fIrMwArE marker");
+    make->add_option("--out", out, "the image file to write")->type_name("FILE")->required();
+
+    std::string path;
+    CLI::App* info = command("info", "print what FILE holds");
+    info->add_option("FILE", path, "the image")->type_name("")->required();
+    CLI::App* check = command("check", "exit 0 when the programs could embed FILE, else say why (1)");
+    check->add_option("FILE", path, "the image")->type_name("")->required();
+
+    try {
+        app.parse(argc, argv);
+        if (make->parsed() && !fromFile->count() && plan.totalSize == 0)
+            throw CLI::RequiredError("--size or --payload");
+    } catch (const CLI::CallForAllHelp&) {
+        std::fputs(app.help("", CLI::AppFormatMode::All).c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& mistake) {
+        std::fprintf(stderr, "orbimage: %s\n%s", mistake.what(), app.help("", CLI::AppFormatMode::All).c_str());
+        return 2;
     }
-    return usage();
+    if (make->parsed()) {
+        plan.lengthOverride = length->count() > 0;
+        plan.marker = !noMarker;
+        return makeImage(plan, out.c_str(), fromFile->count() ? payload.c_str() : nullptr);
+    }
+    if (info->parsed()) return infoImage(path.c_str());
+    std::vector<uint8_t> image;
+    ImageFacts facts;
+    return loadFacts(path.c_str(), &image, &facts) ? 0 : 1;
 }

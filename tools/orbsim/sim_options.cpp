@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -123,17 +122,57 @@ public:
     }
 };
 
+struct DeviceOption {
+    std::set<unsigned long> devices;
+    std::vector<std::string> words;  // the option and its value
+};
+
+// One parse: the words left to read, back to front as CLI11 takes them, and
+// what --on has taken out of them.
+struct Parse {
+    CLI::App app;
+    std::vector<std::string> words;
+    std::vector<DeviceOption> particular;
+};
+
+// --on has read LIST; its option, and a value when that option takes one, are
+// the next words whatever they look like, as after any option.
+void takeDeviceOption(Parse* parse, const std::string& list) {
+    auto next = [parse]() {
+        std::string word = parse->words.back();
+        parse->words.pop_back();
+        return word;
+    };
+    DeviceOption option;
+    // Device numbers count from 1.
+    if (!parseList(list, 100000, true, &option.devices) || option.devices.count(0))
+        throw CLI::ValidationError("--on: device numbers from 1, such as 3, 2,5 or 4-7");
+    if (parse->words.empty()) throw CLI::ValidationError("--on " + list + " needs an option");
+    option.words.push_back(next());
+    std::string name = option.words[0].substr(0, option.words[0].find('='));
+    if (name == "--count" || name == "--on" || name == "--log-time" || name == "--record" || name == "--help")
+        throw CLI::ValidationError("--on: " + name + " is not for one device");
+    const CLI::Option* described = parse->app.get_option_no_throw(name);
+    if (!described || name.rfind("--", 0) != 0) throw CLI::ValidationError("unknown option " + name);
+    if (described->get_expected_max() != 0 && name == option.words[0]) {
+        if (parse->words.empty()) throw CLI::ValidationError(name + " needs a value");
+        option.words.push_back(next());
+    }
+    parse->particular.push_back(option);
+}
+
 // Every option with its meaning and its checks, bound to a device's options
-// and to the fleet's own (count, logTimes, recordPath).
-void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTimes, std::string* recordPath) {
-    app->set_help_flag();  // --help is looked for before the parse, wherever it stands
-    app->allow_extras();   // so an unknown word gets our own one-line message
+// and to the fleet's own (count, logTimes, recordPath, --on).
+void describeOptions(Parse* parse, SimOptions* o, unsigned* count, bool* logTimes, std::string* recordPath) {
+    CLI::App* app = &parse->app;
+    app->allow_extras();  // so an unknown word gets our own one-line message
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     auto layout = std::make_shared<UsageLayout>();
     layout->column_width(25);
     layout->label("Usage", "usage");
     layout->label("OPTIONS", "options");
     app->formatter(layout);
+    app->set_help_flag("-h,--help", "print the options and exit")->group("options");
 
     auto group = [app](const char* name) { app->option_defaults()->group(name); };
     auto flag = [app](const char* name, bool& field, const char* help) { app->add_flag(name, field, help); };
@@ -314,13 +353,17 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
            "address +I-1, serial with its last digits +I-1, MAC +I-1, and\n"
            "Software Version 7.0.<I-1> unless --version is given",
            "1 to 250");
-    // Taken out of the words before the parse; here for the help.
-    app->add_option("--on")
+    app->add_option("--on",
+                    [parse](const CLI::results_t& list) {
+                        takeDeviceOption(parse, list.front());
+                        return true;
+                    })
         ->option_text("LIST OPTION [VALUE]")
         ->description(
             "apply one option to the devices in LIST only (1-based: \"3\",\n"
             "\"2,5\", \"4-7\"), after the common ones; repeat as needed, e.g.\n"
-            "--on 3 --password other --on 5 --mute-after-restart");
+            "--on 3 --password other --on 5 --mute-after-restart")
+        ->trigger_on_parse();  // at once, while its words are next
     flag("--log-time", *logTimes, "put the seconds since the start before every log line");
     text("--record", *recordPath, "FILE",
          "at the end append one JSON line per device to FILE: what it received,\n"
@@ -332,12 +375,15 @@ void describeOptions(CLI::App* app, SimOptions* o, unsigned* count, bool* logTim
         "  when a device cannot listen.\n";
 }
 
-// Parses words (without the program's name) into what app is bound to; a
-// mistake comes back as one line naming the option.
-bool parseWords(CLI::App* app, std::vector<std::string> words, std::string* error) {
-    std::reverse(words.begin(), words.end());  // CLI11 takes them from the back
+// Parses words (without the program's name) into what the parse is bound to;
+// a mistake comes back as one line naming the option.
+bool parseWords(Parse* parse, std::vector<std::string> words, bool* help, std::string* error) {
+    parse->words.assign(words.rbegin(), words.rend());
     try {
-        app->parse(words);
+        parse->app.parse(parse->words);
+    } catch (const CLI::CallForHelp&) {
+        *help = true;
+        return true;
     } catch (const CLI::ArgumentMismatch& mismatch) {  // only a missing value, here
         std::string what = mismatch.what();
         *error = what.substr(0, what.find(':')) + " needs a value";
@@ -346,8 +392,8 @@ bool parseWords(CLI::App* app, std::vector<std::string> words, std::string* erro
         *error = mistake.what();
         return false;
     }
-    if (!app->remaining().empty()) {
-        *error = "unknown option " + app->remaining().front();
+    if (!parse->app.remaining().empty()) {
+        *error = "unknown option " + parse->app.remaining().front();
         return false;
     }
     return true;
@@ -364,21 +410,17 @@ bool checkDevice(const SimOptions& o, std::string* error) {
     return error->empty();
 }
 
-struct DeviceOption {
-    std::set<unsigned long> devices;
-    std::vector<std::string> words;  // the option and its value
-};
-
 }  // namespace
 
 void printSimUsage(FILE* out) {
-    CLI::App app("", "orbsim");
+    Parse parse;
+    parse.app.name("orbsim");
     SimOptions ignored;
     unsigned count = 1;
     bool logTimes = false;
     std::string recordPath;
-    describeOptions(&app, &ignored, &count, &logTimes, &recordPath);
-    std::fputs(app.help().c_str(), out);
+    describeOptions(&parse, &ignored, &count, &logTimes, &recordPath);
+    std::fputs(parse.app.help().c_str(), out);
 }
 
 bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::string* error) {
@@ -390,54 +432,33 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
     SimOptions base;
     unsigned count = 1;
     fleet->logTimes = false;
-    CLI::App app;
+    Parse common;
     fleet->recordPath.clear();
-    describeOptions(&app, &base, &count, &fleet->logTimes, &fleet->recordPath);
-    // The options after --on are taken out here; the rest apply to every device.
-    std::vector<std::string> common;
-    std::vector<DeviceOption> particular;
-    for (int i = 1; i < argc; ++i) {
-        std::string word = argv[i];
-        if (word == "--help" || word == "-h") {
-            *help = true;
-            return true;
-        }
-        if (word != "--on") {
-            common.push_back(word);
+    describeOptions(&common, &base, &count, &fleet->logTimes, &fleet->recordPath);
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    if (!parseWords(&common, given, help, error)) return false;
+    if (*help) return true;
+    if (common.app.count("--record") && fleet->recordPath.empty()) return fail("--record needs a file");
+    // A record names what made the device, but neither the fleet's own
+    // options nor another device's --on.
+    std::vector<std::string> shared;
+    for (size_t i = 0; i < given.size(); ++i) {
+        const std::string name = given[i].substr(0, given[i].find('='));
+        if (name == "--on") {
+            // LIST, the option, and its value when it takes one.
+            const std::string option = i + 2 < given.size() ? given[i + 2] : "";
+            const CLI::Option* described = common.app.get_option_no_throw(option);
+            i += 2 + (described && described->get_expected_max() != 0 ? 1 : 0);
             continue;
         }
-        DeviceOption option;
-        if (i + 1 >= argc) return fail("--on needs a value");
-        std::string list = argv[++i];
-        // Device numbers count from 1.
-        if (!parseList(list, 100000, true, &option.devices) || option.devices.count(0))
-            return fail("--on: device numbers from 1, such as 3, 2,5 or 4-7");
-        if (i + 1 >= argc) return fail("--on " + list + " needs an option");
-        option.words.push_back(argv[++i]);
-        std::string name = option.words[0].substr(0, option.words[0].find('='));
-        if (name == "--count" || name == "--on" || name == "--log-time" || name == "--record" || name == "--help")
-            return fail("--on: " + name + " is not for one device");
-        const CLI::Option* described = app.get_option_no_throw(name);
-        if (!described || name.rfind("--", 0) != 0) return fail("unknown option " + name);
-        if (described->get_expected_max() != 0 && name == option.words[0]) {
-            if (i + 1 >= argc) return fail(name + " needs a value");
-            option.words.push_back(argv[++i]);
-        }
-        particular.push_back(option);
-    }
-    if (!parseWords(&app, common, error)) return false;
-    if (app.count("--record") && fleet->recordPath.empty()) return fail("--record needs a file");
-    // A record names what made the device, but not the fleet's own options.
-    std::vector<std::string> shared;
-    for (size_t i = 0; i < common.size(); ++i) {
-        const std::string name = common[i].substr(0, common[i].find('='));
         // The address is the record's own field (in a fleet, the first device's).
         const bool fleetOwn = name == "--count" || name == "--record" || name == "--log-time" || name == "--address";
-        if (fleetOwn && name == common[i] && name != "--log-time") ++i;  // its value too
-        if (!fleetOwn) shared.push_back(common[i]);
+        if (fleetOwn && name == given[i] && name != "--log-time") ++i;  // its value too
+        if (!fleetOwn) shared.push_back(given[i]);
     }
     if ((base.address & 0xFF000000u) != ((base.address + count - 1) & 0xFF000000u))
         return fail("--count: the addresses run past the end of the network");
+    const std::vector<DeviceOption>& particular = common.particular;
     for (const DeviceOption& option : particular)
         if (*option.devices.rbegin() > count)
             return fail("--on " + std::to_string(*option.devices.rbegin()) + ": no such device (--count " +
@@ -449,7 +470,7 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
             device.address = base.address + i;
             device.serialNumber = nthSerial(base.serialNumber, i);
             nthMac(&device, i);
-            if (!app.count("--version")) device.softwareVersion = "7.0." + std::to_string(i);
+            if (!common.app.count("--version")) device.softwareVersion = "7.0." + std::to_string(i);
             // One file cannot hold them all: the common --save is the first device's.
             if (i > 0) device.savePath.clear();
         }
@@ -460,12 +481,12 @@ bool parseSimFleet(int argc, char** argv, SimFleet* fleet, bool* help, std::stri
         device.given.insert(device.given.end(), words.begin(), words.end());
         std::string which = "device " + std::to_string(i + 1) + ": ";
         if (!words.empty()) {
-            CLI::App own;
+            Parse own;
             unsigned ownCount = 1;
             bool ownTimes = false;
             std::string ownRecord;
             describeOptions(&own, &device, &ownCount, &ownTimes, &ownRecord);
-            if (!parseWords(&own, words, error)) return fail(which + *error);
+            if (!parseWords(&own, words, help, error)) return fail(which + *error);
         }
         // A MIN-MAX restart time: device 1 MIN, the last MAX, the others evenly between.
         if (count > 1)

@@ -9,8 +9,8 @@
 
 namespace {
 
-int runWizard(const ProgramDefinition& program, void* instance) {
-    std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile);
+int runWizard(const ProgramDefinition& program, void* instance, Console& console) {
+    std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile, console);
     if (!windows) return 0;
     WizardFrontEnd frontEnd(*windows);
     Run run(program.profile, frontEnd);
@@ -37,8 +37,11 @@ int runCommandLine(const ProgramDefinition& program, int argc, char** argv, Cons
 }  // namespace
 
 int programMain(const ProgramDefinition& program, void* instance, int argc, char** argv) {
-    // The one console of the process, lent to the front ends.
+    // The one console of the process, lent to the front ends; it puts the
+    // terminal back as it found it when the run has ended, whatever ended it
+    // (in the wizard also Ctrl+C with nothing on screen, which ends the run
+    // as it stands, exit code 0).
     Console console;
     // With arguments: the command line; without: the wizard, as ever.
-    return argc > 1 ? runCommandLine(program, argc, argv, console) : runWizard(program, instance);
+    return argc > 1 ? runCommandLine(program, argc, argv, console) : runWizard(program, instance, console);
 }

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "core/program_profile.h"
+#include "platform/platform_console.h"
 #include "ui/wizard_front_end.h"
 
 // The program's windows, prepared (window classes, common controls); null
-// when they cannot be, which ends the program silently.
-std::unique_ptr<WizardWindows> makeNativeWindows(void* instance, const ProgramProfile& profile);
+// when they cannot be, which ends the program silently. The terminal's
+// prompts and status lines use the console; Windows' own windows do not.
+std::unique_ptr<WizardWindows> makeNativeWindows(void* instance, const ProgramProfile& profile, Console& console);

@@ -46,6 +46,9 @@ public:
     virtual ~WizardWindows() = default;
     // Program-wide preparations before start-up; false ends the program silently.
     virtual bool prepare() { return true; }
+    // The person left with nothing on screen to act on it (the terminal:
+    // Ctrl+C between windows): the run ends as it stands, showing nothing more.
+    virtual bool closed() const { return false; }
     // Modal; 1 accepted (answers filled), 0 declined.
     virtual int showDialog(const Run& run, Dialog dialog, DialogAnswers* answers) = 0;
     // The error box, captioned kErrorBoxCaption.

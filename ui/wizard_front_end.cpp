@@ -22,22 +22,27 @@ const unsigned kConnectingMaximum = 100;
 const unsigned kWaitingSweepMs = 1000;
 }  // namespace
 
+// Once the person has left, no dialog shows: each is declined.
+int WizardFrontEnd::show(const Run& run, Dialog dialog, DialogAnswers* answers) {
+    return windows_.closed() ? 0 : windows_.showDialog(run, dialog, answers);
+}
+
 bool WizardFrontEnd::chooseMode(const Run& run, RunMode* mode) {
     DialogAnswers answers;
-    if (windows_.showDialog(run, Dialog::Welcome, &answers) == 0) return false;
+    if (show(run, Dialog::Welcome, &answers) == 0) return false;
     *mode = answers.mode;
     return true;
 }
 
 bool WizardFrontEnd::acceptWarning(const Run& run) {
     DialogAnswers answers;
-    return windows_.showDialog(run, Dialog::Warning, &answers) != 0;
+    return show(run, Dialog::Warning, &answers) != 0;
 }
 
 bool WizardFrontEnd::askAddress(const Run& run, AddressAnswer* answer) {
     DialogAnswers answers;
     Dialog dialog = run.context().isPhone ? Dialog::PhoneAddress : Dialog::Address;
-    if (windows_.showDialog(run, dialog, &answers) == 0) return false;
+    if (show(run, dialog, &answers) == 0) return false;
     copyText(answer->typed, sizeof answer->typed, answers.typed);
     answer->localIndex = answers.localIndex;
     return true;
@@ -45,7 +50,7 @@ bool WizardFrontEnd::askAddress(const Run& run, AddressAnswer* answer) {
 
 bool WizardFrontEnd::askSerial(const Run& run, SerialAnswer* answer) {
     DialogAnswers answers;
-    if (windows_.showDialog(run, Dialog::Recovery, &answers) == 0) return false;
+    if (show(run, Dialog::Recovery, &answers) == 0) return false;
     copyText(answer->serial, sizeof answer->serial, answers.typed);
     answer->localIndex = answers.localIndex;
     return true;
@@ -53,7 +58,7 @@ bool WizardFrontEnd::askSerial(const Run& run, SerialAnswer* answer) {
 
 bool WizardFrontEnd::askCredentials(const Run& run, CredentialsAnswer* answer) {
     DialogAnswers answers;
-    if (windows_.showDialog(run, Dialog::Password, &answers) == 0) return false;
+    if (show(run, Dialog::Password, &answers) == 0) return false;
     copyText(answer->userName, sizeof answer->userName, answers.userName);
     copyText(answer->password, sizeof answer->password, answers.password);
     return true;
@@ -62,20 +67,22 @@ bool WizardFrontEnd::askCredentials(const Run& run, CredentialsAnswer* answer) {
 bool WizardFrontEnd::confirmUpgrade(const Run& run) {
     DialogAnswers answers;
     bool staged = isOrbstage(run.profile()) && run.context().stage.load() == Stage::Transition;
-    return windows_.showDialog(run, staged ? Dialog::StagedConfirm : Dialog::Confirm, &answers) != 0;
+    return show(run, staged ? Dialog::StagedConfirm : Dialog::Confirm, &answers) != 0;
 }
 
 void WizardFrontEnd::showSuccess(const Run& run) {
     DialogAnswers answers;
     bool variant = successVariantFor(run.profile(), run.context().modelName);
-    windows_.showDialog(run, variant ? Dialog::SuccessVariant : Dialog::Success, &answers);
+    show(run, variant ? Dialog::SuccessVariant : Dialog::Success, &answers);
 }
 
 void WizardFrontEnd::showMessage(const Run&, const char* text, const char* caption) {
-    windows_.showMessageBox(text, caption);
+    if (!windows_.closed()) windows_.showMessageBox(text, caption);
 }
 
 View* WizardFrontEnd::openView(const Run& run, ViewKind kind) {
+    // No window for a person who left: the wait counts as cancelled.
+    if (windows_.closed()) return nullptr;
     ProgressView* window = nullptr;
     switch (kind) {
         case ViewKind::Connecting: {
@@ -140,7 +147,9 @@ void WizardFrontEnd::step(const Run& run, View* view, const RunStep& r) {
     }
 }
 
-bool WizardFrontEnd::cancelled(const Run&, View* view) { return view && windows_.poll(view->window); }
+bool WizardFrontEnd::cancelled(const Run&, View* view) {
+    return windows_.closed() || (view && windows_.poll(view->window));
+}
 
 void WizardFrontEnd::closeView(const Run&, View* view) {
     if (!view) return;
@@ -149,6 +158,6 @@ void WizardFrontEnd::closeView(const Run&, View* view) {
 }
 
 int WizardFrontEnd::end(const Run&, RunOutcome, const char* message) {
-    if (message) windows_.showErrorBox(message);
+    if (message && !windows_.closed()) windows_.showErrorBox(message);
     return 0;
 }

@@ -1,6 +1,8 @@
 // The wizard as a front end: each question is a dialog, each wait a
 // progress window whose titles, notes and bar this composes from the run's
-// steps, and the end an error box. The exit code is always 0.
+// steps, and the end an error box. The exit code is always 0. Once the
+// windows report the person gone (closed), every dialog is declined and
+// every wait cancelled, showing nothing, so the run ends as it stands.
 #pragma once
 
 #include "core/front_end.h"
@@ -27,5 +29,7 @@ public:
     int end(const Run&, RunOutcome, const char* message) override;
 
 private:
+    int show(const Run& run, Dialog dialog, DialogAnswers* answers);
+
     WizardWindows& windows_;
 };

@@ -9,8 +9,8 @@
 
 namespace {
 
-int runWizard(const ProgramDefinition& program, void* instance) {
-    std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile);
+int runWizard(const ProgramDefinition& program, void* instance, Console& console) {
+    std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile, console);
     if (!windows) return 0;
     WizardFrontEnd frontEnd(*windows);
     Run run(program.profile, frontEnd);
@@ -21,22 +21,27 @@ int runWizard(const ProgramDefinition& program, void* instance) {
     });
 }
 
-int runCommandLine(const ProgramDefinition& program, int argc, char** argv) {
-    consoleAttach();
+int runCommandLine(const ProgramDefinition& program, int argc, char** argv, Console& console) {
+    console.attach();
     const ProgramProfile& profile = program.profile;
     CliRequest request;
     std::string error;
     if (!parseCommandLine(profile, argc, argv, &request.options, &error)) return usageError(profile, error);
     int code = 0;
     if (runInformationCommand(profile, request.options, &code)) return code;
-    if (!prepareRequest(profile, &request, &error)) return usageError(profile, error);
-    if (isFleet(request.options)) return runFleet(profile, request);
-    return runOneDevice(profile, request, program.flow, program.initialStage);
+    if (!prepareRequest(profile, console, &request, &error)) return usageError(profile, error);
+    if (isFleet(request.options)) return runFleet(profile, request, console);
+    return runOneDevice(profile, console, request, program.flow, program.initialStage);
 }
 
 }  // namespace
 
 int programMain(const ProgramDefinition& program, void* instance, int argc, char** argv) {
+    // The one console of the process, lent to the front ends; it puts the
+    // terminal back as it found it when the run has ended, whatever ended it
+    // (in the wizard also Ctrl+C with nothing on screen, which ends the run
+    // as it stands, exit code 0).
+    Console console;
     // With arguments: the command line; without: the wizard, as ever.
-    return argc > 1 ? runCommandLine(program, argc, argv) : runWizard(program, instance);
+    return argc > 1 ? runCommandLine(program, argc, argv, console) : runWizard(program, instance, console);
 }

@@ -12,7 +12,6 @@
 #include "core/run_outcome.h"
 #include "platform/platform_child.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_console.h"
 #include "ui/cli/cli_output.h"
 #include "ui/cli/run_event.h"
 
@@ -84,13 +83,14 @@ void appendLog(CliOutput& out, FleetDevice* device, const std::string& line) {
 class Fleet {
 public:
     Fleet(const ProgramProfile& profile, const CliOptions& options, const PinnedImages& pinned,
-          std::vector<FleetDevice>& devices, bool one)
-        : o_(options),
+          std::vector<FleetDevice>& devices, bool one, Console& console)
+        : console_(console),
+          o_(options),
           one_(one),
           pinned_(pinned),
           devices_(devices),
           check_(options.command == CliCommand::Check),
-          table_(consoleErrorIsTerminal() && !options.quiet),
+          table_(console.errorIsTerminal() && !options.quiet),
           out_(CliOutputMode{profile.programName, options.quiet, options.json, false}),
           canaryLeft_(check_ ? 0 : options.canary),
           jobs_(options.jobs) {}
@@ -114,6 +114,7 @@ private:
     bool record(std::string* why);
     void recordChanges();
 
+    Console& console_;
     const CliOptions& o_;
     const bool one_;  // one device given as an argument: Ctrl+C cancels it at once
     const PinnedImages& pinned_;
@@ -148,7 +149,7 @@ void Fleet::holdBack(NotStartedWhy why) {
 }
 
 void Fleet::handleInterrupts() {
-    int seen = consoleInterruptCount();
+    int seen = console_.interruptCount();
     if (seen == interrupts_) return;
     const bool first = interrupts_ == 0;
     interrupts_ = seen;
@@ -386,7 +387,7 @@ void Fleet::recordChanges() {
 }
 
 int Fleet::run(const std::string& program) {
-    consoleCatchInterrupt();
+    console_.catchInterrupts(InterruptCatching::Always);
     std::string why;
     // The previous report goes before anything starts, or nothing starts.
     if (!o_.report.empty() && !record(&why)) {
@@ -431,7 +432,7 @@ int Fleet::run(const std::string& program) {
 
 }  // namespace
 
-int runFleet(const ProgramProfile& profile, const CliRequest& request) {
+int runFleet(const ProgramProfile& profile, const CliRequest& request, Console& console) {
     std::vector<FleetDevice> devices;
     int status = 0;
     if (!planFleet(profile, request.options, &devices, &status)) return status;
@@ -447,7 +448,7 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request) {
         options.canary = 0;
         options.maxFailures = 2;
     }
-    status = Fleet(profile, options, pinned, devices, one).run(program);
+    status = Fleet(profile, options, pinned, devices, one, console).run(program);
     if (!one) return status;
     const FleetDevice& device = devices[0];
     if (device.state != DeviceState::Done)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/program_profile.h"
+#include "platform/platform_console.h"
 #include "ui/cli/cli_front_end.h"
 
-int runFleet(const ProgramProfile& profile, const CliRequest& request);
+int runFleet(const ProgramProfile& profile, const CliRequest& request, Console& console);

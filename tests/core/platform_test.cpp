@@ -64,7 +64,7 @@ TEST(Platform, ChildLogRefusesLinksAndChildDiesWithItsParent) {
 TEST(Platform, ConsoleSignals) {
     SKIP_IF_SIGNALS_CAN_BE_DROPPED();
     signal(SIGPIPE, SIG_DFL);
-    consoleAttach();
+    Console().attach();
     int ends[2], terminal, input, status = 0;
     termios now{};
     ASSERT_EQ(pipe(ends), 0);
@@ -79,9 +79,11 @@ TEST(Platform, ConsoleSignals) {
             prctl(PR_SET_DUMPABLE, 0);  // no core file from SIGQUIT
             signal(row[0], SIG_DFL);
             dup2(input, STDIN_FILENO), close(terminal);  // the read ends when the test closes its side
-            if (row[1]) consoleCatchInterrupt();
+            Console console;
+            if (row[1]) console.catchInterrupts(InterruptCatching::Always);
             char line[8];
-            _exit(consoleReadLine(line, 8, true) ? 9 : consoleInterruptCount() * 2 + consoleTerminationRequested());
+            bool read = console.readHiddenLine(line, 8) == LineResult::Line;
+            _exit(read ? 9 : console.interruptCount() * 2 + console.terminationRequested());
         }
         EXPECT_TRUE(within2s([&] { return tcgetattr(input, &now) == 0 && !(now.c_lflag & ECHO); }));
         kill(run, row[0]);

@@ -6,8 +6,9 @@
 //       [--mode n] [--model name] [--target text] [--facts] [--seed n]
 //       actions...
 //   actions: dialog <id> | titles <id> <title>... -- | wait <id>
-//            | box <text> | end <id>
-// Dialogs and windows are named by their template ids.
+//            | box <text> | end <id> | idle
+// Dialogs and windows are named by their template ids; idle waits with
+// nothing on screen until Ctrl+C.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,7 +115,9 @@ void waitInView(Run& run, int id) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const ProgramProfile& profile = std::strcmp(argv[1], "stage") == 0 ? kOrbstageProfile : kOrbflashProfile;
-    std::unique_ptr<WizardWindows> windows = makeNativeWindows(nullptr, profile);
+    // As the entry does: the console outlives the windows and the run.
+    Console console;
+    std::unique_ptr<WizardWindows> windows = makeNativeWindows(nullptr, profile, console);
     WizardFrontEnd frontEnd(*windows);
     Run run(profile, frontEnd);
     UpgradeContext& c = run.context();
@@ -171,10 +174,14 @@ int main(int argc, char** argv) {
             } else if (action == "wait" && i < argc) {
                 waitInView(r, std::atoi(argv[i++]));
             } else if (action == "end" && i < argc) {
-                // The process ends with a window up, as a run may end.
+                // The run ends with a window up, as a run may end.
                 ProgressView* view = windows->open(kindOf(std::atoi(argv[i++])), nullptr);
                 windows->poll(view);
-                std::exit(0);
+                r.stop(RunOutcome::Success);
+            } else if (action == "idle") {
+                std::printf("idle\n");
+                std::fflush(stdout);
+                for (unsigned waited = 0; !windows->closed() && waited < kLongWaitMs; ++waited) sleepMillis(1);
             } else if (action == "box" && i < argc) {
                 windows->showErrorBox(argv[i++]);
                 std::printf("box done\n");

@@ -236,6 +236,16 @@ TEST(TerminalDialogs, CtrlCAtAPromptIsTheCloseBox) {
     EXPECT_TRUE(has(run.err, "ORB Firwmare Upgrade Error: after\n"));
 }
 
+TEST(TerminalDialogs, CtrlCWithNothingOnScreenEndsTheRunShowingNothingMore) {
+    SKIP_IF_SIGNALS_CAN_BE_DROPPED();
+    DriverRun run = runDriver({"flash", "dialog", "139", "idle", "dialog", "141", "wait", "110"}, "continue\n", "idle\n");
+    EXPECT_EQ(run.exitCode, 0);
+    // Declined unseen, the wait cancelled without its window or the error box.
+    EXPECT_TRUE(has(run.out, "dialog 141 result 0"));
+    EXPECT_FALSE(has(run.out, "Velmora") || has(run.out, "Uploading") || has(run.out, "not cancelled")) << run.out;
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(TerminalProgress, PipedWindowWritesOneLinePerTitleAndReadsNoInput) {
     DriverRun run = runDriver({"flash", "titles", "110", "Uploading A", "Uploading A", "Uploading B", "--", "titles",
                                "114", "--", "dialog", "139"},

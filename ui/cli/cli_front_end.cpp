@@ -8,7 +8,6 @@
 #include "core/device_check.h"
 #include "core/run.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_console.h"
 #include "ui/window_texts.h"
 
 struct View {
@@ -31,8 +30,8 @@ const PhaseWords kPhases[] = {
 
 }  // namespace
 
-CliFrontEnd::CliFrontEnd(CliRequest& request, CliOutput& output)
-    : request_(request), out_(output), eventName_(request.device) {}
+CliFrontEnd::CliFrontEnd(CliRequest& request, CliOutput& output, Console& console)
+    : request_(request), out_(output), console_(console), eventName_(request.device) {}
 
 RunEvent CliFrontEnd::event(const char* name) const {
     RunEvent e;
@@ -60,17 +59,17 @@ bool CliFrontEnd::askSerial(const Run&, SerialAnswer* answer) {
     return true;
 }
 
-bool supplyCredentials(CliRequest& request, CredentialsAnswer* answer) {
+bool supplyCredentials(CliRequest& request, Console& console, CredentialsAnswer* answer) {
     if (!request.havePassword) {
         // Nobody to ask: the device wants a password the run was not given.
         answer->refusal = RunOutcome::PasswordNeeded;
-        if (!consoleInputIsTerminal()) return false;
+        if (!console.inputIsTerminal()) return false;
         std::fprintf(stderr, "Password for %s at %s: ", request.options.user.c_str(), request.device.c_str());
         std::fflush(stderr);
         char typed[128];
         // Ctrl+C or the end of input at the prompt.
         answer->refusal = RunOutcome::UserAbort;
-        if (!consoleReadLine(typed, sizeof typed, true) || consoleInterrupted()) return false;
+        if (console.readHiddenLine(typed, sizeof typed) != LineResult::Line || console.interrupted()) return false;
         request.password = typed;
         request.havePassword = true;
     }
@@ -85,7 +84,7 @@ bool CliFrontEnd::askCredentials(const Run&, CredentialsAnswer* answer) {
         answer->refusal = RunOutcome::PasswordRefused;
         return false;
     }
-    if (!supplyCredentials(request_, answer)) return false;
+    if (!supplyCredentials(request_, console_, answer)) return false;
     ++passwordsGiven_;
     return true;
 }
@@ -97,7 +96,7 @@ bool CliFrontEnd::confirmUpgrade(const Run& run) {
                  shownText(c.deviceFacts.get().softwareVersion).c_str(), imageVersion(c.image));
     std::fflush(stderr);
     char answer[16];
-    if (!consoleReadLine(answer, sizeof answer, false)) return false;
+    if (console_.readLine(answer, sizeof answer) != LineResult::Line || console_.interrupted()) return false;
     return std::strcmp(answer, "y") == 0 || std::strcmp(answer, "Y") == 0 || std::strcmp(answer, "yes") == 0;
 }
 
@@ -108,7 +107,7 @@ void CliFrontEnd::showMessage(const Run&, const char* text, const char* caption)
 View* CliFrontEnd::openView(const Run&, ViewKind kind) { return new (std::nothrow) View{kind}; }
 
 // Ctrl+C is the Cancel button of whatever waits.
-bool CliFrontEnd::cancelled(const Run&, View*) { return consoleInterrupted(); }
+bool CliFrontEnd::cancelled(const Run&, View*) { return console_.interrupted(); }
 
 void CliFrontEnd::closeView(const Run&, View* view) { delete view; }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/front_end.h"
+#include "platform/platform_console.h"
 #include "ui/cli/cli_options.h"
 #include "ui/cli/cli_output.h"
 
@@ -21,7 +22,7 @@ struct CliRequest {
 
 class CliFrontEnd : public FrontEnd {
 public:
-    CliFrontEnd(CliRequest& request, CliOutput& output);
+    CliFrontEnd(CliRequest& request, CliOutput& output, Console& console);
 
     bool chooseMode(const Run&, RunMode* mode) override;
     bool acceptWarning(const Run&) override { return true; }
@@ -49,6 +50,7 @@ private:
 
     CliRequest& request_;
     CliOutput& out_;
+    Console& console_;
     // How events name the device, in every event alike: the target as given
     // (a recovery's lines add the address once it is known; its events do not).
     std::string eventName_;
@@ -60,4 +62,4 @@ private:
 
 // The credentials for the device: the password given, else one typed at a
 // hidden prompt on a terminal; false when there is none to give.
-bool supplyCredentials(CliRequest& request, CredentialsAnswer* answer);
+bool supplyCredentials(CliRequest& request, Console& console, CredentialsAnswer* answer);

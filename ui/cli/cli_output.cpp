@@ -5,7 +5,6 @@
 
 #include "base/text.h"
 #include "platform/platform_clock.h"
-#include "platform/platform_console.h"
 
 void CliOutput::endBar() {
     if (!barShown_) return;
@@ -43,7 +42,7 @@ void CliOutput::bar(const std::string& text, bool force) {
     SpinGuard lock(writing_);
     if (!force && barShown_ && now - lastBarMs_ < 100) return;
     lastBarMs_ = now;
-    int room = consoleColumns() - 1;
+    int room = (mode_.console ? mode_.console->columns(ConsoleStream::Error, 20) : 80) - 1;
     std::fprintf(stderr, "\r%.*s\x1b[K", room, text.c_str());
     std::fflush(stderr);
     barShown_ = true;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/spin_lock.h"
+#include "platform/platform_console.h"
 #include "ui/cli/run_event.h"
 
 struct CliOutputMode {
@@ -15,6 +16,7 @@ struct CliOutputMode {
     bool quiet = false;   // only the result of a failure
     bool json = false;
     bool bar = false;  // standard error is a terminal: live bar
+    const Console* console = nullptr;  // the bar's width; 80 columns without
 };
 
 class CliOutput {

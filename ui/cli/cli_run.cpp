@@ -160,7 +160,7 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
     }
 }
 
-bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* error) {
+bool prepareRequest(const ProgramProfile&, const Console& console, CliRequest* request, std::string* error) {
     const CliOptions& o = request->options;
     std::vector<std::pair<const char*, std::string>> files = {{"--devices", o.devicesFile}};
     // A pinned image is served from the parent's copy: its file may have changed since.
@@ -194,14 +194,15 @@ bool prepareRequest(const ProgramProfile&, CliRequest* request, std::string* err
         }
     }
     const bool confirms = o.command == CliCommand::Upgrade || o.command == CliCommand::Recover;
-    if (confirms && !o.yes && (isFleet(o) || !consoleInputIsTerminal())) {
+    if (confirms && !o.yes && (isFleet(o) || !console.inputIsTerminal())) {
         *error = "no terminal to confirm the upgrade on: give --yes";
         return false;
     }
     return true;
 }
 
-int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage) {
+int runOneDevice(const ProgramProfile& profile, Console& console, CliRequest& request, void (*flow)(Run&),
+                 Stage initialStage) {
     const CliOptions& o = request.options;
     request.device = o.targets[0];
     uint32_t toward = kRecoveryGroup;
@@ -209,7 +210,7 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     if (!chooseLocalAddress(profile, o.local, toward, &request.localAddress, &request.localWhy))
         return usageError(profile, "--local: " + o.local + " is not an address of this PC (see --list-addresses)");
 
-    CliOutput out(CliOutputMode{profile.programName, o.quiet, o.json, consoleErrorIsTerminal()});
+    CliOutput out(CliOutputMode{profile.programName, o.quiet, o.json, console.errorIsTerminal(), &console});
     setTraceOn(o.verbose);
     RunOptions options;
     options.fetchTimeoutMs = o.fetchTimeoutSeconds * 1000;
@@ -223,8 +224,8 @@ int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow
     options.nameHttpErrors = true;
     options.unusableChallengeIsAnswer = true;
     options.localHttpPort = 0;
-    CliFrontEnd frontEnd(request, out);
-    consoleCatchInterrupt();
+    CliFrontEnd frontEnd(request, out, console);
+    console.catchInterrupts(InterruptCatching::Always);
     Run run(profile, frontEnd, options);
     run.context().stage.store(initialStage);
     return runUntilStopped(run, [&](Run& r) {

@@ -17,7 +17,7 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 
 // The password (file, else $ORB_PASSWORD) and whether the run may go on
 // without a terminal to confirm on; false with a usage error.
-bool prepareRequest(const ProgramProfile& profile, CliRequest* request, std::string* error);
+bool prepareRequest(const ProgramProfile& profile, const Console& console, CliRequest* request, std::string* error);
 
 // True when path names a regular file or nothing; else false with why
 // ("PATH is a FIFO, not a file"): opening a FIFO blocks, a folder reads empty.
@@ -41,4 +41,5 @@ bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed,
                         std::string* why);
 
 // One device: upgrade, recover or check, with the program's flow.
-int runOneDevice(const ProgramProfile& profile, CliRequest& request, void (*flow)(Run&), Stage initialStage);
+int runOneDevice(const ProgramProfile& profile, Console& console, CliRequest& request, void (*flow)(Run&),
+                 Stage initialStage);

@@ -4,9 +4,7 @@
 #include "core/run.h"
 #include "ui/dialog_logic.h"
 #include "ui/dialog_texts.h"
-#include "ui/terminal/terminal_console.h"
 #include "ui/terminal/terminal_front_end.h"
-#include "ui/terminal/terminal_interrupt.h"
 #include "ui/terminal/terminal_prompts.h"
 
 namespace {
@@ -33,25 +31,25 @@ void loadLocalAddresses(const Run& run, LocalAddressList* list) {
     list->selected = list->count > 0 ? 0 : -1;
 }
 
-bool askLocalAddress(LocalAddressList* list) {
+bool askLocalAddress(TerminalScreen& screen, LocalAddressList* list) {
     if (list->count == 0) {
-        printDialogValue(kLocalAddressLabel, "(none)");
+        printDialogValue(screen, kLocalAddressLabel, "(none)");
         return true;
     }
-    return askMenu(kLocalAddressLabel, list->entries, list->count, &list->selected);
+    return askMenu(screen, kLocalAddressLabel, list->entries, list->count, &list->selected);
 }
 
-void printImageVersion(const Run& run) {
+void printImageVersion(TerminalScreen& screen, const Run& run) {
     char line[kLineSize];
     imageVersionLine(run, line, sizeof line);
-    printDialogText(line);
+    printDialogText(screen, line);
 }
 
-int welcomeDialog(DialogAnswers* answers) {
-    printDialogTitle(kWelcomeTitle);
-    printDialogText(kWelcomeText);
+int welcomeDialog(TerminalScreen& screen, DialogAnswers* answers) {
+    printDialogTitle(screen, kWelcomeTitle);
+    printDialogText(screen, kWelcomeText);
     // No Cancel button: only the close box (end of input, Ctrl+C) gives 0.
-    int command = askButton(kModeButtons, 2, 0);
+    int command = askButton(screen, kModeButtons, 2, 0);
     if (command == kUpgradeMode) {
         answers->mode = RunMode::Upgrade;
         return 1;
@@ -63,121 +61,118 @@ int welcomeDialog(DialogAnswers* answers) {
     return 0;
 }
 
-int recoveryDialog(const Run& run, DialogAnswers* answers) {
-    printDialogTitle(kRecoveryTitle);
-    printDialogText(kRecoveryIntroText);
-    printImageVersion(run);
-    printDialogText(recoveryCheckText(run));
+int recoveryDialog(TerminalScreen& screen, const Run& run, DialogAnswers* answers) {
+    printDialogTitle(screen, kRecoveryTitle);
+    printDialogText(screen, kRecoveryIntroText);
+    printImageVersion(screen, run);
+    printDialogText(screen, recoveryCheckText(run));
     LocalAddressList list;
     loadLocalAddresses(run, &list);
     char serial[kEntrySize];
-    if (!askEntry(kSerialEntryLabel, serial, sizeof serial, false)) return 0;
+    if (!askEntry(screen, kSerialEntryLabel, serial, sizeof serial, false)) return 0;
     trimBlanks(serial);
-    if (!askLocalAddress(&list)) return 0;
-    if (askButton(kContinueCancel, 2, 0) != kAccept) return 0;
+    if (!askLocalAddress(screen, &list)) return 0;
+    if (askButton(screen, kContinueCancel, 2, 0) != kAccept) return 0;
     copyText(answers->typed, sizeof answers->typed, serial);
     answers->localIndex = list.selected;
     return 1;
 }
 
-int warningDialog(const Run& run) {
+int warningDialog(TerminalScreen& screen, const Run& run) {
     char title[kLineSize];
     warningDialogTitle(run, title, sizeof title);
-    printDialogTitle(title);
-    printDialogText(kWarningText);
+    printDialogTitle(screen, title);
+    printDialogText(screen, kWarningText);
     // Cancel is the default, so that Enter declines.
-    return askButton(kContinueCancel, 2, 1) == kAccept ? 1 : 0;
+    return askButton(screen, kContinueCancel, 2, 1) == kAccept ? 1 : 0;
 }
 
-int addressDialog(const Run& run, DialogAnswers* answers) {
+int addressDialog(TerminalScreen& screen, const Run& run, DialogAnswers* answers) {
     char title[kLineSize];
     addressDialogTitle(run, title, sizeof title);
-    printDialogTitle(title);
-    printDialogText(kAddressIntroText);
-    printImageVersion(run);
-    printDialogText(addressHelpText(run));
+    printDialogTitle(screen, title);
+    printDialogText(screen, kAddressIntroText);
+    printImageVersion(screen, run);
+    printDialogText(screen, addressHelpText(run));
     LocalAddressList list;
     loadLocalAddresses(run, &list);
     // An invalid address asks again for the address and the local address
     // (keeping the choice made) and the button.
     for (;;) {
         char typed[kEntrySize];
-        if (!askEntry("IP Address", typed, sizeof typed, false)) return 0;
+        if (!askEntry(screen, "IP Address", typed, sizeof typed, false)) return 0;
         trimBlanks(typed);
-        if (!askLocalAddress(&list)) return 0;
-        if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
+        if (!askLocalAddress(screen, &list)) return 0;
+        if (askButton(screen, kOkCancel, 2, 0) != kAccept) return 0;
         if (addressAcceptable(typed)) {
             copyText(answers->typed, sizeof answers->typed, typed);
             answers->localIndex = list.selected;
             return 1;
         }
-        terminalShowMessageBox("Invalid IP Address", "Error");
+        terminalShowBox(screen, "Invalid IP Address", "Error");
     }
 }
 
-int passwordDialog(DialogAnswers* answers) {
-    printDialogTitle(kPasswordTitle);
-    printDialogText(kPasswordText);
+int passwordDialog(TerminalScreen& screen, DialogAnswers* answers) {
+    printDialogTitle(screen, kPasswordTitle);
+    printDialogText(screen, kPasswordText);
     char label[kLineSize];
     formatText(label, sizeof label, "%s [%s]", kUserLabel, defaultUserName());
     char user[kEntrySize];
-    if (!askEntry(label, user, sizeof user, false)) return 0;
+    if (!askEntry(screen, label, user, sizeof user, false)) return 0;
     if (!user[0]) copyText(user, sizeof user, defaultUserName());
     char password[kEntrySize];
-    if (!askEntry(kPasswordLabel, password, sizeof password, true)) return 0;
-    if (askButton(kOkCancel, 2, 0) != kAccept) return 0;
+    if (!askEntry(screen, kPasswordLabel, password, sizeof password, true)) return 0;
+    if (askButton(screen, kOkCancel, 2, 0) != kAccept) return 0;
     copyText(answers->userName, sizeof answers->userName, user);
     copyText(answers->password, sizeof answers->password, password);
     return 1;
 }
 
-int confirmDialog(const Run& run) {
+int confirmDialog(TerminalScreen& screen, const Run& run) {
     char title[kLineSize];
     confirmDialogTitle(run, title, sizeof title);
-    printDialogTitle(title);
+    printDialogTitle(screen, title);
     char text[1024];
     confirmDialogText(run, text, sizeof text);
-    printDialogText(text);
+    printDialogText(screen, text);
     const DeviceFacts facts = run.context().deviceFacts.get();
     const char* values[5] = {facts.serialNumber, facts.macAddress, facts.softwareVersion, facts.hardwareVersion,
                              facts.productName};
-    for (int i = 0; i < 5; ++i) printDialogValue(kFactLabels[i], values[i]);
-    return askButton(kUpgradeCancel, 2, 0) == kAccept ? 1 : 0;
+    for (int i = 0; i < 5; ++i) printDialogValue(screen, kFactLabels[i], values[i]);
+    return askButton(screen, kUpgradeCancel, 2, 0) == kAccept ? 1 : 0;
 }
 
-int successDialog(const Run& run, Dialog dialog) {
+int successDialog(TerminalScreen& screen, const Run& run, Dialog dialog) {
     char title[kLineSize];
     successDialogTitle(run, title, sizeof title);
-    printDialogTitle(title);
-    printDialogText(kSuccessText);
-    printDialogText(run.context().deviceFacts.get().softwareVersion);
-    printDialogText(successWebAddress(run, dialog));
-    return askButton(kOkOnly, 1, 0) == kAccept ? 1 : 0;
+    printDialogTitle(screen, title);
+    printDialogText(screen, kSuccessText);
+    printDialogText(screen, run.context().deviceFacts.get().softwareVersion);
+    printDialogText(screen, successWebAddress(run, dialog));
+    return askButton(screen, kOkOnly, 1, 0) == kAccept ? 1 : 0;
 }
 
-int runDialog(const Run& run, Dialog dialog, DialogAnswers* answers) {
+int runDialog(TerminalScreen& screen, const Run& run, Dialog dialog, DialogAnswers* answers) {
     switch (dialog) {
-        case Dialog::Welcome: return welcomeDialog(answers);
-        case Dialog::Recovery: return recoveryDialog(run, answers);
-        case Dialog::Warning: return warningDialog(run);
+        case Dialog::Welcome: return welcomeDialog(screen, answers);
+        case Dialog::Recovery: return recoveryDialog(screen, run, answers);
+        case Dialog::Warning: return warningDialog(screen, run);
         case Dialog::Address:
-        case Dialog::PhoneAddress: return addressDialog(run, answers);
-        case Dialog::Password: return passwordDialog(answers);
+        case Dialog::PhoneAddress: return addressDialog(screen, run, answers);
+        case Dialog::Password: return passwordDialog(screen, answers);
         case Dialog::Confirm:
-        case Dialog::StagedConfirm: return confirmDialog(run);
+        case Dialog::StagedConfirm: return confirmDialog(screen, run);
         case Dialog::Success:
-        case Dialog::SuccessVariant: return successDialog(run, dialog);
+        case Dialog::SuccessVariant: return successDialog(screen, run, dialog);
     }
     return 0;
 }
 }  // namespace
 
-int terminalShowDialog(const Run& run, Dialog dialog, DialogAnswers* answers) {
-    installInterruptHandler();
-    addInterruptListener();
-    beginModal();
-    int result = runDialog(run, dialog, answers);
-    endModal();
-    removeInterruptListener();
+int terminalShowDialog(TerminalScreen& screen, const Run& run, Dialog dialog, DialogAnswers* answers) {
+    screen.beginModal();
+    int result = runDialog(screen, run, dialog, answers);
+    screen.endModal();
     return result;
 }

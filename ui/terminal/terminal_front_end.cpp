@@ -2,6 +2,6 @@
 
 #include "ui/native_front_end.h"
 
-std::unique_ptr<WizardWindows> makeNativeWindows(void*, const ProgramProfile&) {
-    return std::make_unique<TerminalWindows>();
+std::unique_ptr<WizardWindows> makeNativeWindows(void*, const ProgramProfile&, Console& console) {
+    return std::make_unique<TerminalWindows>(console);
 }

@@ -5,34 +5,21 @@
 
 #include "base/text.h"
 #include "ui/terminal/terminal_front_end.h"
-#include "ui/terminal/terminal_console.h"
-#include "ui/terminal/terminal_input.h"
-#include "ui/terminal/terminal_interrupt.h"
-#include "ui/terminal/terminal_mode.h"
 
-namespace {
-void showBox(const char* text, const char* caption) {
-    installInterruptHandler();
-    addInterruptListener();
-    beginModal();
+void terminalShowBox(TerminalScreen& screen, const char* text, const char* caption) {
+    screen.beginModal();
     {
-        std::lock_guard<std::mutex> guard(consoleLock());
+        std::lock_guard<std::mutex> guard(screen.lock());
         std::fflush(stdout);
         // Texts may carry what a device sent: control bytes are shown, not obeyed.
         char shown[1024];
         std::fprintf(stderr, "%s: %s\n", caption, escapeControls(shown, sizeof shown, text));
-        if (inputIsTerminal()) std::fputs("Press Enter to continue.", stderr);
+        if (screen.inputIsTerminal()) std::fputs("Press Enter to continue.", stderr);
         std::fflush(stderr);
     }
-    if (inputIsTerminal()) {
+    if (screen.inputIsTerminal()) {
         char ignored[64];
-        readInputLine(ignored, sizeof ignored);
+        screen.console().readLine(ignored, sizeof ignored);
     }
-    endModal();
-    removeInterruptListener();
+    screen.endModal();
 }
-}  // namespace
-
-void terminalShowErrorBox(const char* text) { showBox(text, kErrorBoxCaption); }
-
-void terminalShowMessageBox(const char* text, const char* caption) { showBox(text, caption ? caption : ""); }

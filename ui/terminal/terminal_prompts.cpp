@@ -5,17 +5,13 @@
 #include <cstring>
 
 #include "base/text.h"
-#include "ui/terminal/terminal_console.h"
-#include "ui/terminal/terminal_front_end.h"
-#include "ui/terminal/terminal_input.h"
-#include "ui/terminal/terminal_mode.h"
 
 namespace {
 const size_t kAnswerSize = 256;
 
-void say(const char* text) {
-    std::lock_guard<std::mutex> guard(consoleLock());
-    writeOut(text);
+void say(TerminalScreen& screen, const char* text) {
+    std::lock_guard<std::mutex> guard(screen.lock());
+    screen.writeOut(text);
 }
 
 bool sameLabel(const char* typed, const char* label) {
@@ -33,17 +29,16 @@ bool sameLabel(const char* typed, const char* label) {
 // A line for the prompt just written. From a pipe nothing is echoed, so the
 // answer is written after the prompt (a hidden one as a bare line end) and
 // a log reads like the screen would.
-bool readAnswer(char* out, size_t size, bool hidden) {
-    LineResult result = readInputLine(out, size);
-    bool terminal = inputIsTerminal();
+bool readAnswer(TerminalScreen& screen, char* out, size_t size, bool hidden) {
+    LineResult result = screen.console().readLine(out, size);
     if (result == LineResult::Closed) {
-        say("\n");
+        say(screen, "\n");
         return false;
     }
-    if (!terminal) {
-        std::lock_guard<std::mutex> guard(consoleLock());
-        if (!hidden) writeOut(out);
-        writeOut("\n");
+    if (!screen.inputIsTerminal()) {
+        std::lock_guard<std::mutex> guard(screen.lock());
+        if (!hidden) screen.writeOut(out);
+        screen.writeOut("\n");
     }
     return true;
 }
@@ -70,49 +65,50 @@ char* trimBlanks(char* text) {
 
 // Titles, texts and values may carry what a device sent: their control
 // bytes are shown as \xNN, never written to the terminal as they are.
-void printDialogTitle(const char* title) {
+void printDialogTitle(TerminalScreen& screen, const char* title) {
     char shown[256];
     char line[320];
     formatText(line, sizeof line, "\n== %s ==\n", escapeControls(shown, sizeof shown, title));
-    say(line);
+    say(screen, line);
 }
 
-void printDialogText(const char* text) {
-    std::lock_guard<std::mutex> guard(consoleLock());
-    writeTextBlock(text);
+void printDialogText(TerminalScreen& screen, const char* text) {
+    std::lock_guard<std::mutex> guard(screen.lock());
+    screen.writeTextBlock(text);
 }
 
-void printDialogValue(const char* label, const char* value) {
+void printDialogValue(TerminalScreen& screen, const char* label, const char* value) {
     char shown[512];
     char line[640];
     formatText(line, sizeof line, "%s: %s\n", label, escapeControls(shown, sizeof shown, value));
-    say(line);
+    say(screen, line);
 }
 
-bool askEntry(const char* label, char* out, size_t size, bool hidden) {
+bool askEntry(TerminalScreen& screen, const char* label, char* out, size_t size, bool hidden) {
     char prompt[160];
     formatText(prompt, sizeof prompt, "%s: ", label);
     // Echo goes off before the prompt shows, so that nothing typed is seen.
-    if (hidden) setModalInputHidden(true);
-    say(prompt);
-    bool answered = readAnswer(out, size, hidden);
-    if (hidden) setModalInputHidden(false);
+    if (hidden) screen.setModalInputHidden(true);
+    say(screen, prompt);
+    bool answered = readAnswer(screen, out, size, hidden);
+    if (hidden) screen.setModalInputHidden(false);
     return answered;
 }
 
-bool askMenu(const char* label, const char entries[][kLocalAddressTextSize], int count, int* selected) {
+bool askMenu(TerminalScreen& screen, const char* label, const char entries[][kLocalAddressTextSize], int count,
+             int* selected) {
     char line[160];
     formatText(line, sizeof line, "%s:\n", label);
-    say(line);
+    say(screen, line);
     for (int i = 0; i < count; ++i) {
         formatText(line, sizeof line, "  %d) %s\n", i + 1, entries[i]);
-        say(line);
+        say(screen, line);
     }
     for (;;) {
         formatText(line, sizeof line, "Choose 1-%d [%d]: ", count, *selected + 1);
-        say(line);
+        say(screen, line);
         char answer[kAnswerSize];
-        if (!readAnswer(answer, sizeof answer, false)) return false;
+        if (!readAnswer(screen, answer, sizeof answer, false)) return false;
         trimBlanks(answer);
         if (!answer[0]) return true;
         int number = menuNumber(answer, count);
@@ -120,11 +116,11 @@ bool askMenu(const char* label, const char entries[][kLocalAddressTextSize], int
             *selected = number - 1;
             return true;
         }
-        say("No such entry.\n");
+        say(screen, "No such entry.\n");
     }
 }
 
-int askButton(const PromptButton* buttons, int count, int defaultIndex) {
+int askButton(TerminalScreen& screen, const PromptButton* buttons, int count, int defaultIndex) {
     char line[256] = "";
     size_t used = 0;
     for (int i = 0; i < count; ++i) {
@@ -136,13 +132,13 @@ int askButton(const PromptButton* buttons, int count, int defaultIndex) {
     }
     formatText(line + used, sizeof line - used, " > ");
     for (;;) {
-        say(line);
+        say(screen, line);
         char answer[kAnswerSize];
-        if (!readAnswer(answer, sizeof answer, false)) return 0;
+        if (!readAnswer(screen, answer, sizeof answer, false)) return 0;
         trimBlanks(answer);
         if (!answer[0] && defaultIndex >= 0) return buttons[defaultIndex].command;
         for (int i = 0; i < count; ++i)
             if (answer[0] && sameLabel(answer, buttons[i].label)) return buttons[i].command;
-        say("No such button.\n");
+        say(screen, "No such button.\n");
     }
 }

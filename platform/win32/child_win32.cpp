@@ -8,6 +8,8 @@
 #include <new>
 #include <string>
 
+#include "platform/win32/system_message.h"
+
 struct OrbChild {
     HANDLE process;
     HANDLE output;  // read end of its standard output; null once it ended
@@ -47,15 +49,6 @@ double seconds(const FILETIME& time) {
     return static_cast<double>(value.QuadPart) / 1e7;
 }
 
-// The system's message for code, without its line end.
-void describe(DWORD code, char* why, size_t whySize) {
-    if (!why || whySize == 0) return;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, why,
-                                  static_cast<DWORD>(whySize), nullptr);
-    while (length > 0 && (why[length - 1] == '\r' || why[length - 1] == '\n' || why[length - 1] == '.'))
-        why[--length] = '\0';
-    if (length == 0) std::snprintf(why, whySize, "error %lu", static_cast<unsigned long>(code));
-}
 
 // Opened by the parent, so a refusal is known before anything starts. The
 // reparse point itself is opened, never what it points to (one planted in a
@@ -65,7 +58,7 @@ HANDLE openLog(const char* path, SECURITY_ATTRIBUTES* inherit, char* why, size_t
     HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               inherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        describe(GetLastError(), why, whySize);
+        systemMessage(GetLastError(), why, whySize);
         return INVALID_HANDLE_VALUE;
     }
     const char* reason = nullptr;

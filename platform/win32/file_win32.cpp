@@ -5,16 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/win32/system_message.h"
+
 namespace {
 
-void say(DWORD code, char* why, size_t whySize) {
-    if (!why || whySize == 0) return;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, why,
-                                  static_cast<DWORD>(whySize), nullptr);
-    while (length > 0 && (why[length - 1] == '\r' || why[length - 1] == '\n' || why[length - 1] == '.'))
-        why[--length] = '\0';
-    if (length == 0) std::snprintf(why, whySize, "error %lu", static_cast<unsigned long>(code));
-}
 
 // The file behind path (reparse points followed), opened only to be identified.
 bool identify(const char* path, BY_HANDLE_FILE_INFORMATION* about) {
@@ -54,7 +48,7 @@ bool fileReplace(const char* path, const char* data, size_t size, char* why, siz
         if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
     if (file == INVALID_HANDLE_VALUE) {
-        say(error, why, whySize);
+        systemMessage(error, why, whySize);
         return false;
     }
     while (size > 0 && error == 0) {
@@ -74,6 +68,6 @@ bool fileReplace(const char* path, const char* data, size_t size, char* why, siz
         error = GetLastError();
     if (error == 0) return true;
     DeleteFileA(temporary.c_str());
-    say(error, why, whySize);
+    systemMessage(error, why, whySize);
     return false;
 }

@@ -2,9 +2,9 @@
 
 #include <fstream>
 
+#include "base/sha256.h"
 #include "tools/orbsim/sim_image_check.h"
 #include "tools/orbsim/sim_log.h"
-#include "tools/orbsim/sim_sha256.h"
 #include "tools/orbsim/sim_tftp_client.h"
 
 namespace {
@@ -115,7 +115,9 @@ void runUpgrade(SimState* state, UpgradeSource source) {
     noteTruth(state, [&](SimTruth& truth) {
         truth.fetches += fetched.requests;
         truth.bytes = fetched.bytes.size();
-        truth.sha256 = sha256Hex(fetched.bytes);
+        char hex[kSha256HexSize];
+        sha256HexOf(fetched.bytes.data(), fetched.bytes.size(), hex);
+        truth.sha256 = hex;
         truth.whole = check.complete;
         truth.tftpError = fetched.errorSent;
     });

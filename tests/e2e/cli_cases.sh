@@ -262,7 +262,9 @@ json)
   # PROGRAM: --json events, parsed line by line; facts with a quote, a
   # backslash and an escape sequence stay one valid object.
   P=$2-fast
-  start_sim --restart-seconds 1 --product $'ORBQ4x4 "x\\y"\e[2J'
+  # Down longer than a poll's 2 s: the forced run below serves the version
+  # the device already has, and only its down tells that it restarted.
+  start_sim --restart-seconds 5 --product $'ORBQ4x4 "x\\y"\e[2J'
   run_cli "$P" --json upgrade 127.0.0.2 --yes
   expect_code 0
   check_json "$WORK/out" 7.5.3
@@ -312,7 +314,8 @@ image)
 already_current)
   # PROGRAM: a device at the image's version is left alone, unless forced.
   P=$2-fast
-  start_sim --version 7.5.3 --restart-seconds 1
+  # Down longer than a poll's 2 s: only the down tells a restart here.
+  start_sim --version 7.5.3 --restart-seconds 5
   run_cli "$P" upgrade 127.0.0.2 --yes
   expect_code 0
   expect_err "127.0.0.2 is already at 7.5.3$"

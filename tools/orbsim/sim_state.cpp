@@ -1,5 +1,7 @@
 #include "tools/orbsim/sim_state.h"
 
+#include <algorithm>
+
 std::string currentVersion(SimState* state) {
     std::lock_guard<std::mutex> lock(state->mutex);
     return state->softwareVersion;
@@ -11,11 +13,13 @@ void setCurrentVersion(SimState* state, const std::string& version) {
 }
 
 bool simSleep(const SimState& state, unsigned ms) {
-    const unsigned step = 50;
-    for (unsigned slept = 0; slept < ms; slept += step) {
+    // Against the clock: a loaded machine oversleeps every slice, and a
+    // device's "1 s" restart must not become several.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
         if (state.stop) return false;
-        unsigned now = ms - slept < step ? ms - slept : step;
-        std::this_thread::sleep_for(std::chrono::milliseconds(now));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - now,
+                                                                                   std::chrono::milliseconds(50)));
     }
     return !state.stop;
 }

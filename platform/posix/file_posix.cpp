@@ -58,3 +58,32 @@ bool fileReplace(const char* path, const char* data, size_t size, char* why, siz
     say(error, why, whySize);
     return false;
 }
+
+bool fileAppendRecord(const char* path, const char* data, size_t size, char* why, size_t whySize) {
+    const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        say(errno, why, whySize);
+        return false;
+    }
+    // One write: appends to a regular file are atomic against each other.
+    ssize_t written;
+    do written = write(fd, data, size);
+    while (written < 0 && errno == EINTR);
+    int error = written < 0 ? errno : static_cast<size_t>(written) != size ? ENOSPC : 0;
+    if (error == 0 && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0) return true;
+    say(error, why, whySize);
+    return false;
+}
+
+bool folderCreateAll(const std::string& path, char* why, size_t whySize) {
+    for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+        const std::string part = path.substr(0, at);
+        if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            say(errno, why, whySize);
+            return false;
+        }
+        if (at == std::string::npos) return true;
+    }
+}

@@ -71,3 +71,40 @@ bool fileReplace(const char* path, const char* data, size_t size, char* why, siz
     systemMessage(error, why, whySize);
     return false;
 }
+
+bool fileAppendRecord(const char* path, const char* data, size_t size, char* why, size_t whySize) {
+    // Append access alone: every write goes to the end, whoever else appends.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        systemMessage(GetLastError(), why, whySize);
+        return false;
+    }
+    DWORD written = 0;
+    DWORD error = 0;
+    if (size > 0x40000000 || !WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr))
+        error = size > 0x40000000 ? ERROR_INVALID_PARAMETER : GetLastError();
+    else if (written != size)
+        error = ERROR_DISK_FULL;
+    if (error == 0 && !FlushFileBuffers(file)) error = GetLastError();
+    CloseHandle(file);
+    if (error == 0) return true;
+    systemMessage(error, why, whySize);
+    return false;
+}
+
+bool folderCreateAll(const std::string& path, char* why, size_t whySize) {
+    for (size_t at = path.find_first_of("\\/", 3);; at = path.find_first_of("\\/", at + 1)) {
+        const std::string part = path.substr(0, at);
+        if (!part.empty() && !CreateDirectoryA(part.c_str(), nullptr)) {
+            // A share's root or a drive cannot be made, but is there.
+            const DWORD error = GetLastError();
+            const DWORD attributes = GetFileAttributesA(part.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                systemMessage(error, why, whySize);
+                return false;
+            }
+        }
+        if (at == std::string::npos) return true;
+    }
+}

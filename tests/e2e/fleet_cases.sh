@@ -195,6 +195,35 @@ assert rows["127.0.0.4"]["result"] == "running (run not finished)" and rows["127
 PY
   ;;
 
+resume)
+  # Resuming is running the same command again: the parent is killed
+  # (SIGKILL) once two devices came back upgraded; the re-run leaves those
+  # alone, gives every other device the image, and no device takes a whole
+  # image twice.
+  start_fleet 6 --restart-seconds 2
+  devices_file 2 7
+  "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --jobs 2 --canary 0 >"$WORK/out" 2>"$WORK/err" &
+  PROGRAM_PID=$!
+  deadline=$((SECONDS + 60))
+  until [ "$(count_sim 'up again')" -ge 2 ]; do [ $SECONDS -le $deadline ] || fail "no two devices back"; sleep 0.1; done
+  { kill -KILL "$PROGRAM_PID" && wait_program 30; } 2>/dev/null
+  # What the children left running ends on its own: fetches give up, downs come back.
+  deadline=$((SECONDS + 60))
+  until [ "$(count_sim 'transfer start')" = "$(grep -cE 'TFTP (done|ended early):' "$WORK/sim.log")" ] &&
+    [ "$(count_sim 'restart: down')" = "$(count_sim 'up again')" ]; do
+    [ $SECONDS -le $deadline ] || fail "the devices did not settle" && sleep 0.1; done
+  fleet --json upgrade --yes --jobs 2 --canary 0
+  [ "$RC" = 0 ] || fail "the re-run: exit code $RC, expected 0"
+  python3 - "$WORK/out" <<'PY' || fail "the re-run's summary: $(grep summary "$WORK/out")"
+import json, sys
+summary = [json.loads(line) for line in open(sys.argv[1]) if '"event":"summary"' in line][-1]
+assert summary["upgraded"] + summary["current"] == 6 and summary["current"] >= 2, summary
+PY
+  for i in 2 3 4 5 6 7; do
+    [ "$(grep -c "\[127.0.0.$i\] received .*: complete" "$WORK/sim.log")" = 1 ] || fail "127.0.0.$i: not exactly one whole image"
+  done
+  ;;
+
 held_ports)
   # Forty devices that keep every connection open after answering, checked
   # then upgraded all at once, while another program holds the TFTP ports

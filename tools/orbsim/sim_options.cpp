@@ -313,6 +313,8 @@ void describeOptions(Parse* parse, SimOptions* o, unsigned* count, bool* logTime
     number("--fetch-delay", o->fetchDelayMs, 0, 600000, "MS",
            "wait this long after the trigger before the read request", "0 to 600000 ms");
     flag("--no-fetch", o->noFetch, "accept the trigger, never fetch");
+    number("--ignore-triggers", o->ignoreTriggers, 0, 1000000, "N",
+           "accept the first N triggers, but fetch only after a later one", "a count");
 
     group("tftp client");
     number("--tftp-retry-ms", o->tftpRetryMs, 10, 60000, "MS",

@@ -62,6 +62,7 @@ struct SimOptions {
     std::string saveDir;        // save to DIR/ADDRESS.img
     unsigned fetchDelayMs = 0;  // between the trigger and the read request
     bool noFetch = false;
+    unsigned ignoreTriggers = 0;  // the first N triggers fetch nothing
     int exitAfterSeconds = -1;  // -1: run until a signal
 
     // TFTP client behaviour and misbehaviour.

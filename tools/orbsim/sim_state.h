@@ -20,6 +20,7 @@ struct SimState {
     std::atomic<bool> inRecovery{false};
     std::atomic<unsigned> bootCount{0};  // a web server seeing it change forgets its nonce
     std::atomic<bool> upgrading{false};
+    std::atomic<unsigned> triggersIgnored{0};
 
     std::mutex mutex;  // guards the fields below
     std::string softwareVersion;

@@ -83,6 +83,12 @@ void runUpgrade(SimState* state, UpgradeSource source) {
         state->upgrading = false;
         return;
     }
+    if (state->triggersIgnored < o.ignoreTriggers) {
+        simLog("tftp: not fetching %s (trigger %u of %u ignored)", simEscape(source.fileName).c_str(),
+               ++state->triggersIgnored, o.ignoreTriggers);
+        state->upgrading = false;
+        return;
+    }
     if (o.fetchDelayMs) {
         simLog("tftp: waiting %u ms before the read request", o.fetchDelayMs);
         if (!simSleep(*state, o.fetchDelayMs)) {

@@ -6,7 +6,8 @@ Run::Run(const ProgramProfile& profile, FrontEnd& frontEnd, const RunOptions& op
 void Run::stop(RunOutcome outcome, const char* message) {
     if (!stopping_.exchange(true)) {
         outcome_.store(outcome);
-        exitCode_.store(frontEnd_.end(*this, outcome, message ? message : outcomeMessage(outcome)));
+        frontEnd_.end(*this, outcome, message ? message : outcomeMessage(outcome));
+        exitCode_.store(exitCodeOf(outcome, frontEnd_.exitStyle()));
     }
     throw RunStopped{outcome_.load()};
 }

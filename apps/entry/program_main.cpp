@@ -11,7 +11,7 @@ namespace {
 
 int runWizard(const ProgramDefinition& program, void* instance, Console& console) {
     std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile, console);
-    if (!windows) return 0;
+    if (!windows) return exitCodeOf(RunOutcome::Declined, ExitStyle::Wizard);
     WizardFrontEnd frontEnd(*windows);
     Run run(program.profile, frontEnd);
     run.context().stage.store(program.initialStage);

@@ -95,7 +95,7 @@ public:
           canaryLeft_(check_ ? 0 : options.canary),
           jobs_(options.jobs) {}
 
-    int run(const std::string& program);
+    RunOutcome run(const std::string& program);
 
 private:
     void handleInterrupts();
@@ -206,8 +206,9 @@ bool Fleet::start(const std::string& program, FleetDevice* device) {
     device->state = DeviceState::Done;
     device->endMs = device->startMs;
     device->endTime = device->startTime;
-    device->code = exitCode(ExitStatus::Failed);
-    device->message = "could not be started";
+    device->outcome = RunOutcome::ChildNotStarted;
+    device->code = exitCodeOf(device->outcome);
+    device->message = outcomeMessage(device->outcome);
     clearTable();
     out_.importantLine("%s: %s", device->address.c_str(), device->message.c_str());
     return false;
@@ -222,9 +223,10 @@ void Fleet::takeEvent(const std::string& line, FleetDevice* device) {
         // Passed on once judged: a run put back in the queue did not end.
         device->resultLine = line;
         device->resultSeen = true;
-        device->code = static_cast<int>(e.code.value_or(1));
+        // Judged by its outcome, through the table; a name it does not know is a lost run.
+        if (!outcomeNamed(e.outcome.value_or("").c_str(), &device->outcome)) device->outcome = RunOutcome::ChildLost;
+        device->code = exitCodeOf(device->outcome);
         device->imageReached = e.bytesSent.value_or(0) > 0;
-        device->outcome = e.outcome.value_or("");
         device->message = e.message.value_or("");
         device->after = e.version.value_or("");
         device->verdict = e.verdict.value_or("");
@@ -270,7 +272,7 @@ void Fleet::readOutput(FleetDevice* device) {
 // No TFTP port was free for it while others ran: back in the queue, and
 // no more at once than now, so a port held elsewhere cannot burn the queue.
 bool Fleet::putBack(FleetDevice* device) {
-    if (device->outcome != "listener-bind" || device->transferStarted || interrupts_ > 0) return false;
+    if (device->outcome != RunOutcome::ListenerBindFailed || device->transferStarted || interrupts_ > 0) return false;
     unsigned others = running();
     if (others == 0) return false;
     jobs_ = others;
@@ -297,7 +299,8 @@ void Fleet::finish(FleetDevice* device, int status) {
     device->endTime = wallClock();
     if (!device->resultSeen) {
         // Crashed or killed: that device's failure, not the fleet's.
-        device->code = status == 0 ? 1 : status;
+        device->outcome = RunOutcome::ChildLost;
+        device->code = status == exitCodeOf(RunOutcome::Success) ? exitCodeOf(device->outcome) : status;
         device->message = "ended without a result (status " + std::to_string(status) + ")";
         // Whether bytes went out after its read request is unknown: they may have.
         device->imageReached = device->transferStarted;
@@ -305,7 +308,7 @@ void Fleet::finish(FleetDevice* device, int status) {
         lost.event = "result";
         lost.device = device->address;
         lost.code = device->code;
-        lost.outcome = "lost";
+        lost.outcome = outcomeName(device->outcome);
         lost.message = device->message;
         lost.version = "";
         device->resultLine = eventLine(lost);
@@ -332,7 +335,7 @@ void Fleet::judge(const FleetDevice& device) {
     if (check_) return;
     const bool afterImage = failedAfterImage(device);
     if (device.canary && canaryLeft_ > 0) {
-        if (device.code == 0 && device.imageReached && --canaryLeft_ == 0)
+        if (outcomeSucceeded(device.outcome) && device.imageReached && --canaryLeft_ == 0)
             out_.line("canary: %s took the image; the rest start", device.address.c_str());
         if (afterImage && !canaryFailed_) {
             canaryFailed_ = true;
@@ -386,13 +389,13 @@ void Fleet::recordChanges() {
     out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
 }
 
-int Fleet::run(const std::string& program) {
+RunOutcome Fleet::run(const std::string& program) {
     console_.catchInterrupts(InterruptCatching::Always);
     std::string why;
     // The previous report goes before anything starts, or nothing starts.
     if (!o_.report.empty() && !record(&why)) {
         out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
-        return exitCode(ExitStatus::Failed);
+        return RunOutcome::ReportUnwritable;
     }
     const unsigned count = static_cast<unsigned>(devices_.size());
     out_.line("%s %u device%s, at most %u at once%s", check_ ? "checking" : "upgrading", count, count == 1 ? "" : "s",
@@ -425,9 +428,9 @@ int Fleet::run(const std::string& program) {
     // Not a device's failure: the counts stand, and the run has failed.
     if (!o_.report.empty() && !record(&why)) {
         out_.importantLine("--report: cannot write %s: %s", o_.report.c_str(), why.c_str());
-        return exitCode(ExitStatus::Failed);
+        return RunOutcome::ReportUnwritable;
     }
-    return exitCode(good ? ExitStatus::Done : ExitStatus::FleetFailed);
+    return good ? RunOutcome::Success : RunOutcome::FleetFailed;
 }
 
 }  // namespace
@@ -439,7 +442,7 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request, Console& 
     PinnedImages pinned;
     if (!pinImages(profile, request.options, &pinned, &status)) return status;
     char program[1024];
-    if (!currentProgramPath(program, sizeof program)) return exitCode(ExitStatus::Failed);
+    if (!currentProgramPath(program, sizeof program)) return exitCodeOf(RunOutcome::ChildNotStarted);
     // One device given as an argument (for its log or report): no canary or
     // budget around it (one device cannot spend two), and its own exit status.
     const bool one = request.options.devicesFile.empty() && request.options.targets.size() == 1;
@@ -448,11 +451,12 @@ int runFleet(const ProgramProfile& profile, const CliRequest& request, Console& 
         options.canary = 0;
         options.maxFailures = 2;
     }
-    status = Fleet(profile, options, pinned, devices, one, console).run(program);
-    if (!one) return status;
+    const RunOutcome end = Fleet(profile, options, pinned, devices, one, console).run(program);
+    if (!one) return exitCodeOf(end);
     const FleetDevice& device = devices[0];
+    // Stopped before it started.
     if (device.state != DeviceState::Done)
-        return status == exitCode(ExitStatus::FleetFailed) ? exitCode(ExitStatus::Cancelled) : status;
+        return exitCodeOf(end == RunOutcome::FleetFailed ? RunOutcome::UserAbort : end);
     // A report that could not be written fails a run the device passed.
-    return device.code == 0 && status == exitCode(ExitStatus::Failed) ? status : device.code;
+    return outcomeSucceeded(device.outcome) && end == RunOutcome::ReportUnwritable ? exitCodeOf(end) : device.code;
 }

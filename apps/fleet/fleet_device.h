@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/program_profile.h"
+#include "core/run_outcome.h"
 #include "platform/platform_child.h"
 #include "ui/cli/cli_front_end.h"
 
@@ -36,8 +37,11 @@ struct FleetDevice {
     // result, its transfer event): what the canary and the budget count.
     bool imageReached = false;
     bool resultSeen = false;
+    // Its result read back into the outcome type; code is its exit status
+    // (a lost child's own status).
+    RunOutcome outcome = RunOutcome::ChildLost;
     int code = -1;
-    std::string outcome, message;
+    std::string message;
     uint32_t startMs = 0, endMs = 0;
     std::time_t startTime = 0, endTime = 0;
 };

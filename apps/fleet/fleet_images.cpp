@@ -28,7 +28,7 @@ bool pinImages(const ProgramProfile& profile, const CliOptions& o, PinnedImages*
         char error[1024];
         if (!loadFirmwareImageFile(path.c_str(), &image, error, sizeof error)) {
             std::fprintf(stderr, "%s: %s\n", profile.programName, error);
-            *exitStatus = exitCode(ExitStatus::ImageUnusable);
+            *exitStatus = exitCodeOf(RunOutcome::ImageDamaged);
             return false;
         }
         // The bytes just checked, where only this user can reach them: what
@@ -51,7 +51,7 @@ bool pinImages(const ProgramProfile& profile, const CliOptions& o, PinnedImages*
         if (!kept) {
             std::fprintf(stderr, "%s: %s: cannot keep a private copy: %s\n", profile.programName, path.c_str(),
                          pinned->folder.empty() ? error : ("cannot write " + copy).c_str());
-            *exitStatus = exitCode(ExitStatus::Failed);
+            *exitStatus = exitCodeOf(RunOutcome::ImageCopyFailed);
             return false;
         }
         pinned->pins[path] = std::string(image.sha256) + ":" + copy;

@@ -145,7 +145,7 @@ bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::v
 
 bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<FleetDevice>* devices,
                int* exitStatus) {
-    *exitStatus = exitCode(ExitStatus::Usage);
+    *exitStatus = exitCodeOf(RunOutcome::UsageError);
     std::vector<Listing> listings;
     for (const std::string& address : o.targets) {
         addDevice(address, o.user, o.passwordFile, devices);

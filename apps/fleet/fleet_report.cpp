@@ -67,11 +67,12 @@ std::string csvText(const std::string& bytes) {
 bool deviceSucceeded(const FleetDevice& d, bool check) {
     if (d.state != DeviceState::Done || !d.resultSeen) return false;
     if (check) return d.verdict == "would upgrade" || d.verdict == "already current";
-    return d.code == 0;
+    return outcomeSucceeded(d.outcome);
 }
 
 bool failedAfterImage(const FleetDevice& d) {
-    return d.state == DeviceState::Done && d.imageReached && d.code != 0 && d.code != 130;
+    return d.state == DeviceState::Done && d.imageReached && !outcomeSucceeded(d.outcome) &&
+           !outcomeCancelled(d.outcome);
 }
 
 std::string resultWords(const FleetDevice& d, bool check) {
@@ -86,9 +87,9 @@ std::string resultWords(const FleetDevice& d, bool check) {
         }
     }
     if (check && d.resultSeen && !d.verdict.empty()) return d.verdict;
-    if (d.code == 0 && d.outcome == "already-current") return "already current";
-    if (d.code == 0) return "upgraded";
-    std::string why = !d.message.empty() ? d.message : !d.outcome.empty() ? d.outcome : "failed";
+    if (d.outcome == RunOutcome::AlreadyCurrent) return "already current";
+    if (outcomeSucceeded(d.outcome)) return "upgraded";
+    std::string why = !d.message.empty() ? d.message : outcomeName(d.outcome);
     return why + " (exit " + std::to_string(d.code) + ")";
 }
 
@@ -101,7 +102,7 @@ void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool
             ++notStarted;
         else if (!deviceSucceeded(d, check))
             ++failed;
-        else if (d.outcome == "already-current" || d.verdict == "already current")
+        else if (d.outcome == RunOutcome::AlreadyCurrent || d.verdict == "already current")
             ++current;
         else
             ++succeeded;

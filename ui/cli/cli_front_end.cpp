@@ -294,10 +294,10 @@ void CliFrontEnd::imageFields(const Run& run, RunEvent* e) const {
     e->imageFile = paths.empty() ? "" : paths[paths.size() > 1 ? static_cast<size_t>(c.imageChoice) : 0];
 }
 
-int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
-    const int code = exitCode(outcomeStatus(outcome));
+void CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
+    const int code = exitCodeOf(outcome);
     if (request_.options.command == CliCommand::Check) {
-        if (code == 0)
+        if (outcomeSucceeded(outcome))
             out_.line("nothing stands in the way of an upgrade");
         else
             out_.importantLine("%s: %s", request_.device.c_str(), message ? message : outcomeName(outcome));
@@ -307,7 +307,7 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
         e.verdict = checkVerdict(run, outcome);
         imageFields(run, &e);
         out_.event(e);
-        return code;
+        return;
     }
     // Only what the device itself said after the upload: nothing, for a
     // device that was never read again.
@@ -331,5 +331,4 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     e.bytesSent = static_cast<int64_t>(run.context().imageBytesSent.load());
     imageFields(run, &e);
     out_.event(e);
-    return code;
 }

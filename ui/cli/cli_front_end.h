@@ -38,7 +38,7 @@ public:
     void closeView(const Run&, View* view) override;
 
     void finding(const Run&, Finding finding, const char* text) override;
-    int end(const Run& run, RunOutcome outcome, const char* message) override;
+    void end(const Run& run, RunOutcome outcome, const char* message) override;
 
     // An event naming this run's device.
     RunEvent event(const char* name) const;

@@ -21,19 +21,20 @@
 namespace {
 
 int listAddresses(const ProgramProfile& profile) {
-    if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) != 0) return 1;
+    if (socketStartup(profile.socketVersionMajor, profile.socketVersionMinor) != 0)
+        return exitCodeOf(RunOutcome::SocketsUnavailable);
     char host[128];
     uint32_t addresses[kMaxLocalAddresses];
     listLocalAddresses(host, sizeof host, addresses);
     for (uint32_t a : addresses)
         if (a) std::printf("%s\n", dottedAddress(a).c_str());
-    return 0;
+    return exitCodeOf(RunOutcome::Success);
 }
 
 int printVersion(const ProgramProfile& profile) {
     FirmwareImage image = loadFirmwareImage(profile.imageResourceId);
     std::printf("%s 1.0.0, built-in image %s\n", profile.programName, image.data ? imageVersion(image) : "(none)");
-    return 0;
+    return exitCodeOf(RunOutcome::Success);
 }
 
 // An --image file, or in a fleet's child the parent's pinned copy of it.
@@ -145,14 +146,14 @@ bool credentialFits(const std::string& text, std::string* why) {
 
 int usageError(const ProgramProfile& profile, const std::string& message) {
     std::fprintf(stderr, "%s: %s (see %s --help)\n", profile.programName, message.c_str(), profile.programName);
-    return exitCode(ExitStatus::Usage);
+    return exitCodeOf(RunOutcome::UsageError);
 }
 
 bool runInformationCommand(const ProgramProfile& profile, const CliOptions& options, int* code) {
     switch (options.command) {
         case CliCommand::Help:
             std::fputs(commandLineHelp(profile).c_str(), stdout);
-            *code = 0;
+            *code = exitCodeOf(RunOutcome::Success);
             return true;
         case CliCommand::Version: *code = printVersion(profile); return true;
         case CliCommand::ListAddresses: *code = listAddresses(profile); return true;

@@ -8,8 +8,10 @@
 #include "base/text.h"
 #include "core/run_outcome.h"
 #include "platform/platform_file.h"
-#include "ui/cli/cli_options.h"
-#include "ui/cli/cli_run.h"
+#include "apps/command_line/cli_options.h"
+#include "apps/command_line/command_request.h"
+#include "apps/command_line/one_device.h"
+#include "net/address_utils.h"
 
 namespace {
 

@@ -40,17 +40,19 @@ bool askWarning(Run& run) { return run.request() || run.frontEnd().acceptWarning
 
 bool askAddress(Run& run) {
     AddressAnswer answer;
+    UpgradeContext& c = run.context();
     const RunRequest* request = run.request();
     if (request && request->target) {
-        copyText(answer.typed, sizeof answer.typed, request->device.c_str());
+        // Parsed once, when the request was built.
+        copyText(c.targetText, sizeof c.targetText, request->device.c_str());
+        c.targetAddress = request->target;
         answer.localIndex = -1;
         answer.localAddress = request->localAddress;
-    } else if (!run.frontEnd().askAddress(run, &answer)) {
-        return false;
+    } else {
+        if (!run.frontEnd().askAddress(run, &answer)) return false;
+        copyText(c.targetText, sizeof c.targetText, answer.typed);
+        if (!parseTypedAddress(answer.typed, &c.targetAddress)) return false;
     }
-    UpgradeContext& c = run.context();
-    copyText(c.targetText, sizeof c.targetText, answer.typed);
-    if (!parseTypedAddress(answer.typed, &c.targetAddress)) return false;
     if (isOrbstage(run.profile())) {
         // ".bi0" while a staged run serves its transition image first.
         char extension[8];

@@ -376,6 +376,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
             *error = command + ": not the address of a host: '" + target + "'";
             return false;
         }
+        if (o->command != CliCommand::Recover) o->addresses.push_back(address);
     }
     return true;
 }

@@ -15,6 +15,7 @@ enum class CliCommand { None, Upgrade, Recover, Check, Help, Version, ListAddres
 struct CliOptions {
     CliCommand command = CliCommand::None;
     std::vector<std::string> targets;  // device addresses, or the serial of a recovery
+    std::vector<uint32_t> addresses;   // the targets parsed, once (upgrade, check)
     std::string devicesFile;           // --devices: one device per line
     std::string local;                 // --local, as typed
     std::string user = "admin";

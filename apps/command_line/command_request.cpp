@@ -171,7 +171,7 @@ bool buildRequest(const ProgramProfile& profile, const CliOptions& o, const Cons
     if (o.command == CliCommand::Recover) {
         request->serial = o.targets[0];
     } else {
-        parseHostAddress(o.targets[0].c_str(), &request->target);
+        request->target = o.addresses[0];
         toward = request->target;
     }
     if (!chooseLocalAddress(profile, o.local, toward, &request->localAddress, &request->localWhy)) {

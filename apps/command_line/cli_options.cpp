@@ -254,11 +254,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     std::vector<std::string> words;
     std::string restartWait;
     // Counts go through text, so that a given one is told from a default.
-    std::vector<std::pair<const OptionRow*, std::string>> counts;
-    for (const OptionRow& row : kOptionRows)
-        if (rowApplies(program, row) && row.shape == Shape::Count) counts.push_back({&row, ""});
-    size_t nextCount = 0;
-    std::map<std::string, const std::string*> countGiven;
+    std::map<std::string, std::string> counts;
     for (const OptionRow& row : kOptionRows) {
         if (!rowApplies(program, row)) continue;
         CLI::Option* option = nullptr;
@@ -273,14 +269,11 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
                              ->expected(1)
                              ->allow_extra_args(false);
                 break;
-            case Shape::Count: {
-                std::string& text = counts[nextCount++].second;
-                countGiven[row.longName] = &text;
-                option = app.add_option(row.names, text)
+            case Shape::Count:
+                option = app.add_option(row.names, counts[row.longName])
                              ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
                              ->check(count(row.min, row.max, countWhy(row)));
                 break;
-            }
             case Shape::Wait:
                 option = app.add_option(row.names, restartWait)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
                 break;
@@ -294,13 +287,14 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         *error = usageMessage(e);
         return false;
     }
-    for (const auto& [row, text] : counts) o->*row->count = countOf(text, o->*row->count);
+    for (const OptionRow& row : kOptionRows)
+        if (row.shape == Shape::Count && rowApplies(program, row))
+            o->*row.count = countOf(counts[row.longName], o->*row.count);
     if (!restartWait.empty()) o->restartWait = restartWait == "fixed" ? RestartWait::Fixed : RestartWait::Follow;
     if (o->help) o->command = CliCommand::Help;
     else if (o->version) o->command = CliCommand::Version;
     else if (o->listAddresses) o->command = CliCommand::ListAddresses;
-    const std::string jobs = *countGiven["--jobs"], canary = *countGiven["--canary"],
-                      maxFailures = *countGiven["--max-failures"];
+    const std::string jobs = counts["--jobs"], canary = counts["--canary"], maxFailures = counts["--max-failures"];
     if (o->command == CliCommand::Help || o->command == CliCommand::Version) return true;
     if (o->quiet && o->verbose) {
         *error = "--quiet and --verbose: choose one";

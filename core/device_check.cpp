@@ -102,7 +102,7 @@ RunOutcome checkWebServer(Run& run) {
             return RunOutcome::PasswordRefused;
         }
         CredentialsAnswer answer;
-        if (!run.frontEnd().askCredentials(run, &answer)) {
+        if (!answerCredentials(run, &answer)) {
             if (answer.refusal == RunOutcome::UserAbort) run.stop(RunOutcome::UserAbort);
             run.frontEnd().finding(run, Finding::Ok, "web server: the device answers");
             run.frontEnd().finding(run, Finding::Problem, "credentials: the device asks for a password; none given");
@@ -160,13 +160,22 @@ bool onLocalSubnet(const UpgradeContext& c, bool* known) {
     return *known && (c.localAddress & mask) == (c.targetAddress & mask);
 }
 
+namespace {
+const char* const kWouldUpgrade = "would upgrade";
+const char* const kAlreadyCurrent = "already current";
+}  // namespace
+
+bool verdictClear(const std::string& verdict) { return verdict == kWouldUpgrade || verdictCurrent(verdict); }
+
+bool verdictCurrent(const std::string& verdict) { return verdict == kAlreadyCurrent; }
+
 const char* checkVerdict(const Run& run, RunOutcome outcome) {
     const UpgradeContext& c = run.context();
     bool known = false;
     switch (outcome) {
         case RunOutcome::Success:
-            if (std::strcmp(imageVersion(c.image), c.deviceFacts.get().softwareVersion) == 0) return "already current";
-            return onLocalSubnet(c, &known) || !known ? "would upgrade" : "not on this PC's subnet";
+            if (std::strcmp(imageVersion(c.image), c.deviceFacts.get().softwareVersion) == 0) return kAlreadyCurrent;
+            return onLocalSubnet(c, &known) || !known ? kWouldUpgrade : "not on this PC's subnet";
         case RunOutcome::NoResponse:
         case RunOutcome::HttpConnectFailed: return "no answer";
         case RunOutcome::PasswordRefused: return "password refused";

@@ -3,6 +3,8 @@
 // goes to the run's front end as a line.
 #pragma once
 
+#include <string>
+
 #include "core/run.h"
 
 // Checks the run's target from its local address: subnet, TFTP port, web
@@ -18,3 +20,7 @@ bool onLocalSubnet(const UpgradeContext& context, bool* known);
 // it read: "would upgrade", "already current", "not on this PC's subnet",
 // "no answer", "password refused", "image not for this model", ...
 const char* checkVerdict(const Run& run, RunOutcome outcome);
+// A verdict read back (a fleet's child's): nothing stands in the way of an
+// upgrade ("would upgrade" or "already current"), and whether it is current.
+bool verdictClear(const std::string& verdict);
+bool verdictCurrent(const std::string& verdict);

@@ -105,8 +105,8 @@ public:
     virtual void finding(const Run&, Finding, const char* /*text*/) {}
 
     // The end, once, on the thread that met it and before its views close:
-    // the message (null for none) is shown; returns the exit status.
-    virtual int end(const Run&, RunOutcome outcome, const char* /*message*/) {
-        return exitCode(outcomeStatus(outcome));
-    }
+    // the message (null for none) is shown.
+    virtual void end(const Run&, RunOutcome /*outcome*/, const char* /*message*/) {}
+    // Whose exit status the run's outcome becomes (the table's, or the wizard's 0).
+    virtual ExitStyle exitStyle() const { return ExitStyle::CommandLine; }
 };

@@ -27,16 +27,32 @@ bool parseTypedAddress(const char* typed, uint32_t* address) {
     return parseDottedQuad(typed, address) && *address != 0;
 }
 
-bool askMode(Run& run) { return run.frontEnd().chooseMode(run, &run.context().mode); }
+bool askMode(Run& run) {
+    if (const RunRequest* request = run.request()) {
+        run.context().mode = request->mode;
+        return true;
+    }
+    return run.frontEnd().chooseMode(run, &run.context().mode);
+}
 
-bool askWarning(Run& run) { return run.frontEnd().acceptWarning(run); }
+// A request was given knowingly: its warning stands accepted.
+bool askWarning(Run& run) { return run.request() || run.frontEnd().acceptWarning(run); }
 
 bool askAddress(Run& run) {
     AddressAnswer answer;
-    if (!run.frontEnd().askAddress(run, &answer)) return false;
     UpgradeContext& c = run.context();
-    copyText(c.targetText, sizeof c.targetText, answer.typed);
-    if (!parseTypedAddress(answer.typed, &c.targetAddress)) return false;
+    const RunRequest* request = run.request();
+    if (request && request->target) {
+        // Parsed once, when the request was built.
+        copyText(c.targetText, sizeof c.targetText, request->device.c_str());
+        c.targetAddress = request->target;
+        answer.localIndex = -1;
+        answer.localAddress = request->localAddress;
+    } else {
+        if (!run.frontEnd().askAddress(run, &answer)) return false;
+        copyText(c.targetText, sizeof c.targetText, answer.typed);
+        if (!parseTypedAddress(answer.typed, &c.targetAddress)) return false;
+    }
     if (isOrbstage(run.profile())) {
         // ".bi0" while a staged run serves its transition image first.
         char extension[8];
@@ -51,7 +67,14 @@ bool askAddress(Run& run) {
 
 bool askSerial(Run& run) {
     SerialAnswer answer;
-    if (!run.frontEnd().askSerial(run, &answer)) return false;
+    const RunRequest* request = run.request();
+    if (request && !request->serial.empty()) {
+        copyText(answer.serial, sizeof answer.serial, request->serial.c_str());
+        answer.localIndex = -1;
+        answer.localAddress = request->localAddress;
+    } else if (!run.frontEnd().askSerial(run, &answer)) {
+        return false;
+    }
     UpgradeContext& c = run.context();
     drawFirmwareFileName(run, "bin");
     copyTextLimited(c.recoverySerial, sizeof c.recoverySerial, answer.serial, kSerialReadLimit);
@@ -62,10 +85,20 @@ bool askSerial(Run& run) {
     return true;
 }
 
+// Credentials given once and asked for again were refused, whoever gave them.
 void askCredentials(Run& run) {
+    if (run.options().credentialsOnce && run.credentialsGiven() > 0) run.stop(RunOutcome::PasswordRefused);
     CredentialsAnswer answer;
-    if (!run.frontEnd().askCredentials(run, &answer)) run.stop(answer.refusal);
+    if (!answerCredentials(run, &answer)) run.stop(answer.refusal);
     takeCredentials(run, answer);
+}
+
+bool answerCredentials(Run& run, CredentialsAnswer* answer) {
+    const RunRequest* request = run.request();
+    if (!request || !request->password) return run.frontEnd().askCredentials(run, answer);
+    copyText(answer->userName, sizeof answer->userName, request->user.c_str());
+    copyText(answer->password, sizeof answer->password, request->password->c_str());
+    return true;
 }
 
 void takeCredentials(Run& run, const CredentialsAnswer& answer) {
@@ -75,4 +108,7 @@ void takeCredentials(Run& run, const CredentialsAnswer& answer) {
     });
 }
 
-bool askConfirmation(Run& run) { return run.frontEnd().confirmUpgrade(run); }
+bool askConfirmation(Run& run) {
+    const RunRequest* request = run.request();
+    return (request && request->confirmed) || run.frontEnd().confirmUpgrade(run);
+}

@@ -30,4 +30,7 @@ bool askSerial(Run& run);
 // Stops the run when none are given.
 void askCredentials(Run& run);
 void takeCredentials(Run& run, const CredentialsAnswer& answer);
+// The credentials the request gives, else the front end's answer; false
+// (with answer->refusal) when there are none.
+bool answerCredentials(Run& run, CredentialsAnswer* answer);
 bool askConfirmation(Run& run);

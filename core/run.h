@@ -11,6 +11,7 @@
 #include "core/program_profile.h"
 #include "core/run_context.h"
 #include "core/run_options.h"
+#include "core/run_request.h"
 #include "net/http/http_exchange.h"
 
 // Thrown by Run::stop, caught at the top of each thread of the run.
@@ -21,6 +22,9 @@ struct RunStopped {
 class Run {
 public:
     Run(const ProgramProfile& profile, FrontEnd& frontEnd, const RunOptions& options = {});
+    // A run asked for from a command line: its options, and answers it takes
+    // before asking the front end.
+    Run(const ProgramProfile& profile, FrontEnd& frontEnd, const RunRequest& request);
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 
@@ -28,6 +32,10 @@ public:
     const UpgradeContext& context() const { return context_; }
     const ProgramProfile& profile() const { return profile_; }
     const RunOptions& options() const { return options_; }
+    // Null for a run that asks everything (the wizard).
+    const RunRequest* request() const { return request_; }
+    // Counts the credentials handed to the device; the count before.
+    int credentialsGiven() { return credentialsGiven_.fetch_add(1); }
     FrontEnd& frontEnd() const { return frontEnd_; }
     HttpTimeouts& httpTimeouts() { return httpTimeouts_; }
     const HttpTimeouts& httpTimeouts() const { return httpTimeouts_; }
@@ -52,7 +60,9 @@ private:
     UpgradeContext context_;
     const ProgramProfile& profile_;
     RunOptions options_;
+    const RunRequest* request_ = nullptr;
     FrontEnd& frontEnd_;
+    std::atomic<int> credentialsGiven_{0};
     HttpTimeouts httpTimeouts_;
     std::atomic<bool> stopping_{false};
     std::atomic<RunOutcome> outcome_{RunOutcome::Success};

@@ -47,4 +47,7 @@ struct RunOptions {
     // system's choice (the command line: a fleet's runs share one address,
     // and a port our side closed first stays taken for a minute).
     uint16_t localHttpPort = kFirstHttpPort;
+    // Credentials are given once: asked for again, they were refused (the
+    // command line); the wizard asks again.
+    bool credentialsOnce = false;
 };

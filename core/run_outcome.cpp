@@ -1,5 +1,7 @@
 #include "core/run_outcome.h"
 
+#include <cstring>
+
 namespace {
 
 struct OutcomeRow {
@@ -51,6 +53,12 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::OtherDevice, "other-device", "Upgrade Failed: Another device answers at the ORB's address",
      AfterRestart},
     {RunOutcome::HttpError, "http-error", "Upgrade Failed: The ORB answered with an HTTP error", Failed},
+    {RunOutcome::UsageError, "usage", nullptr, Usage},
+    {RunOutcome::FleetFailed, "fleet-failed", nullptr, FleetFailed},
+    {RunOutcome::ReportUnwritable, "report-unwritable", nullptr, Failed},
+    {RunOutcome::ChildLost, "lost", nullptr, Failed},
+    {RunOutcome::ChildNotStarted, "not-started", "could not be started", Failed},
+    {RunOutcome::ImageCopyFailed, "image-copy", nullptr, Failed},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -59,7 +67,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::HttpError) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::ImageCopyFailed) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }
@@ -86,3 +94,20 @@ const char* outcomeMessage(RunOutcome outcome) { return rowOf(outcome).message; 
 const char* outcomeName(RunOutcome outcome) { return rowOf(outcome).name; }
 
 ExitStatus outcomeStatus(RunOutcome outcome) { return rowOf(outcome).status; }
+
+int exitCodeOf(RunOutcome outcome, ExitStyle style) {
+    return exitCode(style == ExitStyle::Wizard ? Done : outcomeStatus(outcome));
+}
+
+bool outcomeNamed(const char* name, RunOutcome* outcome) {
+    for (const OutcomeRow& row : kOutcomes) {
+        if (std::strcmp(row.name, name) != 0) continue;
+        *outcome = row.outcome;
+        return true;
+    }
+    return false;
+}
+
+bool outcomeSucceeded(RunOutcome outcome) { return outcomeStatus(outcome) == Done; }
+
+bool outcomeCancelled(RunOutcome outcome) { return outcomeStatus(outcome) == Cancelled; }

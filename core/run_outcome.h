@@ -37,6 +37,13 @@ enum class RunOutcome {
     NoImageForModel,   // command line: of several images, none is for the device's product
     OtherDevice,       // command line: after the upload another device answers at the address
     HttpError,         // command line: the status read was answered with an HTTP error (not a 401)
+    // Ends of the application around the runs, which no run meets.
+    UsageError,        // the command line was not understood
+    FleetFailed,       // some devices of a fleet did not end upgraded or current
+    ReportUnwritable,  // the fleet's --report could not be written
+    ChildLost,         // a fleet's child ended without a result
+    ChildNotStarted,   // a fleet's child could not be started
+    ImageCopyFailed,   // a fleet's private copy of an image could not be kept
 };
 
 // The exit statuses of the command line, the same in both programs and
@@ -64,9 +71,22 @@ extern const size_t kExitStatusCount;
 
 inline int exitCode(ExitStatus status) { return static_cast<int>(status); }
 
+// Who the process's status is for: the wizard always ends with 0, the
+// command line by the table.
+enum class ExitStyle { Wizard, CommandLine };
+
 // The error box text, or null for outcomes that show none.
 const char* outcomeMessage(RunOutcome outcome);
 // A short name for logs and machine-readable output ("tftp-time-out").
 const char* outcomeName(RunOutcome outcome);
 // The command line's exit status for the outcome.
 ExitStatus outcomeStatus(RunOutcome outcome);
+// The process's exit code for the outcome: the one mapping of a result to
+// an exit status.
+int exitCodeOf(RunOutcome outcome, ExitStyle style = ExitStyle::CommandLine);
+// An outcome read back by its name (a fleet's child's result); false for none.
+bool outcomeNamed(const char* name, RunOutcome* outcome);
+// Ended upgraded or already current (exit status 0).
+bool outcomeSucceeded(RunOutcome outcome);
+// Cancelled by the user (exit status 130): proves nothing about the image.
+bool outcomeCancelled(RunOutcome outcome);

@@ -1,5 +1,6 @@
 #include "net/address_utils.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "base/text.h"
@@ -50,4 +51,33 @@ void readSockaddr(const sockaddr_in& socketAddress, uint32_t* address, uint16_t*
 
 void formatDottedQuad(uint32_t a, char* out, size_t size) {
     formatText(out, size, "%u.%u.%u.%u", a >> 24, (a >> 16) & 0xFF, (a >> 8) & 0xFF, a & 0xFF);
+}
+
+bool parseHostAddress(const char* text, uint32_t* address) {
+    // Four runs of digits between single dots. The wizard's field also
+    // skips empty pieces and takes '*' for a dot; an argument that does so
+    // is a typing mistake, not the name of a device to upgrade.
+    int dots = 0;
+    bool digits = false;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '.') {
+            if (!digits) return false;
+            ++dots;
+            digits = false;
+        } else if (std::isdigit(static_cast<unsigned char>(*c))) {
+            digits = true;
+        } else {
+            return false;
+        }
+    }
+    if (dots != 3 || !digits) return false;
+    if (!parseDottedQuad(text, address)) return false;
+    // Multicast, reserved and broadcast addresses name no single host.
+    return (*address >> 28) < 0xE;
+}
+
+std::string dottedAddress(uint32_t address) {
+    char text[kDottedQuadSize];
+    formatDottedQuad(address, text, sizeof text);
+    return text;
 }

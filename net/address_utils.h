@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform_socket.h"
 
@@ -15,6 +16,12 @@ bool parseDottedQuad(const char* text, uint32_t* address);
 // "a.b.c.d"; out holds at least kDottedQuadSize bytes to take any address.
 const size_t kDottedQuadSize = 16;
 void formatDottedQuad(uint32_t address, char* out, size_t size);
+
+// A dotted quad that names a usable unicast host: four runs of digits, not
+// 0.0.0.0, multicast, reserved or broadcast (what a command line takes).
+bool parseHostAddress(const char* text, uint32_t* address);
+// A host-order address as a dotted quad.
+std::string dottedAddress(uint32_t address);
 
 void makeSockaddr(uint32_t address, uint16_t port, sockaddr_in* socketAddress);
 void readSockaddr(const sockaddr_in& socketAddress, uint32_t* address, uint16_t* port);

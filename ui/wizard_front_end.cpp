@@ -157,7 +157,6 @@ void WizardFrontEnd::closeView(const Run&, View* view) {
     delete view;
 }
 
-int WizardFrontEnd::end(const Run&, RunOutcome, const char* message) {
+void WizardFrontEnd::end(const Run&, RunOutcome, const char* message) {
     if (message && !windows_.closed()) windows_.showErrorBox(message);
-    return 0;
 }

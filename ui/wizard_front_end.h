@@ -26,7 +26,8 @@ public:
     bool cancelled(const Run&, View* view) override;
     void closeView(const Run&, View* view) override;
 
-    int end(const Run&, RunOutcome, const char* message) override;
+    void end(const Run&, RunOutcome, const char* message) override;
+    ExitStyle exitStyle() const override { return ExitStyle::Wizard; }
 
 private:
     int show(const Run& run, Dialog dialog, DialogAnswers* answers);

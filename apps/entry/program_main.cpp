@@ -1,17 +1,18 @@
 #include "apps/entry/program_main.h"
 
+#include "apps/command_line/command_request.h"
+#include "apps/command_line/one_device.h"
 #include "apps/fleet/fleet.h"
 #include "core/run.h"
 #include "core/start_up.h"
 #include "platform/platform_console.h"
-#include "ui/cli/cli_run.h"
 #include "ui/native_front_end.h"
 
 namespace {
 
 int runWizard(const ProgramDefinition& program, void* instance, Console& console) {
     std::unique_ptr<WizardWindows> windows = makeNativeWindows(instance, program.profile, console);
-    if (!windows) return 0;
+    if (!windows) return exitCodeOf(RunOutcome::Declined, ExitStyle::Wizard);
     WizardFrontEnd frontEnd(*windows);
     Run run(program.profile, frontEnd);
     run.context().stage.store(program.initialStage);
@@ -24,14 +25,15 @@ int runWizard(const ProgramDefinition& program, void* instance, Console& console
 int runCommandLine(const ProgramDefinition& program, int argc, char** argv, Console& console) {
     console.attach();
     const ProgramProfile& profile = program.profile;
-    CliRequest request;
+    CliOptions options;
     std::string error;
-    if (!parseCommandLine(profile, argc, argv, &request.options, &error)) return usageError(profile, error);
+    if (!parseCommandLine(profile, argc, argv, &options, &error)) return usageError(profile, error);
     int code = 0;
-    if (runInformationCommand(profile, request.options, &code)) return code;
-    if (!prepareRequest(profile, console, &request, &error)) return usageError(profile, error);
-    if (isFleet(request.options)) return runFleet(profile, request, console);
-    return runOneDevice(profile, console, request, program.flow, program.initialStage);
+    if (runInformationCommand(profile, options, &code)) return code;
+    RunRequest request;
+    if (!buildRequest(profile, options, console, &request, &error)) return usageError(profile, error);
+    if (isFleet(options)) return runFleet(profile, options, request, console);
+    return runOneDevice(profile, console, options, request, program.flow, program.initialStage);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "core/program_profile.h"
 #include "platform/platform_console.h"
-#include "ui/cli/cli_front_end.h"
+#include "apps/command_line/cli_options.h"
+#include "core/run_request.h"
 
-int runFleet(const ProgramProfile& profile, const CliRequest& request, Console& console);
+// The exit code.
+int runFleet(const ProgramProfile& profile, const CliOptions& options, RunRequest& request, Console& console);

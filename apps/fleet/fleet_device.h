@@ -9,8 +9,11 @@
 #include <vector>
 
 #include "core/program_profile.h"
+#include "core/run_outcome.h"
 #include "platform/platform_child.h"
-#include "ui/cli/cli_front_end.h"
+#include "apps/command_line/cli_options.h"
+#include "core/run_event.h"
+#include "core/run_request.h"
 
 enum class DeviceState { Waiting, Running, Done, NotStarted };
 enum class NotStartedWhy { Stopped, CanaryFailed, BudgetSpent };
@@ -30,17 +33,26 @@ struct FleetDevice {
     // From its events.
     std::string serial, mac, product, before, after, image, imageFile, imageSha256, verdict, step;
     unsigned percent = 0;
-    unsigned quarter = 0;          // of the transfer, last shown
     bool transferStarted = false;  // the device asked for the image (its transfer event)
     // Bytes of the image went out to it (its result's bytes_sent; without a
     // result, its transfer event): what the canary and the budget count.
     bool imageReached = false;
     bool resultSeen = false;
+    // Its result read back into the outcome type; code is its exit status
+    // (a lost child's own status).
+    RunOutcome outcome = RunOutcome::ChildLost;
     int code = -1;
-    std::string outcome, message;
+    std::string message;
     uint32_t startMs = 0, endMs = 0;
     std::time_t startTime = 0, endTime = 0;
 };
+
+// One event of the device's child taken into its row (its result too, kept
+// to be passed on once judged).
+void takeChildEvent(FleetDevice* device, const RunEvent& event, const std::string& line);
+// Its child ended without a result, with this exit status: that device's
+// failure, not the fleet's.
+void takeLostChild(FleetDevice* device, int status);
 
 // Upgraded or already current; for check, would upgrade or already current.
 bool deviceSucceeded(const FleetDevice& device, bool check);
@@ -68,11 +80,16 @@ struct PinnedImages {
     const std::string& pinOf(const std::string& path) const;
 };
 // False with the exit status after saying why (8 for an unusable image).
-bool pinImages(const ProgramProfile& profile, const CliOptions& options, PinnedImages* pinned, int* exitStatus);
+bool pinImages(const ProgramProfile& profile, RunRequest& request, PinnedImages* pinned, int* exitStatus);
 
-// The summary table (or, quiet, only when something failed), the counts,
-// and the JSON summary event.
-void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool check, const ChildUsage& usage);
+// The fields of a device's row, for the summary event and the report alike.
+RunEvent resultOf(const FleetDevice& device, bool check);
+// Whole seconds from its start to its end.
+int64_t secondsTaken(const FleetDevice& device);
+struct FleetTally {
+    int succeeded = 0, current = 0, failed = 0, notStarted = 0;
+};
+FleetTally tallyOf(const std::vector<FleetDevice>& devices, bool check);
 // --report: one CSV row per device (RFC 4180), replacing the file whole or
 // not at all; false with the system's reason when it cannot be written.
 // Written during the run too: devices not yet ended say so.

@@ -19,18 +19,20 @@ PinnedImages::~PinnedImages() {
 
 const std::string& PinnedImages::pinOf(const std::string& path) const { return pins.at(path); }
 
-bool pinImages(const ProgramProfile& profile, const CliOptions& o, PinnedImages* pinned, int* exitStatus) {
-    std::vector<std::string> images = o.images;
-    if (!o.transitionImage.empty()) images.push_back(o.transitionImage);
-    for (const std::string& path : images) {
+bool pinImages(const ProgramProfile& profile, RunRequest& request, PinnedImages* pinned, int* exitStatus) {
+    if (!request.imageError.empty()) {
+        std::fprintf(stderr, "%s: %s\n", profile.programName, request.imageError.c_str());
+        *exitStatus = exitCodeOf(RunOutcome::ImageDamaged);
+        return false;
+    }
+    std::vector<RequestImage*> images;
+    for (RequestImage& image : request.images) images.push_back(&image);
+    if (request.transitionImage) images.push_back(&*request.transitionImage);
+    for (RequestImage* given : images) {
+        const std::string& path = given->file;
+        FirmwareImage& image = given->image;
         if (pinned->pins.count(path)) continue;
-        FirmwareImage image{};
         char error[1024];
-        if (!loadFirmwareImageFile(path.c_str(), &image, error, sizeof error)) {
-            std::fprintf(stderr, "%s: %s\n", profile.programName, error);
-            *exitStatus = exitCode(ExitStatus::ImageUnusable);
-            return false;
-        }
         // The bytes just checked, where only this user can reach them: what
         // happens to the file from now on reaches no device of this run.
         if (pinned->folder.empty() &&
@@ -47,11 +49,13 @@ bool pinImages(const ProgramProfile& profile, const CliOptions& o, PinnedImages*
             std::filesystem::permissions(copy, std::filesystem::perms::owner_read, denied);
             kept = file.good() && !denied;
         }
+        // The children serve the copy; the parent keeps none of the bytes.
         delete[] image.data;
+        image.data = nullptr;
         if (!kept) {
             std::fprintf(stderr, "%s: %s: cannot keep a private copy: %s\n", profile.programName, path.c_str(),
                          pinned->folder.empty() ? error : ("cannot write " + copy).c_str());
-            *exitStatus = exitCode(ExitStatus::Failed);
+            *exitStatus = exitCodeOf(RunOutcome::ImageCopyFailed);
             return false;
         }
         pinned->pins[path] = std::string(image.sha256) + ":" + copy;

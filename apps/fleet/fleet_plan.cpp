@@ -8,8 +8,10 @@
 #include "base/text.h"
 #include "core/run_outcome.h"
 #include "platform/platform_file.h"
-#include "ui/cli/cli_options.h"
-#include "ui/cli/cli_run.h"
+#include "apps/command_line/cli_options.h"
+#include "apps/command_line/command_request.h"
+#include "apps/command_line/one_device.h"
+#include "net/address_utils.h"
 
 namespace {
 
@@ -23,10 +25,8 @@ void complain(const ProgramProfile& profile, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", profile.programName, text.c_str());
 }
 
-void addDevice(const std::string& text, const std::string& user, const std::string& passwordFile,
+void addDevice(uint32_t address, const std::string& user, const std::string& passwordFile,
                std::vector<FleetDevice>* devices) {
-    uint32_t address = 0;
-    parseHostAddress(text.c_str(), &address);
     FleetDevice device;
     device.address = dottedAddress(address);
     device.user = user;
@@ -69,7 +69,7 @@ bool readDevicesFile(const ProgramProfile& profile, const CliOptions& o, std::ve
             good = false;
             continue;
         }
-        addDevice(fields[0], fields.size() > 1 ? fields[1] : o.user, fields.size() > 2 ? fields[2] : o.passwordFile,
+        addDevice(address, fields.size() > 1 ? fields[1] : o.user, fields.size() > 2 ? fields[2] : o.passwordFile,
                   devices);
         listings->push_back({where, fields[0]});
     }
@@ -145,11 +145,11 @@ bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::v
 
 bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<FleetDevice>* devices,
                int* exitStatus) {
-    *exitStatus = exitCode(ExitStatus::Usage);
+    *exitStatus = exitCodeOf(RunOutcome::UsageError);
     std::vector<Listing> listings;
-    for (const std::string& address : o.targets) {
-        addDevice(address, o.user, o.passwordFile, devices);
-        listings.push_back({"", address});
+    for (size_t i = 0; i < o.targets.size(); ++i) {
+        addDevice(o.addresses[i], o.user, o.passwordFile, devices);
+        listings.push_back({"", o.targets[i]});
     }
     if (!o.devicesFile.empty() && !readDevicesFile(profile, o, devices, &listings)) return false;
     if (!noDuplicates(profile, *devices, listings)) return false;

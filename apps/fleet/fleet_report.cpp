@@ -1,11 +1,10 @@
 #include <cstring>
 #include <sstream>
 
-#include "apps/fleet/fleet_device.h"
+#include "apps/fleet/fleet_events.h"
 #include "base/text.h"
+#include "core/device_check.h"
 #include "platform/platform_file.h"
-#include "ui/cli/cli_output.h"
-#include "ui/cli/run_event.h"
 
 namespace {
 
@@ -18,30 +17,10 @@ std::string utcTime(std::time_t time) {
     return text;
 }
 
-int64_t secondsTaken(const FleetDevice& d) { return d.endMs > d.startMs ? (d.endMs - d.startMs + 500) / 1000 : 0; }
-
 // Ended, with an exit status; at the summary every device that started has.
 bool ran(const FleetDevice& d) { return d.state == DeviceState::Done; }
 
-// The fields of a device's row, for the summary event and the report alike.
-RunEvent resultOf(const FleetDevice& d, bool check) {
-    RunEvent r;
-    r.device = d.address;
-    r.serial = d.serial;
-    r.mac = d.mac;
-    r.product = d.product;
-    r.before = d.before;
-    r.after = d.after;
-    r.image = d.image;
-    r.imageFile = d.imageFile;
-    r.imageSha256 = d.imageSha256;
-    r.result = resultWords(d, check);
-    if (ran(d)) r.code = d.code;
-    r.start = utcTime(d.startTime);
-    r.end = utcTime(d.endTime);
-    r.seconds = secondsTaken(d);
-    return r;
-}
+
 
 // Device bytes as the JSON carries them (each byte the code point of its
 // value, in UTF-8), quoted; a cell a spreadsheet would take for a formula
@@ -62,16 +41,102 @@ std::string csvText(const std::string& bytes) {
     return "\"" + text + "\"";
 }
 
+// --report: rewritten whole whenever a device's state changed, so that a run
+// killed at any moment leaves a report true of its last change, and visibly
+// unfinished, never the previous run's.
+class FleetReport : public FleetObserver {
+public:
+    FleetReport(ProgramOutput& out, const std::string& path) : out_(out), path_(path) {}
+
+    void observe(const FleetRun& fleet, const FleetEvent& e) override {
+        switch (e.kind) {
+            // The previous report goes before anything starts, or nothing starts;
+            // one that cannot be written at the end fails the run.
+            case FleetEventKind::Began:
+            case FleetEventKind::Finished:
+                if (!record(fleet)) out_.importantLine("--report: cannot write %s: %s", path_.c_str(), why_.c_str());
+                break;
+            case FleetEventKind::Tick: {
+                bool same = recorded_.size() == fleet.devices.size();
+                for (size_t i = 0; same && i < recorded_.size(); ++i) same = recorded_[i] == fleet.devices[i].state;
+                if (same || record(fleet) || said_) return;
+                // Said once during the run.
+                said_ = true;
+                out_.importantLine("--report: cannot write %s: %s", path_.c_str(), why_.c_str());
+                break;
+            }
+            default: break;
+        }
+    }
+    bool failed() const override { return failed_; }
+
+private:
+    bool record(const FleetRun& fleet) {
+        recorded_.clear();
+        for (const FleetDevice& d : fleet.devices) recorded_.push_back(d.state);
+        failed_ = !writeReport(path_, fleet.devices, fleet.check, &why_);
+        return !failed_;
+    }
+
+    ProgramOutput& out_;
+    const std::string path_;
+    std::vector<DeviceState> recorded_;  // the states the report last written shows
+    std::string why_;
+    bool failed_ = false;
+    bool said_ = false;
+};
+
 }  // namespace
+
+int64_t secondsTaken(const FleetDevice& d) { return d.endMs > d.startMs ? (d.endMs - d.startMs + 500) / 1000 : 0; }
+
+RunEvent resultOf(const FleetDevice& d, bool check) {
+    RunEvent r;
+    r.device = d.address;
+    r.serial = d.serial;
+    r.mac = d.mac;
+    r.product = d.product;
+    r.before = d.before;
+    r.after = d.after;
+    r.image = d.image;
+    r.imageFile = d.imageFile;
+    r.imageSha256 = d.imageSha256;
+    r.result = resultWords(d, check);
+    if (ran(d)) r.code = d.code;
+    r.start = utcTime(d.startTime);
+    r.end = utcTime(d.endTime);
+    r.seconds = secondsTaken(d);
+    return r;
+}
+
+FleetTally tallyOf(const std::vector<FleetDevice>& devices, bool check) {
+    FleetTally t;
+    for (const FleetDevice& d : devices) {
+        if (!ran(d))
+            ++t.notStarted;
+        else if (!deviceSucceeded(d, check))
+            ++t.failed;
+        else if (d.outcome == RunOutcome::AlreadyCurrent || verdictCurrent(d.verdict))
+            ++t.current;
+        else
+            ++t.succeeded;
+    }
+    return t;
+}
+
+std::unique_ptr<FleetObserver> makeFleetReport(ProgramOutput& out, const std::string& path) {
+    return std::make_unique<FleetReport>(out, path);
+}
 
 bool deviceSucceeded(const FleetDevice& d, bool check) {
     if (d.state != DeviceState::Done || !d.resultSeen) return false;
-    if (check) return d.verdict == "would upgrade" || d.verdict == "already current";
-    return d.code == 0;
+    if (check) return verdictClear(d.verdict);
+    return outcomeSucceeded(d.outcome);
 }
 
 bool failedAfterImage(const FleetDevice& d) {
-    return d.state == DeviceState::Done && d.imageReached && d.code != 0 && d.code != 130;
+    return d.state == DeviceState::Done && d.imageReached && !outcomeSucceeded(d.outcome) &&
+           !outcomeCancelled(d.outcome);
 }
 
 std::string resultWords(const FleetDevice& d, bool check) {
@@ -86,76 +151,10 @@ std::string resultWords(const FleetDevice& d, bool check) {
         }
     }
     if (check && d.resultSeen && !d.verdict.empty()) return d.verdict;
-    if (d.code == 0 && d.outcome == "already-current") return "already current";
-    if (d.code == 0) return "upgraded";
-    std::string why = !d.message.empty() ? d.message : !d.outcome.empty() ? d.outcome : "failed";
+    if (d.outcome == RunOutcome::AlreadyCurrent) return "already current";
+    if (outcomeSucceeded(d.outcome)) return "upgraded";
+    std::string why = !d.message.empty() ? d.message : outcomeName(d.outcome);
     return why + " (exit " + std::to_string(d.code) + ")";
-}
-
-void reportSummary(CliOutput& out, const std::vector<FleetDevice>& devices, bool check, const ChildUsage& usage) {
-    int succeeded = 0, current = 0, failed = 0, notStarted = 0;
-    RunEvent summary;
-    summary.event = "summary";
-    for (const FleetDevice& d : devices) {
-        if (!ran(d))
-            ++notStarted;
-        else if (!deviceSucceeded(d, check))
-            ++failed;
-        else if (d.outcome == "already-current" || d.verdict == "already current")
-            ++current;
-        else
-            ++succeeded;
-        summary.results.push_back(resultOf(d, check));
-    }
-    // Quiet, the table stays when something went wrong.
-    const bool shown = !out.mode().quiet || failed + notStarted > 0;
-    char text[1024];
-    auto row = [&] {
-        if (shown) out.importantLine("%s", text);
-    };
-    if (check) {
-        formatText(text, sizeof text, "%-15s  %-12s  %-12s  %-14s  %-9s  %-9s  %s", "ADDRESS", "SERIAL", "MAC",
-                   "PRODUCT", "SOFTWARE", "IMAGE", "VERDICT");
-        row();
-        for (const FleetDevice& d : devices) {
-            formatText(text, sizeof text, "%-15s  %-12s  %-12s  %-14s  %-9s  %-9s  %s", d.address.c_str(),
-                       shownText(d.serial).c_str(), shownText(d.mac).c_str(), shownText(d.product).c_str(),
-                       shownText(d.before).c_str(), shownText(d.image).c_str(), shownText(resultWords(d, true)).c_str());
-            row();
-        }
-        formatText(text, sizeof text, "%d would upgrade, %d already current, %d with a problem", succeeded, current,
-                   failed);
-    } else {
-        formatText(text, sizeof text, "%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", "ADDRESS", "SERIAL", "MODEL",
-                   "BEFORE", "AFTER", "TIME", "RESULT");
-        row();
-        for (const FleetDevice& d : devices) {
-            std::string time = std::to_string(secondsTaken(d)) + " s";
-            formatText(text, sizeof text, "%-15s  %-12s  %-14s  %-9s  %-9s  %-6s  %s", d.address.c_str(),
-                       shownText(d.serial).c_str(), shownText(d.product).c_str(), shownText(d.before).c_str(),
-                       d.after.empty() ? "-" : shownText(d.after).c_str(), time.c_str(),
-                       shownText(resultWords(d, false)).c_str());
-            row();
-        }
-        formatText(text, sizeof text, "%d upgraded, %d already current, %d failed", succeeded, current, failed);
-    }
-    if (notStarted > 0) {
-        const size_t used = std::strlen(text);
-        formatText(text + used, sizeof text - used, ", %d not %s", notStarted, check ? "checked" : "started");
-    }
-    row();
-    double parentCpu = processCpuSeconds();
-    out.line("CPU: %.2f s here, %.2f s in the devices' runs; at most %.1f MB for one run", parentCpu, usage.cpuSeconds,
-             usage.peakBytes / 1e6);
-    summary.devices = static_cast<int64_t>(devices.size());
-    (check ? summary.wouldUpgrade : summary.upgraded) = succeeded;
-    summary.current = current;
-    summary.failed = failed;
-    summary.notStarted = notStarted;
-    summary.cpuParentMs = static_cast<int64_t>(parentCpu * 1000 + 0.5);
-    summary.cpuChildrenMs = static_cast<int64_t>(usage.cpuSeconds * 1000 + 0.5);
-    summary.peakBytesChild = static_cast<int64_t>(usage.peakBytes);
-    out.event(summary);
 }
 
 bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check, std::string* why) {

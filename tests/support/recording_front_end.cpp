@@ -107,11 +107,10 @@ void RecordingFrontEnd::finding(const Run&, Finding finding, const char* text) {
     record(std::string("finding ") + kWords[static_cast<int>(finding)] + "|" + text);
 }
 
-int RecordingFrontEnd::end(const Run&, RunOutcome outcome, const char* message) {
+void RecordingFrontEnd::end(const Run&, RunOutcome outcome, const char* message) {
     // Also on stderr, so that a failing test shows how the run ended.
     std::fprintf(stderr, "run ended: %s %s\n", outcomeName(outcome), message ? message : "");
     record(std::string("end ") + outcomeName(outcome) + (message ? std::string("|") + message : ""));
-    return exitCode(outcomeStatus(outcome));
 }
 
 std::vector<std::string> RecordingFrontEnd::events() const {

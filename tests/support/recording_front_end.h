@@ -43,7 +43,7 @@ public:
     bool cancelled(const Run&, View* view) override;
     void closeView(const Run&, View* view) override;
     void finding(const Run&, Finding finding, const char* text) override;
-    int end(const Run&, RunOutcome outcome, const char* message) override;
+    void end(const Run&, RunOutcome outcome, const char* message) override;
 
     std::vector<std::string> events() const;
     // Events that start with prefix.

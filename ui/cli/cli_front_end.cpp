@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "core/device_check.h"
 #include "core/run.h"
+#include "net/address_utils.h"
 #include "platform/platform_clock.h"
 #include "ui/window_texts.h"
 
@@ -30,8 +31,10 @@ const PhaseWords kPhases[] = {
 
 }  // namespace
 
-CliFrontEnd::CliFrontEnd(CliRequest& request, CliOutput& output, Console& console)
-    : request_(request), out_(output), console_(console), eventName_(request.device) {}
+CliFrontEnd::CliFrontEnd(const RunRequest& request, ProgramOutput& output, Console& console)
+    : request_(request), out_(output), console_(console), eventName_(request.device), device_(request.device) {}
+
+void CliFrontEnd::send(const RunEvent& e) { out_.eventLine(eventLine(e)); }
 
 RunEvent CliFrontEnd::event(const char* name) const {
     RunEvent e;
@@ -40,59 +43,25 @@ RunEvent CliFrontEnd::event(const char* name) const {
     return e;
 }
 
-bool CliFrontEnd::chooseMode(const Run&, RunMode* mode) {
-    *mode = request_.options.command == CliCommand::Recover ? RunMode::Recovery : RunMode::Upgrade;
-    return true;
-}
-
-bool CliFrontEnd::askAddress(const Run&, AddressAnswer* answer) {
-    copyText(answer->typed, sizeof answer->typed, request_.options.targets[0].c_str());
-    answer->localIndex = -1;
-    answer->localAddress = request_.localAddress;
-    return true;
-}
-
-bool CliFrontEnd::askSerial(const Run&, SerialAnswer* answer) {
-    copyText(answer->serial, sizeof answer->serial, request_.options.targets[0].c_str());
-    answer->localIndex = -1;
-    answer->localAddress = request_.localAddress;
-    return true;
-}
-
-bool supplyCredentials(CliRequest& request, Console& console, CredentialsAnswer* answer) {
-    if (!request.havePassword) {
-        // Nobody to ask: the device wants a password the run was not given.
-        answer->refusal = RunOutcome::PasswordNeeded;
-        if (!console.inputIsTerminal()) return false;
-        std::fprintf(stderr, "Password for %s at %s: ", request.options.user.c_str(), request.device.c_str());
-        std::fflush(stderr);
-        char typed[128];
-        // Ctrl+C or the end of input at the prompt.
-        answer->refusal = RunOutcome::UserAbort;
-        if (console.readHiddenLine(typed, sizeof typed) != LineResult::Line || console.interrupted()) return false;
-        request.password = typed;
-        request.havePassword = true;
-    }
-    copyText(answer->userName, sizeof answer->userName, request.options.user.c_str());
-    copyText(answer->password, sizeof answer->password, request.password.c_str());
-    return true;
-}
-
-// The password as the device asks for it: given once; asked again means refused.
+// Only what the request left open: a password typed at a hidden prompt.
 bool CliFrontEnd::askCredentials(const Run&, CredentialsAnswer* answer) {
-    if (passwordsGiven_ > 0) {
-        answer->refusal = RunOutcome::PasswordRefused;
-        return false;
-    }
-    if (!supplyCredentials(request_, console_, answer)) return false;
-    ++passwordsGiven_;
+    // Nobody to ask: the device wants a password the run was not given.
+    answer->refusal = RunOutcome::PasswordNeeded;
+    if (!console_.inputIsTerminal()) return false;
+    std::fprintf(stderr, "Password for %s at %s: ", request_.user.c_str(), device_.c_str());
+    std::fflush(stderr);
+    char typed[128];
+    // Ctrl+C or the end of input at the prompt.
+    answer->refusal = RunOutcome::UserAbort;
+    if (console_.readHiddenLine(typed, sizeof typed) != LineResult::Line || console_.interrupted()) return false;
+    copyText(answer->userName, sizeof answer->userName, request_.user.c_str());
+    copyText(answer->password, sizeof answer->password, typed);
     return true;
 }
 
 bool CliFrontEnd::confirmUpgrade(const Run& run) {
-    if (request_.options.yes) return true;
     const UpgradeContext& c = run.context();
-    std::fprintf(stderr, "Upgrade %s from %s to %s? [y/N] ", request_.device.c_str(),
+    std::fprintf(stderr, "Upgrade %s from %s to %s? [y/N] ", device_.c_str(),
                  shownText(c.deviceFacts.get().softwareVersion).c_str(), imageVersion(c.image));
     std::fflush(stderr);
     char answer[16];
@@ -131,15 +100,14 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
         case StepKind::Tick: break;
         case StepKind::StatusRead:
             out_.line("reading the status page of %s", dottedAddress(r.address).c_str());
-            out_.event(event("status-read"));
+            send(event("status-read"));
             break;
         case StepKind::Facts: {
             const DeviceFacts facts = c.deviceFacts.get();
-            if (request_.options.command == CliCommand::Recover)
-                request_.device += " (" + dottedAddress(c.targetAddress) + ")";
+            if (request_.mode == RunMode::Recovery) device_ += " (" + dottedAddress(c.targetAddress) + ")";
             // check says the same in its "device" finding.
-            if (request_.options.command != CliCommand::Check)
-                out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", request_.device.c_str(),
+            if (!request_.check)
+                out_.line("%s: %s, serial %s, MAC %s, software %s, hardware %s", device_.c_str(),
                       shownText(facts.productName).c_str(), shownText(facts.serialNumber).c_str(),
                       shownText(facts.macAddress).c_str(), shownText(facts.softwareVersion).c_str(),
                       shownText(facts.hardwareVersion).c_str());
@@ -150,7 +118,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             e.mac = facts.macAddress;
             e.software = facts.softwareVersion;
             e.hardware = facts.hardwareVersion;
-            out_.event(e);
+            send(e);
             break;
         }
         case StepKind::Trigger: {
@@ -159,7 +127,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             e.file = r.text;
             e.port = r.port;
             e.status = r.status;
-            out_.event(e);
+            send(e);
             break;
         }
         case StepKind::Waiting: {
@@ -167,7 +135,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             RunEvent e = event("waiting");
             e.file = r.text;
             e.port = r.port;
-            out_.event(e);
+            send(e);
             break;
         }
         case StepKind::WaitTick: {
@@ -177,7 +145,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 out_.line("note: %s", note);
                 RunEvent e = event("note");
                 e.text = note;
-                out_.event(e);
+                send(e);
             }
             break;
         }
@@ -187,7 +155,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             RunEvent e = event("transfer");
             e.from = dottedAddress(r.address) + ":" + std::to_string(r.port);
             e.total = r.total;
-            out_.event(e);
+            send(e);
             break;
         }
         case StepKind::Transfer:
@@ -200,7 +168,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 RunEvent e = event("progress");
                 e.bytes = r.done;
                 e.total = r.total;
-                out_.event(e);
+                send(e);
             }
             break;
         }
@@ -211,14 +179,14 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 out_.line("waiting %u s for the device to restart", left);
                 RunEvent e = event("restart");
                 e.seconds = left;
-                out_.event(e);
+                send(e);
             }
             out_.bar("restart: " + std::to_string(left) + " s left", false);
             if (left != lastRestartSecond_) {
                 lastRestartSecond_ = left;
                 RunEvent e = event("restart-progress");
                 e.left = left;
-                out_.event(e);
+                send(e);
             }
             break;
         }
@@ -242,7 +210,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 e.phase = words.name;
                 e.elapsed = elapsed;
                 e.limit = limit;
-                out_.event(e);
+                send(e);
                 lastRestartSecond_ = elapsed;
             }
             out_.bar("restart: " + std::string(words.bar) + ", " + std::to_string(elapsed) + " s (at most " +
@@ -253,7 +221,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
                 RunEvent e = event("restart-progress");
                 e.phase = words.name;
                 e.elapsed = elapsed;
-                out_.event(e);
+                send(e);
             }
             break;
         }
@@ -261,7 +229,7 @@ void CliFrontEnd::step(const Run& run, View* view, const RunStep& r) {
             out_.line("the device reports software %s", shownText(r.text).c_str());
             RunEvent e = event("version");
             e.version = r.text;
-            out_.event(e);
+            send(e);
             break;
         }
     }
@@ -277,13 +245,13 @@ void CliFrontEnd::finding(const Run&, Finding finding, const char* text) {
     RunEvent e = event("finding");
     e.level = word;
     e.text = text;
-    out_.event(e);
+    send(e);
 }
 
 void CliFrontEnd::imageFields(const Run& run, RunEvent* e) const {
     const UpgradeContext& c = run.context();
-    const std::vector<std::string>& paths = request_.options.images;
-    if (!c.image.data || (paths.size() > 1 && c.imageChoice < 0)) {
+    const std::vector<RequestImage>& images = request_.images;
+    if (!c.image.data || (images.size() > 1 && c.imageChoice < 0)) {
         e->image = "";
         e->imageFile = "";
         e->imageSha256 = "";
@@ -291,23 +259,23 @@ void CliFrontEnd::imageFields(const Run& run, RunEvent* e) const {
     }
     e->image = imageVersion(c.image);
     e->imageSha256 = c.image.sha256;
-    e->imageFile = paths.empty() ? "" : paths[paths.size() > 1 ? static_cast<size_t>(c.imageChoice) : 0];
+    e->imageFile = images.empty() ? "" : images[images.size() > 1 ? static_cast<size_t>(c.imageChoice) : 0].file;
 }
 
-int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
-    const int code = exitCode(outcomeStatus(outcome));
-    if (request_.options.command == CliCommand::Check) {
-        if (code == 0)
+void CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
+    const int code = exitCodeOf(outcome);
+    if (request_.check) {
+        if (outcomeSucceeded(outcome))
             out_.line("nothing stands in the way of an upgrade");
         else
-            out_.importantLine("%s: %s", request_.device.c_str(), message ? message : outcomeName(outcome));
+            out_.importantLine("%s: %s", device_.c_str(), message ? message : outcomeName(outcome));
         RunEvent e = event("result");
         e.code = code;
         e.outcome = outcomeName(outcome);
         e.verdict = checkVerdict(run, outcome);
         imageFields(run, &e);
-        out_.event(e);
-        return code;
+        send(e);
+        return;
     }
     // Only what the device itself said after the upload: nothing, for a
     // device that was never read again.
@@ -315,11 +283,11 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     run.context().versionAfter.copyTo(after, sizeof after);
     const std::string version = after;
     if (outcome == RunOutcome::Success)
-        out_.line("upgraded %s to %s", request_.device.c_str(), shownText(version).c_str());
+        out_.line("upgraded %s to %s", device_.c_str(), shownText(version).c_str());
     else if (outcome == RunOutcome::AlreadyCurrent)
-        out_.line("%s is %s", request_.device.c_str(), message);
+        out_.line("%s is %s", device_.c_str(), message);
     else
-        out_.importantLine("%s: %s", request_.device.c_str(), shownText(message ? message : outcomeName(outcome)).c_str());
+        out_.importantLine("%s: %s", device_.c_str(), shownText(message ? message : outcomeName(outcome)).c_str());
     RunEvent e = event("result");
     e.code = code;
     e.outcome = outcomeName(outcome);
@@ -330,6 +298,5 @@ int CliFrontEnd::end(const Run& run, RunOutcome outcome, const char* message) {
     e.version = version;
     e.bytesSent = static_cast<int64_t>(run.context().imageBytesSent.load());
     imageFields(run, &e);
-    out_.event(e);
-    return code;
+    send(e);
 }

@@ -1,23 +1,21 @@
-// A run from the command line: the commands that need no device, the
-// password and the confirmation settled before anything is sent, and the
-// run of one device with the command-line front end.
+// The one place a command line becomes a run's request: the target parsed,
+// the credentials read, the images loaded and checked, the run's options
+// and the local address, each once, before anything touches the network.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "core/run.h"
-#include "ui/cli/cli_front_end.h"
+#include "apps/command_line/cli_options.h"
+#include "core/program_profile.h"
+#include "core/run_request.h"
+#include "platform/platform_console.h"
 
-// "PROGRAM: MESSAGE (see PROGRAM --help)" on standard error; exit status 2.
-int usageError(const ProgramProfile& profile, const std::string& message);
-
-// --help, --version, --list-addresses: true with the exit status in *code.
-bool runInformationCommand(const ProgramProfile& profile, const CliOptions& options, int* code);
-
-// The password (file, else $ORB_PASSWORD) and whether the run may go on
-// without a terminal to confirm on; false with a usage error.
-bool prepareRequest(const ProgramProfile& profile, const Console& console, CliRequest* request, std::string* error);
+// The request for options (one device, or what a fleet's devices share);
+// false with a usage error. A damaged image is no usage error: it is kept
+// in imageError for the run (or the fleet) to end with.
+bool buildRequest(const ProgramProfile& profile, const CliOptions& options, const Console& console,
+                  RunRequest* request, std::string* error);
 
 // True when path names a regular file or nothing; else false with why
 // ("PATH is a FIFO, not a file"): opening a FIFO blocks, a folder reads empty.
@@ -39,7 +37,3 @@ bool credentialFits(const std::string& text, std::string* why);
 // PC's addresses.
 bool chooseLocalAddress(const ProgramProfile& profile, const std::string& typed, uint32_t toward, uint32_t* chosen,
                         std::string* why);
-
-// One device: upgrade, recover or check, with the program's flow.
-int runOneDevice(const ProgramProfile& profile, Console& console, CliRequest& request, void (*flow)(Run&),
-                 Stage initialStage);

@@ -15,6 +15,7 @@ enum class CliCommand { None, Upgrade, Recover, Check, Help, Version, ListAddres
 struct CliOptions {
     CliCommand command = CliCommand::None;
     std::vector<std::string> targets;  // device addresses, or the serial of a recovery
+    std::vector<uint32_t> addresses;   // the targets parsed, once (upgrade, check)
     std::string devicesFile;           // --devices: one device per line
     std::string local;                 // --local, as typed
     std::string user = "admin";
@@ -39,6 +40,9 @@ struct CliOptions {
     unsigned canary = 1;       // devices that must take the image before the rest start
     unsigned maxFailures = 1;  // failures after an image reached a device before no more start
     std::string report;        // --report: a CSV file, one row per device
+    bool help = false, version = false, listAddresses = false;  // the commands that need no device
+
+    bool operator==(const CliOptions&) const = default;
 };
 
 // The most devices of a fleet at once: the listener's TFTP ports 69 to 168
@@ -53,14 +57,22 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
 // more than one address, or with --report or --log-dir (one device too).
 bool isFleet(const CliOptions& options);
 
-// The --help text of the program.
+// Each option of the program by its long name, and whether a fleet hands it
+// to each device's child (else it is the fleet's own).
+struct OptionName {
+    std::string longName;
+    bool toChild;
+};
+std::vector<OptionName> commandLineOptions(const ProgramProfile& program);
+
+// The words (without the program) that parse back into options: the
+// command, the targets and each option a fleet hands to its children, from
+// the same rows as the parser. A fleet's child's command line.
+std::vector<std::string> commandLineOf(const ProgramProfile& program, const CliOptions& options);
+
+// The --help text of the program, made from the same rows.
 std::string commandLineHelp(const ProgramProfile& program);
 
-// A dotted quad that names a usable unicast host: not 0.0.0.0, multicast,
-// reserved or broadcast.
-bool parseHostAddress(const char* text, uint32_t* address);
-// A host-order address as a dotted quad.
-std::string dottedAddress(uint32_t address);
 // The digest and the copy of a pin ("SHA256:COPY"); false when it is none.
 bool splitImagePin(const std::string& pin, std::string* sha256, std::string* copy);
 // A serial number as devices print it: 1 to 19 letters, digits or dashes.

@@ -1,4 +1,4 @@
-#include "ui/cli/run_event.h"
+#include "core/run_event.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,37 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/byte_text.h"
+
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-// Device text is bytes: each byte stands for the code point of its value,
-// so the JSON is valid whatever came from the network.
-std::string bytesToUtf8(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string utf8ToBytes(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xE0) == 0xC0 && i + 1 < text.size()) {
-            out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F));
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 struct TextField {
     const char* name;
@@ -83,16 +57,16 @@ Json toJson(const RunEvent& e) {
     Json j;
     // A summary's results are events without a name of their own.
     if (!e.event.empty()) j["event"] = e.event;
-    if (e.event != "summary") j["device"] = bytesToUtf8(e.device);
+    if (e.event != "summary") j["device"] = bytesAsUtf8(e.device);
     for (const TextField& f : kTexts)
-        if (e.*f.member) j[f.name] = bytesToUtf8(*(e.*f.member));
+        if (e.*f.member) j[f.name] = bytesAsUtf8(*(e.*f.member));
     for (const NumberField& f : kNumbers)
         if (e.*f.member) j[f.name] = *(e.*f.member);
     if (e.messageNull)
         j["message"] = nullptr;
     else if (e.message)
-        j["message"] = bytesToUtf8(*e.message);
-    if (e.version) j["version"] = bytesToUtf8(*e.version);
+        j["message"] = bytesAsUtf8(*e.message);
+    if (e.version) j["version"] = bytesAsUtf8(*e.version);
     if (e.event == "summary") {
         Json results = Json::array();
         for (const RunEvent& r : e.results) results.push_back(toJson(r));
@@ -112,16 +86,16 @@ Json toJson(const RunEvent& e) {
 
 void fromJson(const Json& j, RunEvent* e) {
     e->event = j.value("event", "");
-    e->device = utf8ToBytes(j.value("device", ""));
+    e->device = utf8AsBytes(j.value("device", ""));
     for (const TextField& f : kTexts)
-        if (j.contains(f.name) && j[f.name].is_string()) e->*f.member = utf8ToBytes(j[f.name].get<std::string>());
+        if (j.contains(f.name) && j[f.name].is_string()) e->*f.member = utf8AsBytes(j[f.name].get<std::string>());
     for (const NumberField& f : kNumbers)
         if (j.contains(f.name) && j[f.name].is_number_integer()) e->*f.member = j[f.name].get<int64_t>();
     if (j.contains("message")) {
         if (j["message"].is_null()) e->messageNull = true;
-        if (j["message"].is_string()) e->message = utf8ToBytes(j["message"].get<std::string>());
+        if (j["message"].is_string()) e->message = utf8AsBytes(j["message"].get<std::string>());
     }
-    if (j.contains("version") && j["version"].is_string()) e->version = utf8ToBytes(j["version"].get<std::string>());
+    if (j.contains("version") && j["version"].is_string()) e->version = utf8AsBytes(j["version"].get<std::string>());
     if (j.contains("results") && j["results"].is_array()) {
         for (const Json& r : j["results"]) {
             RunEvent result;

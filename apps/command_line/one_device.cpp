@@ -1,7 +1,6 @@
 #include "apps/command_line/one_device.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/debug_trace.h"

@@ -38,3 +38,6 @@ struct ProgramProfile {
 };
 
 inline bool isOrbstage(const ProgramProfile& profile) { return profile.kind == ProgramKind::Stage; }
+
+// The programs' own version, as --version and the history give it.
+inline constexpr char kProgramVersion[] = "1.0.0";

@@ -42,6 +42,7 @@ const NumberField kNumbers[] = {
     {"elapsed", &RunEvent::elapsed},
     {"limit", &RunEvent::limit},
     {"code", &RunEvent::code},
+    {"attempts", &RunEvent::attempts},
     {"devices", &RunEvent::devices},
     {"upgraded", &RunEvent::upgraded},
     {"current", &RunEvent::current},

@@ -14,7 +14,7 @@ struct RunEvent {
 
     std::optional<std::string> program, model, image, address, product, serial, mac, software, hardware, file, from,
         level, text, outcome, version, result, phase, verdict, imageFile, imageSha256, role;
-    std::optional<int64_t> size, port, status, total, bytes, bytesSent, seconds, left, elapsed, limit, code;
+    std::optional<int64_t> size, port, status, total, bytes, bytesSent, seconds, left, elapsed, limit, code, attempts;
     // result: null on success, else the outcome's message.
     std::optional<std::string> message;
     bool messageNull = false;

@@ -59,6 +59,7 @@ constexpr OutcomeRow kOutcomes[] = {
     {RunOutcome::ChildLost, "lost", nullptr, Failed},
     {RunOutcome::ChildNotStarted, "not-started", "could not be started", Failed},
     {RunOutcome::ImageCopyFailed, "image-copy", nullptr, Failed},
+    {RunOutcome::HistoryUnreadable, "history-unreadable", nullptr, Failed},
 };
 
 constexpr size_t kOutcomeCount = sizeof kOutcomes / sizeof kOutcomes[0];
@@ -67,7 +68,7 @@ constexpr bool rowsInOrder() {
         if (static_cast<size_t>(kOutcomes[i].outcome) != i) return false;
     return true;
 }
-static_assert(static_cast<size_t>(RunOutcome::ImageCopyFailed) + 1 == kOutcomeCount, "one row per outcome");
+static_assert(static_cast<size_t>(RunOutcome::HistoryUnreadable) + 1 == kOutcomeCount, "one row per outcome");
 static_assert(rowsInOrder(), "rows in the order of the enumeration");
 
 const OutcomeRow& rowOf(RunOutcome outcome) { return kOutcomes[static_cast<size_t>(outcome)]; }

@@ -44,6 +44,7 @@ enum class RunOutcome {
     ChildLost,         // a fleet's child ended without a result
     ChildNotStarted,   // a fleet's child could not be started
     ImageCopyFailed,   // a fleet's private copy of an image could not be kept
+    HistoryUnreadable,  // the history command could not read the history file
 };
 
 // The exit statuses of the command line, the same in both programs and

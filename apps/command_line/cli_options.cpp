@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include "apps/fleet/night_rules.h"
+#include "apps/history/history_query.h"
 #include "core/run_outcome.h"
 #include "net/address_utils.h"
 
@@ -70,7 +72,8 @@ bool isSerialNumber(const char* text) {
 }
 
 bool isFleet(const CliOptions& o) {
-    const bool children = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty() || !o.logDir.empty();
+    const bool children = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty() || !o.logDir.empty() ||
+                          o.retries > 0 || !o.window.empty();
     return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && children;
 }
 
@@ -102,6 +105,20 @@ const unsigned kCountOpen = 100000;
 
 const CLI::Validator kUserName(
     [](std::string& text) -> std::string { return text.empty() ? "empty user name: ''" : ""; }, "NAME");
+
+const CLI::Validator kWindow(
+    [](std::string& text) -> std::string {
+        MaintenanceWindow window;
+        std::string why;
+        return parseWindow(text, &window, &why) ? "" : why + ": '" + text + "'";
+    },
+    "HH:MM-HH:MM");
+
+const CLI::Validator kSince(
+    [](std::string& text) -> std::string {
+        return historySinceValid(text) ? "" : "not a date YYYY-MM-DD[THH:MM[:SS]] (UTC): '" + text + "'";
+    },
+    "DATE");
 
 const CLI::Validator kRestartWait(
     [](std::string& text) -> std::string {
@@ -171,6 +188,31 @@ const OptionRow kOptionRows[] = {
      .help = "      --log-dir DIR         keep each device's output in DIR\n"
              "                            (these two also for one ADDRESS)\n",
      .text = &O::logDir, .check = &kNotEmpty},
+    {.names = "--retries", .longName = "--retries", .shape = Shape::Count,
+     .help = "A night's rollout (also for one ADDRESS but --max-per-minute):\n"
+             "      --retries N           try a device again up to N times when it failed before\n"
+             "                            any byte of the image reached it (no answer, no fetch)\n",
+     .count = &O::retries, .min = 0, .max = 100, .unit = "retries"},
+    {.names = "--retry-delay", .longName = "--retry-delay", .shape = Shape::Count,
+     .help = "      --retry-delay SECS    before the first retry (default 30; doubled for each\n"
+             "                            later one, at most 8 times)\n",
+     .count = &O::retryDelaySeconds, .min = 1, .max = 86400, .unit = "seconds"},
+    {.names = "--window", .longName = "--window", .shape = Shape::Text,
+     .help = "      --window HH:MM-HH:MM  start devices only in this window (local time; may\n"
+             "                            cross midnight); wait for it if it opens within 12 h\n",
+     .text = &O::window, .check = &kWindow},
+    {.names = "--max-per-minute", .longName = "--max-per-minute", .shape = Shape::Count,
+     .help = "      --max-per-minute N    start at most N devices a minute, evenly\n",
+     .count = &O::maxPerMinute, .min = 1, .max = 6000, .unit = "devices"},
+    {.names = "--history", .longName = "--history", .shape = Shape::Text,
+     .help = "      --history FILE        add each device's end to FILE (default: history.jsonl\n"
+             "                            in the user's state folder, orb/), read by: history\n",
+     .text = &O::history, .check = &kNotEmpty},
+    {.names = "--no-history", .longName = "--no-history", .shape = Shape::Flag, .toChild = true,
+     .help = "      --no-history          keep no history of this run\n", .flag = &O::noHistory},
+    {.names = "--since", .longName = "--since", .shape = Shape::Text,
+     .help = "      --since DATE          history: from DATE on (YYYY-MM-DD[THH:MM[:SS]], UTC)\n",
+     .text = &O::since, .check = &kSince},
     {.names = "-q,--quiet", .longName = "--quiet", .shape = Shape::Flag,
      .help = "  -q, --quiet / -v, --verbose   less or more on standard error\n", .flag = &O::quiet},
     {.names = "-v,--verbose", .longName = "--verbose", .shape = Shape::Flag, .toChild = true, .flag = &O::verbose},
@@ -205,7 +247,7 @@ std::vector<OptionName> commandLineOptions(const ProgramProfile& program) {
 }
 
 std::vector<std::string> commandLineOf(const ProgramProfile& program, const CliOptions& o) {
-    static const char* const kCommands[] = {"", "upgrade", "recover", "check", "", "", ""};
+    static const char* const kCommands[] = {"", "upgrade", "recover", "check", "history", "", "", ""};
     std::vector<std::string> words;
     if (*kCommands[static_cast<int>(o.command)]) words.push_back(kCommands[static_cast<int>(o.command)]);
     words.insert(words.end(), o.targets.begin(), o.targets.end());
@@ -325,16 +367,28 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
         o->command = CliCommand::Recover;
     } else if (command == "check") {
         o->command = CliCommand::Check;
+    } else if (command == "history") {
+        // Addresses or serials, as the records hold them: nothing to check.
+        o->command = CliCommand::History;
+        o->targets = words;
+        return true;
     } else {
         *error = "unknown command '" + command + "'";
         return false;
     }
     o->targets = words;
+    if (!o->since.empty()) {
+        *error = "--since: only with history";
+        return false;
+    }
     const bool fleet = isFleet(*o);
     if (o->command == CliCommand::Recover) {
         const char* fleetOnly = !o->devicesFile.empty() ? "--devices"
                                 : !o->report.empty()    ? "--report"
                                 : !o->logDir.empty()    ? "--log-dir"
+                                : o->retries > 0        ? "--retries"
+                                : !o->window.empty()    ? "--window"
+                                : o->maxPerMinute > 0   ? "--max-per-minute"
                                                         : nullptr;
         if (fleetOnly) {
             *error = std::string(fleetOnly) + ": only with upgrade or check";
@@ -353,6 +407,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     if (o->devicesFile.empty() && o->targets.size() == 1) {
         const char* rolloutOnly = !jobs.empty() ? "--jobs" : !canary.empty() ? "--canary"
                                   : !maxFailures.empty()                     ? "--max-failures"
+                                  : o->maxPerMinute > 0                      ? "--max-per-minute"
                                                                              : nullptr;
         if (rolloutOnly) {
             *error = std::string(rolloutOnly) + ": for several devices (a fleet)";
@@ -381,6 +436,7 @@ std::string commandLineHelp(const ProgramProfile& program) {
     std::string help = "Usage: " + name + " [OPTION]... upgrade ADDRESS...\n";
     if (!stage) help += "       " + name + " [OPTION]... recover SERIAL\n";
     help += "       " + name + " [OPTION]... check ADDRESS...\n";
+    help += "       " + name + " [OPTION]... history [ADDRESS|SERIAL]...\n";
     help += "Without arguments " + name + " runs its wizard.\n\n";
     for (const OptionRow& row : kOptionRows)
         if (rowApplies(program, row)) help += row.help;

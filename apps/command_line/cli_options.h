@@ -10,7 +10,7 @@
 #include "core/program_profile.h"
 #include "core/run_options.h"
 
-enum class CliCommand { None, Upgrade, Recover, Check, Help, Version, ListAddresses };
+enum class CliCommand { None, Upgrade, Recover, Check, History, Help, Version, ListAddresses };
 
 struct CliOptions {
     CliCommand command = CliCommand::None;
@@ -40,6 +40,14 @@ struct CliOptions {
     unsigned canary = 1;       // devices that must take the image before the rest start
     unsigned maxFailures = 1;  // failures after an image reached a device before no more start
     std::string report;        // --report: a CSV file, one row per device
+    // A night's rollout.
+    std::string history;               // --history FILE; empty: the default file
+    bool noHistory = false;            // --no-history (a fleet's children always)
+    unsigned retries = 0;              // attempts after the first, for failures that pass on their own
+    unsigned retryDelaySeconds = 30;   // before the first retry, doubled for each later one
+    std::string window;                // --window HH:MM-HH:MM, local time
+    unsigned maxPerMinute = 0;         // starts at most this many a minute; 0: no pace
+    std::string since;                 // history --since DATE
     bool help = false, version = false, listAddresses = false;  // the commands that need no device
 
     bool operator==(const CliOptions&) const = default;

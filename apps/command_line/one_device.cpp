@@ -1,5 +1,7 @@
 #include "apps/command_line/one_device.h"
 
+#include "apps/command_line/history_command.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -30,7 +32,7 @@ int listAddresses(const ProgramProfile& profile) {
 
 int printVersion(const ProgramProfile& profile) {
     FirmwareImage image = loadFirmwareImage(profile.imageResourceId);
-    std::printf("%s 1.0.0, built-in image %s\n", profile.programName, image.data ? imageVersion(image) : "(none)");
+    std::printf("%s %s, built-in image %s\n", profile.programName, kProgramVersion, image.data ? imageVersion(image) : "(none)");
     return exitCodeOf(RunOutcome::Success);
 }
 
@@ -82,14 +84,14 @@ bool runInformationCommand(const ProgramProfile& profile, const CliOptions& opti
 }
 
 int runOneDevice(const ProgramProfile& profile, Console& console, const CliOptions& o, const RunRequest& request,
-                 void (*flow)(Run&), Stage initialStage) {
+                 void (*flow)(Run&), Stage initialStage, const std::string& history) {
     ProgramOutput out(OutputMode{profile.programName, o.quiet, o.json, console.errorIsTerminal(), &console});
     setTraceOn(o.verbose);
     CliFrontEnd frontEnd(request, out, console);
     console.catchInterrupts(InterruptCatching::Always);
     Run run(profile, frontEnd, request);
     run.context().stage.store(initialStage);
-    return runUntilStopped(run, [&](Run& r) {
+    const int code = runUntilStopped(run, [&](Run& r) {
         startUp(r);
         UpgradeContext& c = r.context();
         if (!request.imageError.empty()) r.stop(RunOutcome::ImageDamaged, request.imageError.c_str());
@@ -135,4 +137,6 @@ int runOneDevice(const ProgramProfile& profile, Console& console, const CliOptio
         }
         flow(r);
     });
+    recordRun(profile, history, run, request, code);
+    return code;
 }

@@ -16,6 +16,7 @@ int usageError(const ProgramProfile& profile, const std::string& message);
 bool runInformationCommand(const ProgramProfile& profile, const CliOptions& options, int* code);
 
 // One device: upgrade, recover or check, with the program's flow and the
-// command-line front end; the exit code.
+// command-line front end, its end added to the history file (none: "");
+// the exit code.
 int runOneDevice(const ProgramProfile& profile, Console& console, const CliOptions& options,
-                 const RunRequest& request, void (*flow)(Run&), Stage initialStage);
+                 const RunRequest& request, void (*flow)(Run&), Stage initialStage, const std::string& history);

@@ -1,6 +1,7 @@
 #include "apps/entry/program_main.h"
 
 #include "apps/command_line/command_request.h"
+#include "apps/command_line/history_command.h"
 #include "apps/command_line/one_device.h"
 #include "apps/fleet/fleet.h"
 #include "core/run.h"
@@ -30,10 +31,16 @@ int runCommandLine(const ProgramDefinition& program, int argc, char** argv, Cons
     if (!parseCommandLine(profile, argc, argv, &options, &error)) return usageError(profile, error);
     int code = 0;
     if (runInformationCommand(profile, options, &code)) return code;
+    if (options.command == CliCommand::History) return runHistoryCommand(profile, options);
+    // The history file, checked before anything starts; none is one to skip.
+    std::string history;
+    if (!prepareHistory(options, &history, &error)) return usageError(profile, error);
+    options.history = history;
+    options.noHistory = history.empty();
     RunRequest request;
     if (!buildRequest(profile, options, console, &request, &error)) return usageError(profile, error);
     if (isFleet(options)) return runFleet(profile, options, request, console);
-    return runOneDevice(profile, console, options, request, program.flow, program.initialStage);
+    return runOneDevice(profile, console, options, request, program.flow, program.initialStage, history);
 }
 
 }  // namespace

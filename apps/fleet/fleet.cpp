@@ -1,12 +1,16 @@
 #include "apps/fleet/fleet.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "apps/command_line/one_device.h"
 #include "apps/fleet/fleet_device.h"
 #include "apps/fleet/fleet_events.h"
+#include "apps/fleet/night_rules.h"
 #include "apps/fleet/rollout_gate.h"
 #include "base/program_output.h"
 #include "core/run_event.h"
@@ -17,6 +21,19 @@
 namespace {
 
 std::time_t wallClock() { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); }
+
+// The minute of the day on this PC's clock, as a window is given.
+unsigned localMinute() {
+    const std::time_t now = wallClock();
+    const std::tm* local = std::localtime(&now);
+    return local ? static_cast<unsigned>(local->tm_hour * 60 + local->tm_min) : 0;
+}
+
+std::string clockText(unsigned minute) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02u:%02u", minute / 60 % 24, minute % 60);
+    return text;
+}
 
 // The device's child's command line: the fleet's own options with the
 // device's target, credentials and the pinned copies, written by the same
@@ -29,6 +46,8 @@ std::vector<std::string> childArguments(const ProgramProfile& profile, const std
     child.passwordFile = device.passwordFile;
     child.json = true;
     child.yes = o.command != CliCommand::Check;
+    // The parent keeps the history of its devices.
+    child.noHistory = true;
     // Each image by its name, served from the parent's checked copy.
     child.imagePins.clear();
     for (const std::string& image : o.images) child.imagePins.push_back(pinned.pinOf(image));
@@ -52,7 +71,13 @@ public:
           out_(OutputMode{profile.programName, options.quiet, options.json, false}),
           canaryLeft_(check_ ? 0 : options.canary),
           jobs_(options.jobs),
+          pacer_(options.maxPerMinute),
           view_{devices, check_, jobs_, canaryLeft_} {
+        // A check changes nothing: it ignores the window.
+        hasWindow_ = !check_ && parseWindow(options.window, &window_, &windowWhy_);
+        // First: a device's record is kept before anything says it ended.
+        if (!check_ && !options.noHistory && !options.history.empty())
+            observers_.push_back(makeFleetHistory(out_, options.history, profile.programName));
         const bool table = console.errorIsTerminal() && !options.quiet;
         if (table) observers_.push_back(makeFleetTable(out_));
         observers_.push_back(makeFleetLines(out_, table));
@@ -75,6 +100,8 @@ private:
     void appendLog(FleetDevice* device, const std::string& line);
     void finish(FleetDevice* device, int status);
     bool putBack(FleetDevice* device);
+    bool retryLater(FleetDevice* device);
+    bool windowLetsStart();
     void judge(const FleetDevice& device);
     void holdBack(NotStartedWhy why);
     unsigned running() const;
@@ -93,6 +120,12 @@ private:
     bool canaryFailed_ = false;
     unsigned failures_ = 0;  // after an image reached the device
     unsigned jobs_;          // lowered when TFTP ports run short
+    StartPacer pacer_;
+    MaintenanceWindow window_;
+    std::string windowWhy_;
+    bool hasWindow_ = false;
+    bool windowSeenOpen_ = false;  // devices started in it: its closing ends the starts
+    bool waitSaid_ = false;
     FleetRun view_;
     std::vector<std::unique_ptr<FleetObserver>> observers_;
 };
@@ -118,9 +151,41 @@ unsigned Fleet::running() const {
 void Fleet::holdBack(NotStartedWhy why) {
     for (FleetDevice& d : devices_) {
         if (d.state != DeviceState::Waiting) continue;
+        if (d.retryPending) {
+            // No more attempts: its last one's result is its end.
+            d.retryPending = false;
+            d.state = DeviceState::Done;
+            tell(FleetEvent(FleetEventKind::Ended, &d, d.resultLine));
+            judge(d);
+            continue;
+        }
         d.state = DeviceState::NotStarted;
         d.why = why;
     }
+}
+
+// Before the window opens the run waits; once it closed, no device starts.
+bool Fleet::windowLetsStart() {
+    if (!hasWindow_) return true;
+    const unsigned minute = localMinute();
+    if (windowOpen(window_, minute)) {
+        windowSeenOpen_ = true;
+        return true;
+    }
+    if (windowSeenOpen_) {
+        bool left = false;
+        for (const FleetDevice& d : devices_) left = left || d.state == DeviceState::Waiting;
+        if (left) notice("window closed at " + clockText(window_.closeMinute) + ": no more devices start", true);
+        holdBack(NotStartedWhy::WindowClosed);
+        return false;
+    }
+    if (!waitSaid_) {
+        waitSaid_ = true;
+        notice("waiting for the window " + o_.window + ": it opens at " + clockText(window_.openMinute) + ", in " +
+                   std::to_string(minutesUntilOpen(window_, minute)) + " min (Ctrl+C stops)",
+               true);
+    }
+    return false;
 }
 
 void Fleet::handleInterrupts() {
@@ -152,13 +217,18 @@ void Fleet::reapEnded() {
 void Fleet::startDevices(const std::string& program) {
     if (canaryFailed_) holdBack(NotStartedWhy::CanaryFailed);
     if (failures_ >= o_.maxFailures && !check_) holdBack(NotStartedWhy::BudgetSpent);
+    if (!windowLetsStart()) return;
     unsigned room = devicesMayStart(
         RolloutCounts{jobs_, running(), canaryLeft_, canaryFailed_, failures_, check_ ? 0 : o_.maxFailures});
+    const uint32_t now = clockMillis();
     for (FleetDevice& d : devices_) {
-        if (room == 0) break;
+        if (room == 0 || pacer_.waitMs(now) > 0) break;
         if (d.state != DeviceState::Waiting) continue;
+        // Waiting for its retry, it holds no slot.
+        if (d.retryPending && static_cast<int32_t>(now - d.retryAtMs) < 0) continue;
         d.canary = canaryLeft_ > 0;
         if (start(program, &d)) --room;
+        pacer_.started(now);
     }
 }
 
@@ -167,9 +237,13 @@ bool Fleet::start(const std::string& program, FleetDevice* device) {
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(&argument[0]);
     argv.push_back(nullptr);
+    clearAttempt(device);
     device->child = childStart(argv.data(), device->log.empty() ? nullptr : device->log.c_str());
-    device->startMs = clockMillis();
-    device->startTime = wallClock();
+    // From the first attempt's start: a retried device took all that time.
+    if (device->attempts++ == 0) {
+        device->startMs = clockMillis();
+        device->startTime = wallClock();
+    }
     device->state = DeviceState::Running;
     device->step = "starting";
     if (device->child) {
@@ -231,6 +305,10 @@ bool Fleet::putBack(FleetDevice* device) {
     again.user = device->user;
     again.passwordFile = device->passwordFile;
     again.log = device->log;
+    // A run that found no port was no attempt.
+    again.attempts = device->attempts - 1;
+    again.startMs = device->startMs;
+    again.startTime = device->startTime;
     *device = again;
     tell(FleetEvent(FleetEventKind::PutBack, device,
                     "no TFTP port free: back in the queue, at most " + std::to_string(jobs_) + " at once"));
@@ -252,8 +330,25 @@ void Fleet::finish(FleetDevice* device, int status) {
     childRelease(child, &usage_);
     if (again) return;
     device->child = nullptr;
+    if (retryLater(device)) return;
     tell(FleetEvent(FleetEventKind::Ended, device, device->resultLine));
     judge(*device);
+}
+
+// A failure that passes on its own, before any byte of the image reached
+// the device: another attempt later, while attempts are left.
+bool Fleet::retryLater(FleetDevice* device) {
+    if (device->attempts > o_.retries || interrupts_ > 0 || !retryable(device->outcome, device->imageReached ? 1 : 0))
+        return false;
+    const unsigned delay = retryDelaySeconds(o_.retryDelaySeconds, device->attempts);
+    device->state = DeviceState::Waiting;
+    device->retryPending = true;
+    device->retryAtMs = clockMillis() + delay * 1000;
+    tell(FleetEvent(FleetEventKind::PutBack, device,
+                    "attempt " + std::to_string(device->attempts) + ": " + device->message + "; again in " +
+                        std::to_string(delay) + " s (attempt " + std::to_string(device->attempts + 1) + " of " +
+                        std::to_string(o_.retries + 1) + ")"));
+    return true;
 }
 
 // What the device's end means for the rest: a canary that took the image
@@ -294,6 +389,8 @@ RunOutcome Fleet::run(const std::string& program) {
             bool waiting = false;
             for (const FleetDevice& d : devices_) waiting = waiting || d.state == DeviceState::Waiting;
             if (!waiting) break;
+            // A retry's delay, the pace or the window: nothing to read meanwhile.
+            sleepMillis(100);
             continue;
         }
         childWaitForOutput(children.data(), static_cast<int>(children.size()), 100);
@@ -313,6 +410,16 @@ RunOutcome Fleet::run(const std::string& program) {
 }  // namespace
 
 int runFleet(const ProgramProfile& profile, const CliOptions& given, RunRequest& request, Console& console) {
+    // A window that opens only after more than a night away is a mistake.
+    MaintenanceWindow window;
+    std::string why;
+    if (given.command == CliCommand::Upgrade && parseWindow(given.window, &window, &why)) {
+        const unsigned wait = minutesUntilOpen(window, localMinute());
+        if (wait > kLongestWindowWaitMinutes)
+            return usageError(profile, "--window " + given.window + ": it opens at " + clockText(window.openMinute) +
+                                           ", in " + std::to_string(wait / 60) + " h " + std::to_string(wait % 60) +
+                                           " min; a run waits for it at most 12 h");
+    }
     std::vector<FleetDevice> devices;
     int status = 0;
     if (!planFleet(profile, given, &devices, &status)) return status;
@@ -331,7 +438,8 @@ int runFleet(const ProgramProfile& profile, const CliOptions& given, RunRequest&
     const RunOutcome end = Fleet(profile, options, pinned, devices, one, console).run(program);
     if (!one) return exitCodeOf(end);
     const FleetDevice& device = devices[0];
-    // Stopped before it started.
+    // Stopped before it started; or its window closed first, as in a fleet.
+    if (device.state != DeviceState::Done && device.why == NotStartedWhy::WindowClosed) return exitCodeOf(end);
     if (device.state != DeviceState::Done)
         return exitCodeOf(end == RunOutcome::FleetFailed ? RunOutcome::UserAbort : end);
     // A report that could not be written fails a run the device passed.

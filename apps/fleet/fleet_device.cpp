@@ -75,3 +75,18 @@ void takeLostChild(FleetDevice* device, int status) {
     lost.version = "";
     device->resultLine = eventLine(lost);
 }
+
+void clearAttempt(FleetDevice* device) {
+    device->pending.clear();
+    device->resultLine.clear();
+    device->resultSeen = false;
+    device->transferStarted = false;
+    device->imageReached = false;
+    device->percent = 0;
+    device->outcome = RunOutcome::ChildLost;
+    device->code = -1;
+    device->message.clear();
+    device->verdict.clear();
+    device->after.clear();
+    device->retryPending = false;
+}

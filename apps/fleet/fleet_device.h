@@ -16,7 +16,7 @@
 #include "core/run_request.h"
 
 enum class DeviceState { Waiting, Running, Done, NotStarted };
-enum class NotStartedWhy { Stopped, CanaryFailed, BudgetSpent };
+enum class NotStartedWhy { Stopped, CanaryFailed, BudgetSpent, WindowClosed };
 
 struct FleetDevice {
     std::string address;  // as a dotted quad, whatever its spelling where it was listed
@@ -43,9 +43,18 @@ struct FleetDevice {
     RunOutcome outcome = RunOutcome::ChildLost;
     int code = -1;
     std::string message;
-    uint32_t startMs = 0, endMs = 0;
+    uint32_t startMs = 0, endMs = 0;  // from its first attempt's start to its last one's end
     std::time_t startTime = 0, endTime = 0;
+    // Retries: the runs started (a retry is another), and a device waiting
+    // for another one keeps its last result until then.
+    unsigned attempts = 0;
+    bool retryPending = false;
+    uint32_t retryAtMs = 0;  // not before then
 };
+
+// The per-run fields cleared before another attempt starts; what its
+// status page said stays until read again.
+void clearAttempt(FleetDevice* device);
 
 // One event of the device's child taken into its row (its result too, kept
 // to be passed on once judged).

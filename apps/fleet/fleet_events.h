@@ -60,5 +60,7 @@ std::unique_ptr<FleetObserver> makeFleetTable(ProgramOutput& out);
 std::unique_ptr<FleetObserver> makeFleetLines(ProgramOutput& out, bool tableShown);
 // --json: the children's events as they came, each result once judged, the summary.
 std::unique_ptr<FleetObserver> makeFleetJson(ProgramOutput& out);
+// The history: each device's end added to the file as it is judged.
+std::unique_ptr<FleetObserver> makeFleetHistory(ProgramOutput& out, const std::string& path, const char* program);
 // --report: the CSV file rewritten whole whenever a device's state changed.
 std::unique_ptr<FleetObserver> makeFleetReport(ProgramOutput& out, const std::string& path);

@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "apps/fleet/fleet_events.h"
+#include "base/byte_text.h"
 #include "base/text.h"
 #include "core/device_check.h"
 #include "platform/platform_file.h"
@@ -28,16 +29,7 @@ bool ran(const FleetDevice& d) { return d.state == DeviceState::Done; }
 std::string csvText(const std::string& bytes) {
     std::string text;
     if (!bytes.empty() && std::strchr("=+-@\t\r", bytes[0])) text = "'";
-    for (unsigned char c : bytes) {
-        if (c == '"') {
-            text += "\"\"";
-        } else if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    for (char c : bytesAsUtf8(bytes)) text += c == '"' ? std::string("\"\"") : std::string(1, c);
     return "\"" + text + "\"";
 }
 
@@ -106,6 +98,7 @@ RunEvent resultOf(const FleetDevice& d, bool check) {
     r.start = utcTime(d.startTime);
     r.end = utcTime(d.endTime);
     r.seconds = secondsTaken(d);
+    r.attempts = d.attempts;
     return r;
 }
 
@@ -148,6 +141,7 @@ std::string resultWords(const FleetDevice& d, bool check) {
             case NotStartedWhy::Stopped: return "not started (stopped)";
             case NotStartedWhy::CanaryFailed: return "not started (canary failed)";
             case NotStartedWhy::BudgetSpent: return "not started (failure budget spent)";
+            case NotStartedWhy::WindowClosed: return "not started (window closed)";
         }
     }
     if (check && d.resultSeen && !d.verdict.empty()) return d.verdict;
@@ -159,14 +153,15 @@ std::string resultWords(const FleetDevice& d, bool check) {
 
 bool writeReport(const std::string& path, const std::vector<FleetDevice>& devices, bool check, std::string* why) {
     std::ostringstream file;
-    file << "device,serial,mac,product,before,after,image,image_file,result,code,start,end,seconds,image_sha256\r\n";
+    file << "device,serial,mac,product,before,after,image,image_file,result,code,start,end,seconds,image_sha256,"
+            "attempts\r\n";
     for (const FleetDevice& d : devices) {
         RunEvent r = resultOf(d, check);
         file << csvText(r.device) << ',' << csvText(*r.serial) << ',' << csvText(*r.mac) << ','
              << csvText(*r.product) << ',' << csvText(*r.before) << ',' << csvText(*r.after) << ','
              << csvText(*r.image) << ',' << csvText(*r.imageFile) << ',' << csvText(*r.result) << ','
              << (r.code ? std::to_string(*r.code) : "") << ',' << csvText(*r.start) << ',' << csvText(*r.end)
-             << ',' << *r.seconds << ',' << csvText(*r.imageSha256) << "\r\n";
+             << ',' << *r.seconds << ',' << csvText(*r.imageSha256) << ',' << *r.attempts << "\r\n";
     }
     const std::string text = file.str();
     char reason[256];

@@ -1,6 +1,8 @@
 #include "apps/history/history_file.h"
 
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -11,6 +13,19 @@
 std::string defaultHistoryPath() {
     const std::string folder = userStateFolder("orb");
     return folder.empty() ? "" : pathInFolder(folder, "history.jsonl");
+}
+
+HistoryRecord historyRecordNow(const char* program, const char* version) {
+    HistoryRecord record;
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    char stamp[32] = "";
+    if (const std::tm* utc = std::gmtime(&now)) std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", utc);
+    record.time = stamp;
+    record.operatorName = userName();
+    record.machine = machineName();
+    record.program = program;
+    record.programVersion = version;
+    return record;
 }
 
 bool historyWritable(const std::string& path, bool makeFolder, std::string* why) {

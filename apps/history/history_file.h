@@ -13,6 +13,10 @@
 // programs share. Empty when the system names no such folder.
 std::string defaultHistoryPath();
 
+// A record holding what every record holds: now, this user and machine,
+// the program and its version.
+HistoryRecord historyRecordNow(const char* program, const char* version);
+
 // Whether records can be appended to path, checked before a run starts: the
 // file is made if missing (and its folder with it when makeFolder, for the
 // default path), nothing is written. False with why.

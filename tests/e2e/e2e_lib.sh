@@ -13,6 +13,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../support/device_run_lib.sh"
 # writes its reports here rather than among the output the case checks.
 export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS:}log_path=$WORK/sanitizer"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}log_path=$WORK/sanitizer"
+# The history goes to the case's own state folder, never the user's.
+export XDG_STATE_HOME=$WORK/state
 
 cleanup() {
   [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null

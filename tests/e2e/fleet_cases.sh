@@ -205,8 +205,12 @@ resume)
   "$(program_path $P)" upgrade --devices "$WORK/devices" --yes --jobs 2 --canary 0 >"$WORK/out" 2>"$WORK/err" &
   PROGRAM_PID=$!
   deadline=$((SECONDS + 60))
-  until [ "$(count_sim 'up again')" -ge 2 ]; do [ $SECONDS -le $deadline ] || fail "no two devices back"; sleep 0.1; done
+  until [ "$(cat "$WORK/err" 2>/dev/null | grep -c ': upgraded$')" -ge 2 ]; do [ $SECONDS -le $deadline ] || fail "no two devices back"; sleep 0.1; done
   { kill -KILL "$PROGRAM_PID" && wait_program 30; } 2>/dev/null
+  # Every device said to have ended is in the history, each record whole.
+  history=$XDG_STATE_HOME/orb/history.jsonl
+  python3 -c 'import json,sys; r=[json.loads(l) for l in open(sys.argv[1])]; assert sum(x["outcome"]=="success" for x in r)>=2, r' \
+    "$history" || fail "the history after SIGKILL: $(cat "$history")"
   # What the children left running ends on its own: fetches give up, downs come back.
   deadline=$((SECONDS + 60))
   until [ "$(count_sim 'transfer start')" = "$(grep -cE 'TFTP (done|ended early):' "$WORK/sim.log")" ] &&
@@ -222,6 +226,65 @@ PY
   for i in 2 3 4 5 6 7; do
     [ "$(grep -c "\[127.0.0.$i\] received .*: complete" "$WORK/sim.log")" = 1 ] || fail "127.0.0.$i: not exactly one whole image"
   done
+  # One device's history, by its serial, newest first: upgraded, then current.
+  "$(program_path $P)" history ORB0012345 --json >"$WORK/history.json" || fail "history: exit $?"
+  python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); assert {x["device"] for x in r}=={"127.0.0.2"} and r[-1]["outcome"]=="success" and r[-1]["after"]=="7.5.3", r' \
+    "$WORK/history.json" || fail "history of one serial: $(cat "$WORK/history.json")"
+  ;;
+
+retries)
+  # Device 1 fetches nothing after its first two triggers: upgraded on its
+  # third attempt; device 2 stays down after its image and is never tried
+  # again. Attempts in the notes, the report, the summary and the history.
+  start_fleet 2 --restart-seconds 1 --on 1 --ignore-triggers 2 --on 2 --stay-down
+  devices_file 2 3
+  fleet --json upgrade --yes --jobs 2 --canary 0 --max-failures 2 --retries 2 --retry-delay 1 --fetch-timeout 2 \
+    --restart-timeout 3 --report "$WORK/report.csv"
+  [ "$RC" = 9 ] || fail "exit code $RC, expected 9"
+  [ "$(count_sim '127.0.0.2\] GET /admin/upgrade')" = 3 ] || fail "127.0.0.2: three triggers expected"
+  [ "$(count_sim '127.0.0.3\] GET /admin/upgrade')" = 1 ] || fail "127.0.0.3 was tried again after its image"
+  [ "$(grep -c '"event":"note","device":"127.0.0.2","text":"attempt [12]: ' "$WORK/out")" = 2 ] || fail "two retry notes"
+  summary_matches
+  python3 - "$WORK/out" "$XDG_STATE_HOME/orb/history.jsonl" <<'PY' || fail "attempts: $(grep summary "$WORK/out")"
+import json, sys
+summary = [json.loads(line) for line in open(sys.argv[1]) if '"event":"summary"' in line][-1]
+rows = {r["device"]: r for r in summary["results"]}
+assert rows["127.0.0.2"]["result"] == "upgraded" and rows["127.0.0.2"]["attempts"] == 3, rows
+assert rows["127.0.0.3"]["code"] == 7 and rows["127.0.0.3"]["attempts"] == 1, rows
+history = {r["device"]: r for r in map(json.loads, open(sys.argv[2]))}
+assert history["127.0.0.2"]["attempts"] == 3 and history["127.0.0.2"]["outcome"] == "success", history
+assert history["127.0.0.3"]["outcome"] == "silent-after-upload" and history["127.0.0.3"]["after"] == "", history
+PY
+  ;;
+
+night)
+  # Starts paced to 6 a minute in a window that closes at the next minute:
+  # 10 s apart until it closes, then the rest are not started (window
+  # closed), exit 9. A window that opens more than 12 h away is a mistake.
+  deadline=$((SECONDS + 30))
+  while [ "$(date +%-S)" -ge 40 ]; do [ $SECONDS -le $deadline ] || fail "the clock"; sleep 0.2; done
+  window="$(date -d '-1 min' +%H:%M)-$(date -d '+1 min' +%H:%M)"
+  start_fleet 8 --restart-seconds 1
+  devices_file 2 9
+  fleet --json upgrade --yes --jobs 4 --canary 0 --max-per-minute 6 --window "$window"
+  [ "$RC" = 9 ] || fail "exit code $RC, expected 9"
+  python3 - "$WORK/sim.log" "$WORK/out" <<'PY' || fail "the night's starts"
+import json, re, sys
+first = {}
+for line in open(sys.argv[1]):
+    m = re.match(r"orbsim: (\d+\.\d+) \[(127\.0\.0\.\d+)\] GET /admin/advanced", line)
+    if m and m.group(2) not in first:
+        first[m.group(2)] = float(m.group(1))
+times = sorted(first.values())
+assert 3 <= len(times) <= 7, times
+assert all(b - a >= 9.5 for a, b in zip(times, times[1:])), times
+summary = [json.loads(line) for line in open(sys.argv[2]) if '"event":"summary"' in line][-1]
+closed = [r for r in summary["results"] if r["result"] == "not started (window closed)"]
+assert len(closed) == 8 - len(times), (len(closed), times)
+PY
+  far="$(date -d '+13 hours' +%H:%M)-$(date -d '+14 hours' +%H:%M)"
+  fleet upgrade --yes --window "$far"
+  [ "$RC" = 2 ] && grep -q 'a run waits for it at most 12 h' "$WORK/err" || fail "a far window: exit $RC, $(cat "$WORK/err")"
   ;;
 
 held_ports)

@@ -16,6 +16,10 @@ upgrade)
   grep -q '^orbflash: upgraded 127.0.0.2 to 7.5.3' "$WORK/err" || fail "no success line: $(cat "$WORK/err")"
   expect_sim 'GET /admin/upgrade?tftp://127.0.0.1:69/orb[0-9a-f]*\.bi1 -> 200'
   ! grep -q secret "$WORK/out" "$WORK/err" || fail "the password was printed"
+  # The history in the user's local application data, read back.
+  run_cli $P history 127.0.0.2
+  expect_exit_zero
+  grep -q '^[-0-9T:Z]* *127.0.0.2 *ORB0012345 .* success' "$WORK/out" || fail "history: $(cat "$WORK/out" "$WORK/err")"
   ;;
 
 errors)
@@ -35,19 +39,23 @@ errors)
 fleet)
   # Three devices from a devices file: the parent starts a child process
   # per device through the Windows platform layer and reads their pipes;
-  # each serves the --image from the parent's private copy, mapped.
+  # each serves the --image from the parent's private copy, mapped. The
+  # third ignores its first trigger and is upgraded on its retry.
   start_wine
   mkdir -p "$WORK/received"
   "$ORBSIM" --count 3 --save-dir "$WORK/received" --user admin --password secret --restart-seconds 1 \
-    >"$WORK/sim.log" 2>&1 &
+    --on 3 --ignore-triggers 1 >"$WORK/sim.log" 2>&1 &
   SIM_PID=$!
   wait_for_log sim.log '\[127.0.0.4\] web server listening' 20
   printf 'secret\r\n' >"$WORK/pw"
   printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
   printf 'previous run\r\n' >"$WORK/report.csv"
   run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json \
-    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv" --image "Z:$(image_of $P)"
+    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv" --image "Z:$(image_of $P)" \
+    --retries 1 --retry-delay 1 --fetch-timeout 3 --history "Z:$WORK/history.jsonl"
   expect_exit_zero
+  python3 -c 'import json,sys; r={x["device"]: x for x in map(json.loads, open(sys.argv[1]))}; assert len(r)==3 and r["127.0.0.4"]["attempts"]==2, r' \
+    "$WORK/history.jsonl" || fail "history: $(cat "$WORK/history.jsonl")"
   # The report replaced whole, through the Windows platform layer.
   [ "$(grep -c '"upgraded",0,' "$WORK/report.csv")" = 3 ] && ! ls "$WORK" | grep -q 'report.csv.tmp' ||
     fail "report: $(cat "$WORK/report.csv")"

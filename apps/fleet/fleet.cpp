@@ -73,6 +73,8 @@ public:
           jobs_(options.jobs),
           pacer_(options.maxPerMinute),
           view_{devices, check_, jobs_, canaryLeft_} {
+        if (options.maxPerMinute > 0)
+            view_.held = " (one every " + std::to_string((60 + options.maxPerMinute - 1) / options.maxPerMinute) + " s)";
         // A check changes nothing: it ignores the window.
         hasWindow_ = !check_ && parseWindow(options.window, &window_, &windowWhy_);
         // First: a device's record is kept before anything says it ended.
@@ -169,6 +171,7 @@ bool Fleet::windowLetsStart() {
     if (!hasWindow_) return true;
     const unsigned minute = localMinute();
     if (windowOpen(window_, minute)) {
+        if (!windowSeenOpen_ && o_.maxPerMinute == 0) view_.held.clear();
         windowSeenOpen_ = true;
         return true;
     }
@@ -179,6 +182,7 @@ bool Fleet::windowLetsStart() {
         holdBack(NotStartedWhy::WindowClosed);
         return false;
     }
+    view_.held = " (window opens at " + clockText(window_.openMinute) + ")";
     if (!waitSaid_) {
         waitSaid_ = true;
         notice("waiting for the window " + o_.window + ": it opens at " + clockText(window_.openMinute) + ", in " +

@@ -18,6 +18,7 @@ struct FleetRun {
     bool check = false;
     unsigned jobs = 0;    // at most this many at once
     unsigned canary = 0;  // the first this many alone
+    std::string held{};   // what holds the queue besides the slots: " (one every 10 s)", " (window opens at 22:00)"
     // At Finished: the CPU time and peak memory of the runs.
     double parentCpuSeconds = 0;
     ChildUsage usage{0.0, 0};

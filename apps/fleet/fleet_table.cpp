@@ -21,10 +21,24 @@ public:
         changed_ = false;
         std::vector<std::string> rows;
         char row[512];
+        unsigned waiting = 0;
         for (const FleetDevice& d : fleet.devices) {
+            waiting += d.state == DeviceState::Waiting && !d.retryPending;
+            if (d.state == DeviceState::Waiting && d.retryPending) {
+                const int32_t left = static_cast<int32_t>(d.retryAtMs - now);
+                formatText(row, sizeof row, "  %-15s  %-12s  attempt %u failed; again in %d s", d.address.c_str(),
+                           shownText(d.serial).c_str(), d.attempts, left > 0 ? (left + 999) / 1000 : 0);
+                rows.push_back(row);
+            }
             if (d.state != DeviceState::Running) continue;
-            formatText(row, sizeof row, "  %-15s  %-12s  %s%s", d.address.c_str(), shownText(d.serial).c_str(),
-                       shownText(d.step).c_str(), d.canary ? "  (canary)" : "");
+            const std::string attempt = d.attempts > 1 ? "  (attempt " + std::to_string(d.attempts) + ")" : "";
+            formatText(row, sizeof row, "  %-15s  %-12s  %s%s%s", d.address.c_str(), shownText(d.serial).c_str(),
+                       shownText(d.step).c_str(), d.canary ? "  (canary)" : "", attempt.c_str());
+            rows.push_back(row);
+        }
+        // The queue, and its pace or its window when one holds it.
+        if (waiting > 0) {
+            formatText(row, sizeof row, "  %u waiting for their turn%s", waiting, fleet.held.c_str());
             rows.push_back(row);
         }
         out_.block(rows);

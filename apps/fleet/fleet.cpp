@@ -29,6 +29,14 @@ unsigned localMinute() {
     return local ? static_cast<unsigned>(local->tm_hour * 60 + local->tm_min) : 0;
 }
 
+// The device's result as the fleet passes it on: with its attempts.
+void countAttempts(FleetDevice* device) {
+    RunEvent result;
+    if (!parseEventLine(device->resultLine, &result)) return;
+    result.attempts = device->attempts;
+    device->resultLine = eventLine(result);
+}
+
 std::string clockText(unsigned minute) {
     char text[8];
     std::snprintf(text, sizeof text, "%02u:%02u", minute / 60 % 24, minute % 60);
@@ -157,6 +165,7 @@ void Fleet::holdBack(NotStartedWhy why) {
             // No more attempts: its last one's result is its end.
             d.retryPending = false;
             d.state = DeviceState::Done;
+            countAttempts(&d);
             tell(FleetEvent(FleetEventKind::Ended, &d, d.resultLine));
             judge(d);
             continue;
@@ -335,6 +344,7 @@ void Fleet::finish(FleetDevice* device, int status) {
     if (again) return;
     device->child = nullptr;
     if (retryLater(device)) return;
+    countAttempts(device);
     tell(FleetEvent(FleetEventKind::Ended, device, device->resultLine));
     judge(*device);
 }

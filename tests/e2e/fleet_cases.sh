@@ -250,6 +250,8 @@ import json, sys
 summary = [json.loads(line) for line in open(sys.argv[1]) if '"event":"summary"' in line][-1]
 rows = {r["device"]: r for r in summary["results"]}
 assert rows["127.0.0.2"]["result"] == "upgraded" and rows["127.0.0.2"]["attempts"] == 3, rows
+ends = [json.loads(line) for line in open(sys.argv[1]) if '"event":"result"' in line]
+assert [(e["device"], e["attempts"]) for e in ends if e["device"] == "127.0.0.2"] == [("127.0.0.2", 3)], ends
 assert rows["127.0.0.3"]["code"] == 7 and rows["127.0.0.3"]["attempts"] == 1, rows
 history = {r["device"]: r for r in map(json.loads, open(sys.argv[2]))}
 assert history["127.0.0.2"]["attempts"] == 3 and history["127.0.0.2"]["outcome"] == "success", history

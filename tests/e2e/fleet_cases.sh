@@ -278,8 +278,10 @@ for line in open(sys.argv[1]):
     if m and m.group(2) not in first:
         first[m.group(2)] = float(m.group(1))
 times = sorted(first.values())
-assert 3 <= len(times) <= 7, times
-assert all(b - a >= 9.5 for a, b in zip(times, times[1:])), times
+assert 2 <= len(times) <= 7, times
+# 10 s apart, give or take how long a child takes to ask on a loaded machine.
+assert all(b - a >= 7 for a, b in zip(times, times[1:])), times
+assert times[-1] - times[0] >= 10 * (len(times) - 1) - 3, times
 summary = [json.loads(line) for line in open(sys.argv[2]) if '"event":"summary"' in line][-1]
 closed = [r for r in summary["results"] if r["result"] == "not started (window closed)"]
 assert len(closed) == 8 - len(times), (len(closed), times)

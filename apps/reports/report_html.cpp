@@ -6,34 +6,6 @@
 
 namespace {
 
-// Device bytes as HTML text: each byte the code point of its value, markup
-// characters as references, control bytes as \xNN; what a device sent is
-// shown, never run.
-std::string html(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    char hex[8];
-                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                    out += hex;
-                } else if (c < 0x80) {
-                    out += static_cast<char>(c);
-                } else {
-                    out += static_cast<char>(0xC0 | (c >> 6));
-                    out += static_cast<char>(0x80 | (c & 0x3F));
-                }
-        }
-    }
-    return out;
-}
-
 std::string secondsText(int64_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, ms < 10000 ? "%.1f s" : "%.0f s", static_cast<double>(ms) / 1000.0);
@@ -107,10 +79,10 @@ void timeline(std::string* out, const ReportRun& run, const std::vector<ReportDe
     int y = top;
     for (const ReportDevice& d : devices) {
         const char* kind = reportClass(d);
-        *out += "<g class=\"bar " + std::string(kind) + "\" data-device=\"" + html(d.device) + "\" data-outcome=\"" +
-                html(d.outcome.empty() ? kind : d.outcome) + "\">";
+        *out += "<g class=\"bar " + std::string(kind) + "\" data-device=\"" + markupText(d.device) + "\" data-outcome=\"" +
+                markupText(d.outcome.empty() ? kind : d.outcome) + "\">";
         std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">", y + 13);
-        *out += text + html(d.device + (d.serial.empty() ? "" : " " + d.serial)) + "</text>";
+        *out += text + markupText(d.device + (d.serial.empty() ? "" : " " + d.serial)) + "</text>";
         if (d.started) {
             const int64_t end = d.ended ? d.endMs : std::max(d.startMs, run.elapsedMs);
             auto rect = [&](int64_t from, int64_t to, const std::string& cls, const std::string& title) {
@@ -119,10 +91,10 @@ void timeline(std::string* out, const ReportRun& run, const std::vector<ReportDe
                 *out += text + std::string("<title>") + title + "</title></rect>";
             };
             if (d.phases.empty())
-                rect(d.startMs, end, "whole", html(d.result) + ", " + secondsText(end - d.startMs));
+                rect(d.startMs, end, "whole", markupText(d.result) + ", " + secondsText(end - d.startMs));
             for (const ReportPhase& p : d.phases) {
                 const bool known = std::find(std::begin(kPhases), std::end(kPhases), p.name) != std::end(kPhases);
-                std::string title = html(p.name) + ", " + secondsText(p.endMs - p.startMs);
+                std::string title = markupText(p.name) + ", " + secondsText(p.endMs - p.startMs);
                 if (d.attempts > 1) title += ", attempt " + std::to_string(p.attempt);
                 rect(p.startMs, p.endMs, (known ? p.name : std::string("whole")) + (p.attempt < d.attempts ? " retry" : ""),
                      title);
@@ -131,10 +103,10 @@ void timeline(std::string* out, const ReportRun& run, const std::vector<ReportDe
                                        : "running";
             if (d.attempts > 1) note += " (" + std::to_string(d.attempts) + " attempts)";
             std::snprintf(text, sizeof text, "<text class=\"outcome\" x=\"%.1f\" y=\"%d\">", x(end) + 4, y + 13);
-            *out += text + html(note) + "</text>";
+            *out += text + markupText(note) + "</text>";
         } else {
             std::snprintf(text, sizeof text, "<text class=\"outcome\" x=\"%d\" y=\"%d\">", label, y + 13);
-            *out += text + html(d.result) + "</text>";
+            *out += text + markupText(d.result) + "</text>";
         }
         *out += "</g>\n";
         y += row;
@@ -151,7 +123,7 @@ void timeline(std::string* out, const ReportRun& run, const std::vector<ReportDe
 std::string htmlReport(const ReportRun& run, const std::vector<ReportDevice>& devices) {
     std::map<std::string, int> counts;
     for (const ReportDevice& d : devices) ++counts[reportClass(d)];
-    std::string title = html(run.program) + " " + html(run.command) + ": ";
+    std::string title = markupText(run.program) + " " + markupText(run.command) + ": ";
     const char* order[] = {"upgraded", "current", "failed", "not-started", "running"};
     const char* words[] = {"upgraded", "already current", "failed", "not started", "running"};
     std::string countLine;
@@ -165,10 +137,10 @@ std::string htmlReport(const ReportRun& run, const std::vector<ReportDevice>& de
     // Live: the browser reloads it; the final page stays still.
     if (!run.finished) out += "<meta http-equiv=\"refresh\" content=\"2\">\n";
     out += "<title>" + title + "</title>\n" + kStyle + "</head>\n<body>\n";
-    out += "<h1>" + html(run.program) + " " + html(run.programVersion) + ": " + html(run.command) +
+    out += "<h1>" + markupText(run.program) + " " + markupText(run.programVersion) + ": " + markupText(run.command) +
            (run.finished ? "" : " (running)") + "</h1>\n<dl class=\"run\">\n";
     auto item = [&](const std::string& name, const std::string& value) {
-        out += "<dt>" + html(name) + "</dt><dd>" + html(value) + "</dd>\n";
+        out += "<dt>" + markupText(name) + "</dt><dd>" + markupText(value) + "</dd>\n";
     };
     item("operator", run.operatorName + (run.machine.empty() ? "" : " on " + run.machine));
     item("start", reportUtc(run.startTime));
@@ -188,11 +160,11 @@ std::string htmlReport(const ReportRun& run, const std::vector<ReportDevice>& de
     out += "</tr></thead>\n<tbody>\n";
     for (const ReportDevice& d : devices) {
         const char* kind = reportClass(d);
-        out += std::string("<tr class=\"") + kind + "\" data-device=\"" + html(d.device) + "\" data-outcome=\"" +
-               html(d.outcome.empty() ? kind : d.outcome) + "\">";
+        out += std::string("<tr class=\"") + kind + "\" data-device=\"" + markupText(d.device) + "\" data-outcome=\"" +
+               markupText(d.outcome.empty() ? kind : d.outcome) + "\">";
         for (const std::string* cell : {&d.device, &d.image, &d.product, &d.serial, &d.mac, &d.result, &d.imageFile,
                                         &d.imageSha256, &d.before, &d.after, &d.start, &d.end})
-            out += "<td>" + html(*cell) + "</td>";
+            out += "<td>" + markupText(*cell) + "</td>";
         out += "<td>" + std::to_string(d.seconds) + "</td><td>" + (d.code >= 0 ? std::to_string(d.code) : "") +
                "</td></tr>\n";
     }

@@ -51,5 +51,9 @@ struct ReportRun {
 // The device's verdict as the reports colour it: "upgraded", "current",
 // "failed", "not-started" or "running".
 const char* reportClass(const ReportDevice& device);
+// Device bytes as HTML or XML text: each byte the code point of its value,
+// the markup characters as references, control bytes as \xNN (XML 1.0
+// cannot hold most of them at all); what a device sent is shown, never run.
+std::string markupText(const std::string& bytes);
 // UTC, ISO 8601, whole seconds; "" for 0.
 std::string reportUtc(std::time_t time);

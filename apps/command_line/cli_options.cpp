@@ -72,7 +72,7 @@ bool isSerialNumber(const char* text) {
 }
 
 bool isFleet(const CliOptions& o) {
-    const bool children = !o.devicesFile.empty() || o.targets.size() > 1 || !o.report.empty() || !o.logDir.empty() ||
+    const bool children = !o.devicesFile.empty() || o.targets.size() > 1 || !o.reports.empty() || !o.logDir.empty() ||
                           o.retries > 0 || !o.window.empty();
     return (o.command == CliCommand::Upgrade || o.command == CliCommand::Check) && children;
 }
@@ -181,9 +181,11 @@ const OptionRow kOptionRows[] = {
      .help = "      --max-failures N      start no more devices once N failed after the image\n"
              "                            reached them (default 1)\n",
      .count = &O::maxFailures, .min = 1, .max = kCountOpen, .unit = "failures"},
-    {.names = "--report", .longName = "--report", .shape = Shape::Text,
-     .help = "      --report FILE         write a CSV report, one row per device\n", .text = &O::report,
-     .check = &kNotEmpty},
+    {.names = "--report", .longName = "--report", .shape = Shape::Texts,
+     .help = "      --report FILE         write a report, one row per device: CSV, or by its\n"
+             "                            extension a live page (.html), JUnit XML (.xml) or\n"
+             "                            metrics for Prometheus (.prom); may be repeated\n",
+     .texts = &O::reports, .check = &kNotEmpty},
     {.names = "--log-dir", .longName = "--log-dir", .shape = Shape::Text,
      .help = "      --log-dir DIR         keep each device's output in DIR\n"
              "                            (these two also for one ADDRESS)\n",
@@ -384,7 +386,7 @@ bool parseCommandLine(const ProgramProfile& program, int argc, char** argv, CliO
     const bool fleet = isFleet(*o);
     if (o->command == CliCommand::Recover) {
         const char* fleetOnly = !o->devicesFile.empty() ? "--devices"
-                                : !o->report.empty()    ? "--report"
+                                : !o->reports.empty()   ? "--report"
                                 : !o->logDir.empty()    ? "--log-dir"
                                 : o->retries > 0        ? "--retries"
                                 : !o->window.empty()    ? "--window"

@@ -39,7 +39,7 @@ struct CliOptions {
     std::string logDir;
     unsigned canary = 1;       // devices that must take the image before the rest start
     unsigned maxFailures = 1;  // failures after an image reached a device before no more start
-    std::string report;        // --report: a CSV file, one row per device
+    std::vector<std::string> reports;  // --report: each a file, its format by its extension
     // A night's rollout.
     std::string history;               // --history FILE; empty: the default file
     bool noHistory = false;            // --no-history (a fleet's children always)

@@ -92,7 +92,10 @@ public:
         if (table) observers_.push_back(makeFleetTable(out_));
         observers_.push_back(makeFleetLines(out_, table));
         if (options.json) observers_.push_back(makeFleetJson(out_));
-        if (!options.report.empty()) observers_.push_back(makeFleetReport(out_, options.report));
+        for (const std::string& report : options.reports)
+            observers_.push_back(reportKindOf(report) == ReportKind::Csv
+                                     ? makeFleetReport(out_, report)
+                                     : makeFleetDocument(out_, report, profile.programName, options));
     }
 
     RunOutcome run(const std::string& program);
@@ -289,6 +292,7 @@ void Fleet::takeLine(const std::string& line, FleetDevice* device) {
     if (!parseEventLine(line, &e)) return;
     appendLog(device, line);
     takeChildEvent(device, e, line);
+    notePhase(device, e, clockMillis());
     if (e.event == "result") return;
     tell(FleetEvent(FleetEventKind::Child, device, line, &e));
 }

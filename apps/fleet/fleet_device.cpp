@@ -90,3 +90,20 @@ void clearAttempt(FleetDevice* device) {
     device->after.clear();
     device->retryPending = false;
 }
+
+void notePhase(FleetDevice* device, const RunEvent& e, uint32_t nowMs) {
+    const std::string& event = e.event;
+    const char* name = nullptr;
+    if (event == "status-read" || event == "facts" || event == "finding") name = "reading";
+    if (event == "waiting" || event == "trigger") name = "waiting";
+    if (event == "transfer" || event == "progress") name = "transfer";
+    if (event == "restart" || event == "restart-progress")
+        name = e.phase && *e.phase == "reading-version" ? "verification" : "restart";
+    if (event == "version") name = "verification";
+    std::vector<FleetDevice::Phase>& phases = device->phases;
+    if (!phases.empty() && phases.back().attempt == device->attempts) phases.back().endMs = nowMs;
+    // A step already passed (a status read after the restart) stays in its phase.
+    if (!name || (!phases.empty() && phases.back().attempt == device->attempts && phases.back().name == name)) return;
+    if (event == "status-read" && !phases.empty() && phases.back().attempt == device->attempts) return;
+    phases.push_back({name, nowMs, nowMs, device->attempts});
+}

@@ -48,9 +48,19 @@ struct FleetDevice {
     // Retries: the runs started (a retry is another), and a device waiting
     // for another one keeps its last result until then.
     unsigned attempts = 0;
+    // Its phases as the parent saw its events come, every attempt's.
+    struct Phase {
+        std::string name;  // reading, waiting, transfer, restart, verification
+        uint32_t startMs, endMs;
+        unsigned attempt;
+    };
+    std::vector<Phase> phases;
     bool retryPending = false;
     uint32_t retryAtMs = 0;  // not before then
 };
+
+// The phase an event of its child shows, at nowMs (the parent's clock).
+void notePhase(FleetDevice* device, const RunEvent& event, uint32_t nowMs);
 
 // The per-run fields cleared before another attempt starts; what its
 // status page said stays until read again.

@@ -63,5 +63,13 @@ std::unique_ptr<FleetObserver> makeFleetLines(ProgramOutput& out, bool tableShow
 std::unique_ptr<FleetObserver> makeFleetJson(ProgramOutput& out);
 // The history: each device's end added to the file as it is judged.
 std::unique_ptr<FleetObserver> makeFleetHistory(ProgramOutput& out, const std::string& path, const char* program);
+// A --report's format, by its file's extension: .html/.htm, .xml, .prom, else CSV.
+enum class ReportKind { Csv, Html, Junit, Metrics };
+ReportKind reportKindOf(const std::string& path);
+// --report FILE.html (rewritten at most every 2 s while the run goes, the
+// browser told to reload it), FILE.xml (JUnit) or FILE.prom (metrics),
+// written whole at the end.
+std::unique_ptr<FleetObserver> makeFleetDocument(ProgramOutput& out, const std::string& path, const char* program,
+                                                 const CliOptions& options);
 // --report: the CSV file rewritten whole whenever a device's state changed.
 std::unique_ptr<FleetObserver> makeFleetReport(ProgramOutput& out, const std::string& path);

@@ -1,6 +1,8 @@
 // The history of a fleet: each device's end added to the history file as
 // it is judged (a retried attempt is no end), so a parent killed at any
 // moment leaves every finished device's record.
+#include <algorithm>
+
 #include "apps/fleet/fleet_events.h"
 #include "apps/history/history_file.h"
 
@@ -32,7 +34,14 @@ private:
         record.outcome = outcomeName(d.outcome);
         record.code = d.code;
         record.attempts = static_cast<int>(d.attempts);
-        record.phasesMs = {{"total", static_cast<int64_t>(d.endMs - d.startMs)}};
+        // Each phase's time over all attempts, in the order they first came.
+        for (const FleetDevice::Phase& phase : d.phases) {
+            auto it = std::find_if(record.phasesMs.begin(), record.phasesMs.end(),
+                                   [&](const auto& named) { return named.first == phase.name; });
+            if (it == record.phasesMs.end()) it = record.phasesMs.insert(record.phasesMs.end(), {phase.name, 0});
+            it->second += static_cast<int64_t>(phase.endMs - phase.startMs);
+        }
+        record.phasesMs.push_back({"total", static_cast<int64_t>(d.endMs - d.startMs)});
         std::string why;
         if (appendHistory(path_, record, &why)) return;
         ++lost_;

@@ -115,8 +115,8 @@ bool logsWritable(const ProgramProfile& profile, const std::string& folder, std:
 // The report never takes the place of a file the run reads or logs to,
 // however either is named: they are compared as files. Whether it can be
 // written is found by writing it, as the run starts.
-bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::vector<FleetDevice>& devices) {
-    const std::string& path = o.report;
+bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::string& path,
+                const std::vector<FleetDevice>& devices) {
     std::string why;
     if (fileIsLink(path.c_str())) {
         why = path + " is a symbolic link";
@@ -125,12 +125,19 @@ bool reportSafe(const ProgramProfile& profile, const CliOptions& o, const std::v
         std::vector<std::pair<std::string, std::string>> given = {{"--devices " + o.devicesFile, o.devicesFile},
                                                                   {"--password-file " + o.passwordFile, o.passwordFile}};
         for (const std::string& image : o.images) given.push_back({"--image " + image, image});
+        // Two reports in one file would each destroy the other.
+        for (const std::string& other : o.reports) {
+            if (&other == &path) continue;
+            if (other == path) why = path + " is given twice";
+            given.push_back({"--report " + other, other});
+        }
         given.push_back({"--transition-image " + o.transitionImage, o.transitionImage});
         for (const FleetDevice& d : devices) {
             given.push_back({"the password file of " + d.address + " (" + d.passwordFile + ")", d.passwordFile});
             given.push_back({"the log of " + d.address + " (" + d.log + ")", d.log});
         }
         for (const auto& [what, file] : given) {
+            if (!why.empty()) break;
             if (file.empty() || !sameFile(path.c_str(), file.c_str())) continue;
             why = path + " is the same file as " + what;
             break;
@@ -165,6 +172,7 @@ bool planFleet(const ProgramProfile& profile, const CliOptions& o, std::vector<F
         return false;
     }
     if (!o.logDir.empty() && !logsWritable(profile, o.logDir, devices)) return false;
-    if (!o.report.empty() && !reportSafe(profile, o, *devices)) return false;
+    for (const std::string& report : o.reports)
+        if (!reportSafe(profile, o, report, *devices)) return false;
     return true;
 }

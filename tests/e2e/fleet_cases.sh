@@ -233,30 +233,48 @@ PY
   ;;
 
 retries)
-  # Device 1 fetches nothing after its first two triggers: upgraded on its
-  # third attempt; device 2 stays down after its image and is never tried
-  # again. Attempts in the notes, the report, the summary and the history.
-  start_fleet 2 --restart-seconds 1 --on 1 --ignore-triggers 2 --on 2 --stay-down
-  devices_file 2 3
-  fleet --json upgrade --yes --jobs 2 --canary 0 --max-failures 2 --retries 2 --retry-delay 1 --fetch-timeout 2 \
-    --restart-timeout 3 --report "$WORK/report.csv"
+  # One night's mixed fleet, two at a time, a budget of one: 127.0.0.2 fetches
+  # nothing after its first trigger and is upgraded on its retry; .3 has a
+  # hostile product name; .4 another password; .5 stays down after its image
+  # (never tried again) and spends the budget, so .6 is not started.
+  # Attempts in the notes, events, summary, CSV and history; the HTML, JUnit
+  # and metrics reports as their readers see them (a status page cuts a
+  # product at its first '<', so the name tries quotes and an ampersand).
+  HOSTILE="ORBQ4x4 \" onmouseover=\"document.title='pwned'\" &amp x"
+  start_fleet 5 --user admin --password secret --restart-seconds 1 --on 1 --ignore-triggers 1 \
+    --on 2 --product "$HOSTILE" \
+    --on 3 --password other --on 4 --stay-down
+  devices_file 2 6
+  echo secret >"$WORK/pw"
+  fleet --json upgrade -p "$WORK/pw" --yes --jobs 2 --canary 0 --max-failures 1 --retries 2 --retry-delay 1 \
+    --fetch-timeout 1 --restart-timeout 1 --report "$WORK/report.csv" --report "$WORK/report.html" \
+    --report "$WORK/report.xml" --report "$WORK/report.prom"
   [ "$RC" = 9 ] || fail "exit code $RC, expected 9"
-  [ "$(count_sim '127.0.0.2\] GET /admin/upgrade')" = 3 ] || fail "127.0.0.2: three triggers expected"
-  [ "$(count_sim '127.0.0.3\] GET /admin/upgrade')" = 1 ] || fail "127.0.0.3 was tried again after its image"
-  [ "$(grep -c '"event":"note","device":"127.0.0.2","text":"attempt [12]: ' "$WORK/out")" = 2 ] || fail "two retry notes"
+  [ "$(count_sim '127.0.0.2\] GET /admin/upgrade')" = 2 ] || fail "127.0.0.2: two triggers expected"
+  [ "$(count_sim '127.0.0.5\] GET /admin/upgrade')" = 1 ] || fail "127.0.0.5 was tried again after its image"
+  grep -q '"event":"note","device":"127.0.0.2","text":"attempt 1: ' "$WORK/out" || fail "no retry note"
   summary_matches
   python3 - "$WORK/out" "$XDG_STATE_HOME/orb/history.jsonl" <<'PY' || fail "attempts: $(grep summary "$WORK/out")"
 import json, sys
 summary = [json.loads(line) for line in open(sys.argv[1]) if '"event":"summary"' in line][-1]
 rows = {r["device"]: r for r in summary["results"]}
-assert rows["127.0.0.2"]["result"] == "upgraded" and rows["127.0.0.2"]["attempts"] == 3, rows
+assert rows["127.0.0.2"]["result"] == "upgraded" and rows["127.0.0.2"]["attempts"] == 2, rows
+assert rows["127.0.0.5"]["code"] == 7 and rows["127.0.0.5"]["attempts"] == 1, rows
+assert rows["127.0.0.6"]["result"] == "not started (failure budget spent)", rows
 ends = [json.loads(line) for line in open(sys.argv[1]) if '"event":"result"' in line]
-assert [(e["device"], e["attempts"]) for e in ends if e["device"] == "127.0.0.2"] == [("127.0.0.2", 3)], ends
-assert rows["127.0.0.3"]["code"] == 7 and rows["127.0.0.3"]["attempts"] == 1, rows
+assert [e["attempts"] for e in ends if e["device"] == "127.0.0.2"] == [2], ends
 history = {r["device"]: r for r in map(json.loads, open(sys.argv[2]))}
-assert history["127.0.0.2"]["attempts"] == 3 and history["127.0.0.2"]["outcome"] == "success", history
-assert history["127.0.0.3"]["outcome"] == "silent-after-upload" and history["127.0.0.3"]["after"] == "", history
+assert history["127.0.0.2"]["attempts"] == 2 and history["127.0.0.2"]["outcome"] == "success", history
+assert {"reading", "waiting", "transfer", "restart", "total"} <= set(history["127.0.0.2"]["phases_ms"]), history
+assert history["127.0.0.5"]["outcome"] == "silent-after-upload" and history["127.0.0.5"]["after"] == "", history
+assert "127.0.0.6" not in history, history
 PY
+  shot=()
+  [ -n "${ORB_SCREENSHOT:-}" ] && shot=(--screenshot "$ORB_SCREENSHOT")
+  "$(dirname "$0")/../reports/check_reports.py" "$WORK/report" 127.0.0.2=success 127.0.0.3=success \
+    127.0.0.4=password-refused 127.0.0.5=silent-after-upload 127.0.0.6=not-started --text "$HOSTILE" "${shot[@]}" ||
+    fail "the reports"
+  ! grep -q 'http-equiv="refresh"' "$WORK/report.html" || fail "the final page still reloads"
   ;;
 
 night)

@@ -51,11 +51,14 @@ fleet)
   printf '127.0.0.2\r\n127.0.0.3 admin\r\n# the third\r\n127.0.0.4 admin Z:%s\r\n' "$WORK/pw" >"$WORK/devices"
   printf 'previous run\r\n' >"$WORK/report.csv"
   run_cli $P upgrade --devices "Z:$WORK/devices" --password-file "Z:$WORK/pw" --yes --jobs 2 --json \
-    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv" --image "Z:$(image_of $P)" \
+    --log-dir "Z:$WORK" --report "Z:$WORK/report.csv" --report "Z:$WORK/report.html" --image "Z:$(image_of $P)" \
     --retries 1 --retry-delay 1 --fetch-timeout 3 --history "Z:$WORK/history.jsonl"
   expect_exit_zero
   python3 -c 'import json,sys; r={x["device"]: x for x in map(json.loads, open(sys.argv[1]))}; assert len(r)==3 and r["127.0.0.4"]["attempts"]==2, r' \
     "$WORK/history.jsonl" || fail "history: $(cat "$WORK/history.jsonl")"
+  # The HTML report: a row per device, and no more reloading once the run ended.
+  [ "$(grep -c '<tr class="upgraded" data-device="127.0.0.[234]"' "$WORK/report.html")" = 3 ] &&
+    ! grep -q 'http-equiv="refresh"' "$WORK/report.html" || fail "HTML report: $(cat "$WORK/report.html")"
   # The report replaced whole, through the Windows platform layer.
   [ "$(grep -c '"upgraded",0,' "$WORK/report.csv")" = 3 ] && ! ls "$WORK" | grep -q 'report.csv.tmp' ||
     fail "report: $(cat "$WORK/report.csv")"

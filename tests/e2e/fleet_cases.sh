@@ -507,7 +507,8 @@ ansible)
     mv "$WORK/devices" "$WORK/devices-$site"
     echo "site-$site ansible_connection=local ansible_python_interpreter=/usr/bin/python3" \
       "orb_devices_file=$WORK/devices-$site orb_report_file=$WORK/report-$site.csv" \
-      "orb_history_file=$WORK/history-$site.jsonl orb_window=00:00-23:59" >>"$WORK/inventory"
+      "orb_history_file=$WORK/history-$site.jsonl orb_html_report_file=$WORK/report-$site.html" \
+      "orb_window=00:00-23:59" >>"$WORK/inventory"
   done
   RC=0
   ANSIBLE_LOCAL_TEMP=$WORK/ansible ANSIBLE_NOCOLOR=1 ansible-playbook -i "$WORK/inventory" \
@@ -523,6 +524,7 @@ for site, upgraded, failed, words in ((0, 3, 0, "upgraded"), (1, 0, 1, "not star
     assert summary["upgraded"] == upgraded and summary["failed"] == failed, summary
     rows = list(csv.DictReader(open(f"{results}/site-{site}.csv", newline="")))
     assert len(rows) == 3 and rows[-1]["result"] == words, rows
+    assert open(f"{results}/site-{site}.html").read().count('<tr class="') == 3
     history = [json.loads(line) for line in open(f"{results}/site-{site}-history.jsonl")]
     assert sum(r["outcome"] == "success" for r in history) == upgraded, history
 PY

@@ -2,21 +2,13 @@
 #include <sstream>
 
 #include "apps/fleet/fleet_events.h"
+#include "apps/reports/report_model.h"
 #include "base/byte_text.h"
 #include "base/text.h"
 #include "core/device_check.h"
 #include "platform/platform_file.h"
 
 namespace {
-
-// UTC, ISO 8601, whole seconds; "" for a device that never started.
-std::string utcTime(std::time_t time) {
-    if (time == 0) return "";
-    char text[32];
-    const std::tm* utc = std::gmtime(&time);
-    if (!utc || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc) == 0) return "";
-    return text;
-}
 
 // Ended, with an exit status; at the summary every device that started has.
 bool ran(const FleetDevice& d) { return d.state == DeviceState::Done; }
@@ -95,8 +87,8 @@ RunEvent resultOf(const FleetDevice& d, bool check) {
     r.imageSha256 = d.imageSha256;
     r.result = resultWords(d, check);
     if (ran(d)) r.code = d.code;
-    r.start = utcTime(d.startTime);
-    r.end = utcTime(d.endTime);
+    r.start = reportUtc(d.startTime);
+    r.end = reportUtc(d.endTime);
     r.seconds = secondsTaken(d);
     r.attempts = d.attempts;
     return r;

@@ -41,7 +41,7 @@ struct RunOptions {
     // A 401 whose challenge no password can answer (a Basic one, say) is the
     // device's answer to the trigger (the wait for its fetch goes on) and no
     // status page after the upload, never a password question: nothing was
-    // refused (the command line; the wizard asks, as specified).
+    // refused (the command line; the wizard asks again, as it always did).
     bool unusableChallengeIsAnswer = false;
     // The first local port an HTTP request tries (upward from it); 0: the
     // system's choice (the command line: a fleet's runs share one address,

@@ -17,7 +17,7 @@ std::string machineName() {
 }
 
 std::string userStateFolder(const char* application) {
-    // The base directory specification: only an absolute $XDG_STATE_HOME counts.
+    // XDG base directories: only an absolute $XDG_STATE_HOME counts.
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/')
         return pathInFolder(state, application);
     const char* home = std::getenv("HOME");
